@@ -1,0 +1,13 @@
+// The whole public API of axgenetic.
+#pragma once
+
+#include "axgenetic/platform/bits.hpp"
+#include "axgenetic/platform/collection.hpp"
+#include "axgenetic/platform/component.hpp"
+#include "axgenetic/platform/enum_names.hpp"
+#include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/format.hpp"
+#include "axgenetic/platform/math.hpp"
+#include "axgenetic/platform/object.hpp"
+#include "axgenetic/platform/random.hpp"
+#include "axgenetic/platform/set.hpp"

@@ -1,0 +1,64 @@
+// The library's one global pseudo-random generator.
+//
+// xoshiro256** (Blackman and Vigna), seeded through splitmix64. Both are defined on
+// 64-bit unsigned arithmetic only, so a seed gives the same sequence with every compiler
+// and standard library. Random() takes the top 53 bits of one output; Random(n) uses the
+// top 32 bits of one output and Lemire's multiply-and-reject method, so it is unbiased
+// and almost always costs exactly one output.
+#pragma once
+
+#include <cstdint>
+
+namespace ax {
+
+namespace detail {
+struct TRandomState {
+    std::uint64_t S[4];
+};
+extern TRandomState GRandomState;
+
+inline std::uint64_t Rotl(std::uint64_t X, int K) { return (X << K) | (X >> (64 - K)); }
+
+inline std::uint64_t NextRandom64() {
+    std::uint64_t* S = GRandomState.S;
+    const std::uint64_t Result = Rotl(S[1] * 5, 7) * 9;
+    const std::uint64_t T = S[1] << 17;
+    S[2] ^= S[0];
+    S[3] ^= S[1];
+    S[1] ^= S[2];
+    S[0] ^= S[3];
+    S[2] ^= T;
+    S[3] = Rotl(S[3], 45);
+    return Result;
+}
+} // namespace detail
+
+// Restarts the generator; the same seed always gives the same sequence of draws.
+void RandSeed(std::uint64_t Seed);
+// The seed given last to RandSeed or chosen by Randomize.
+std::uint64_t GetRandSeed();
+// Seeds the generator from the clock.
+void Randomize();
+
+// A uniform double in [0, 1).
+inline double Random() {
+    return static_cast<double>(detail::NextRandom64() >> 11) * 0x1.0p-53;
+}
+
+// A uniform integer in [0, N); 0 when N <= 0.
+inline std::int32_t Random(std::int32_t N) {
+    if (N <= 0) return 0;
+    const auto Range = static_cast<std::uint32_t>(N);
+    std::uint64_t M = (detail::NextRandom64() >> 32) * Range;
+    auto Low = static_cast<std::uint32_t>(M);
+    if (Low < Range) {
+        const std::uint32_t Threshold = (0u - Range) % Range;
+        while (Low < Threshold) {
+            M = (detail::NextRandom64() >> 32) * Range;
+            Low = static_cast<std::uint32_t>(M);
+        }
+    }
+    return static_cast<std::int32_t>(M >> 32);
+}
+
+} // namespace ax
