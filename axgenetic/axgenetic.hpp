@@ -11,3 +11,9 @@
 #include "axgenetic/platform/object.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/set.hpp"
+
+#include "axgenetic/common/ax_exception.hpp"
+#include "axgenetic/core/defaults.hpp"
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/core/messages.hpp"
+#include "axgenetic/core/types.hpp"
