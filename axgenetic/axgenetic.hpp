@@ -11,6 +11,7 @@
 #include "axgenetic/platform/object.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/set.hpp"
+#include "axgenetic/platform/text.hpp"
 
 #include "axgenetic/common/ax_exception.hpp"
 #include "axgenetic/core/defaults.hpp"
