@@ -11,6 +11,7 @@
 #include "axgenetic/platform/object.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/set.hpp"
+#include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
 
 #include "axgenetic/common/ax_exception.hpp"
