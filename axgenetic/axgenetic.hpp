@@ -15,7 +15,10 @@
 #include "axgenetic/platform/text.hpp"
 
 #include "axgenetic/common/ax_exception.hpp"
+#include "axgenetic/common/float_priority_queue.hpp"
 #include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/core/individual.hpp"
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/core/types.hpp"

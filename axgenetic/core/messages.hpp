@@ -8,6 +8,8 @@ namespace ax {
 
 inline constexpr std::string_view SNoFitnessFunction = "No fitness function defined";
 inline constexpr std::string_view SNoSelectionFunction = "No custom selection function defined";
+// Raised when a selection handler leaves no parent for a breeding step.
+inline constexpr std::string_view SNoParentSelected = "No parent selected";
 inline constexpr std::string_view SNoConstantMutation = "No constant mutation function defined";
 inline constexpr std::string_view SNoEnumerationFound = "No enumerated value found in chromosome";
 inline constexpr std::string_view SValueNotEnumeration = "\"%s\" is not a valid enumerated value";

@@ -1,0 +1,304 @@
+// The shared evolution driver: settings, events, the generation loop, fitness statistics
+// and parent selection. It knows nothing about genomes; a derived component supplies the
+// population class (CreatePopulation), random genomes (DoInitialize) and the operators
+// (DoCrossover, DoMutate, DoInvert), and may override further steps.
+//
+// Choices this driver makes where the rules leave room:
+// - A roulette draw that no table entry exceeds (rounding, or a zero fitness sum with
+//   unequal values) picks the last entry; the index never passes the table or the
+//   population it picks from.
+// - An elitist rank at or past the number of ranked entries restarts the cycle at rank 0.
+// - A selection that leaves no parent (a custom handler leaving Parent as nullptr, or an
+//   empty population to choose from) raises EGAException with SNoParentSelected before
+//   the pair's children are touched.
+// - After Assign, FittestIndividual is this component's individual at the index the
+//   source's fittest had in the source's population, or nullptr.
+// - The elitist ranking holds individuals, so it is dropped whenever an individual leaves
+//   either population; the next elitist pick then ranks the population again.
+// - The ranking keeps equal single-precision keys in population order.
+//
+// Overloaded virtuals (EvaluateFitness, Crossover, Reproduce, DoReproduce): a derived
+// class that overrides one form adds `using Base::Name;` to keep the others visible.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "axgenetic/common/float_priority_queue.hpp"
+#include "axgenetic/core/individual.hpp"
+#include "axgenetic/core/types.hpp"
+#include "axgenetic/platform/component.hpp"
+
+namespace ax {
+
+class IXMLGeneticDocumentType;
+class TStringList;
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TAxInitializationEvent = std::function<void(TObject* Sender, bool& Initialized)>;
+using TAxFitnessEvent =
+    std::function<void(TObject* Sender, TAxIndividual* Item, TGAFitness& Fitness)>;
+using TAxIndividualEvent = std::function<void(TObject* Sender, TAxIndividual* Item)>;
+using TAxParentChildEvent = std::function<void(TObject* Sender, TAxIndividual* Parent1,
+                                               TAxIndividual* Parent2, TAxIndividual* Child)>;
+using TAxMutationEvent =
+    std::function<void(TObject* Sender, TAxIndividual* Item, bool& DoMutation)>;
+using TAxSelectionEvent =
+    std::function<void(TObject* Sender, TAxPopulation* Population, TAxIndividual*& Parent)>;
+using TAxCrossoverEvent =
+    std::function<void(TObject* Sender, TAxIndividual* Parent1, TAxIndividual* Parent2,
+                       TAxIndividual* Child, bool& DoMutation)>;
+
+class TAxCustomGeneticComponent : public TComponent {
+public:
+    explicit TAxCustomGeneticComponent(TComponent* AOwner = nullptr);
+    ~TAxCustomGeneticComponent() override;
+    std::string ClassName() const override { return "TAxCustomGeneticComponent"; }
+
+    // --- settings ------------------------------------------------------------------
+    TGAProbability CrossoverProbability() const { return FCrossoverProbability; }
+    void SetCrossoverProbability(TGAProbability Value); // clamped to [0, 1]
+    TGAProbability MutationProbability() const { return FMutationProbability; }
+    void SetMutationProbability(TGAProbability Value); // clamped to [0, 1]
+    TGAProbability InversionProbability() const { return FInversionProbability; }
+    void SetInversionProbability(TGAProbability Value); // clamped to [0, 1]
+    TGAProbability ElitistPct() const { return FElitistPct; }
+    void SetElitistPct(TGAProbability Value); // clamped to [0, 1]
+    TGAProbability DiversityLimit() const { return FDiversityLimit; }
+    void SetDiversityLimit(TGAProbability Value); // clamped to [0, 1]
+    TGAFitness FitnessCutoff() const { return FFitnessCutoff; }
+    void SetFitnessCutoff(TGAFitness Value) { FFitnessCutoff = Value; }
+    bool UseFitnessCutoff() const { return FUseFitnessCutoff; }
+    void SetUseFitnessCutoff(bool Value) { FUseFitnessCutoff = Value; }
+    bool UseDiversityLimit() const { return FUseDiversityLimit; }
+    void SetUseDiversityLimit(bool Value) { FUseDiversityLimit = Value; }
+    bool UseGenerationLimit() const { return FUseGenerationLimit; }
+    void SetUseGenerationLimit(bool Value) { FUseGenerationLimit = Value; }
+    int GenerationLimit() const { return FGenerationLimit; }
+    void SetGenerationLimit(int Value); // a different value is stored as at least 1
+    int Generation() const { return FGeneration; }
+    void SetGeneration(int Value) { FGeneration = Value; }
+    int InitialPopulation() const { return FInitialPopulation; }
+    void SetInitialPopulation(int Value); // a different value is stored as at least 0
+    int InitialDuplicatesRetries() const { return FInitialDuplicatesRetries; }
+    void SetInitialDuplicatesRetries(int Value); // a different value is stored as at least 0
+    int TournamentField() const { return FTournamentField; }
+    void SetTournamentField(int Value); // a different value is stored as at least 2
+    TGAFitnessMethod FitnessMethod() const { return FFitnessMethod; }
+    void SetFitnessMethod(TGAFitnessMethod Value) { FFitnessMethod = Value; }
+    TGAGeneticOperations Operations() const { return FOperations; }
+    void SetOperations(TGAGeneticOperations Value) { FOperations = Value; }
+    // A different method installs its built-in handler into OnSelection (smCustom
+    // empties it).
+    TGASelectionMethod SelectionMethod() const { return FSelectionMethod; }
+    void SetSelectionMethod(TGASelectionMethod Value);
+    bool Halt() const { return FHalt; }
+    void SetHalt(bool Value) { FHalt = Value; }
+
+    // --- populations and results -----------------------------------------------------
+    TAxPopulation* Population() const { return FPopulation.get(); }
+    // Copies Value's individuals into the owned population.
+    void SetPopulation(const TAxPopulation* Value);
+    // nullptr until first written (Initialize writes it).
+    TAxPopulation* PreviousGeneration() const { return FPreviousGeneration.get(); }
+    // Copies Value's individuals into the previous generation, made on first use.
+    void SetPreviousGeneration(const TAxPopulation* Value);
+    bool Initialized() const { return FInitialized; }
+    TAxIndividual* FittestIndividual() const { return FFittestIndividual; }
+    TGAFitness MaxFitness() const { return FMaxFitness; }
+    TGAFitness MinFitness() const { return FMinFitness; }
+    TGAFitness AvgFitness() const;
+    TGAFitness MaxWeightedFitness() const { return FMaxWeightedFitness; }
+    TGAFitness MinWeightedFitness() const { return FMinWeightedFitness; }
+    TGAFitness AvgWeightedFitness() const;
+    // AvgFitness / MaxFitness; +infinity when MaxFitness is exactly 0.
+    TGAFitness Diversity() const;
+
+    // --- events --------------------------------------------------------------------
+    const TNotifyEvent& OnEvolve() const { return FOnEvolve; }
+    void SetOnEvolve(TNotifyEvent Value) { FOnEvolve = std::move(Value); }
+    const TAxInitializationEvent& OnInitialization() const { return FOnInitialization; }
+    void SetOnInitialization(TAxInitializationEvent Value) { FOnInitialization = std::move(Value); }
+    const TAxFitnessEvent& OnEvaluateFitness() const { return FOnEvaluateFitness; }
+    void SetOnEvaluateFitness(TAxFitnessEvent Value) { FOnEvaluateFitness = std::move(Value); }
+    const TAxFitnessEvent& OnEvaluateWeightedFitness() const { return FOnEvaluateWeightedFitness; }
+    void SetOnEvaluateWeightedFitness(TAxFitnessEvent Value) {
+        FOnEvaluateWeightedFitness = std::move(Value);
+    }
+    // The installed handler, built-in or the host's. A non-empty handler makes the method
+    // smCustom; an empty one installs roulette selection.
+    const TAxSelectionEvent& OnSelection() const { return FOnSelection; }
+    void SetOnSelection(TAxSelectionEvent Value);
+    const TAxParentChildEvent& OnInitializeChild() const { return FOnInitializeChild; }
+    void SetOnInitializeChild(TAxParentChildEvent Value) { FOnInitializeChild = std::move(Value); }
+    const TAxCrossoverEvent& OnCrossover() const { return FOnCrossover; }
+    void SetOnCrossover(TAxCrossoverEvent Value) { FOnCrossover = std::move(Value); }
+    const TAxMutationEvent& OnMutation() const { return FOnMutation; }
+    void SetOnMutation(TAxMutationEvent Value) { FOnMutation = std::move(Value); }
+    const TAxMutationEvent& OnInversion() const { return FOnInversion; }
+    void SetOnInversion(TAxMutationEvent Value) { FOnInversion = std::move(Value); }
+    const TAxMutationEvent& OnReproduction() const { return FOnReproduction; }
+    void SetOnReproduction(TAxMutationEvent Value) { FOnReproduction = std::move(Value); }
+
+    // --- the loop ------------------------------------------------------------------
+    // Fills the population to InitialPopulation, randomizes it, evaluates it and copies
+    // it into the previous generation.
+    virtual void Initialize();
+    // One generation (DoEvolve), then OnEvolve.
+    virtual void Evolve();
+    // Up to Generations generations, stopping early on IsFinished or Halt; returns the
+    // number of generations run.
+    int Evolve(int Generations);
+    virtual bool IsFinished();
+    // Breeds pair number Index (children 2 * Index and 2 * Index + 1).
+    void DoParallelEvolveOneStep(int Index);
+    void SwapGenerations();
+
+    // --- breeding ------------------------------------------------------------------
+    virtual bool Reproduce(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1);
+    virtual bool Reproduce(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
+                           TAxIndividual* Child2);
+    virtual bool Crossover(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1);
+    virtual bool Crossover(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
+                           TAxIndividual* Child2);
+    virtual bool Mutate(TAxIndividual* Item);
+    virtual bool Invert(TAxIndividual* Item);
+    // Child becomes a copy of Parent1, then OnInitializeChild.
+    virtual void InitializeChild(TAxIndividual* Parent1, TAxIndividual* Parent2,
+                                 TAxIndividual* Child);
+
+    // --- fitness -------------------------------------------------------------------
+    // The statistics pass over the whole population.
+    virtual void EvaluateFitness();
+    // The raw (Weighted false) or weighted fitness of Item.
+    virtual TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted);
+    // -1 when Parent1 is fitter, +1 when Parent2 is, 0 on a tie.
+    int CompareFitness(TAxIndividual* Parent1, TAxIndividual* Parent2, bool UsePureFitness);
+    // Parent1 unless Parent2 is strictly fitter.
+    virtual TAxIndividual* Fittest(TAxIndividual* Parent1, TAxIndividual* Parent2,
+                                   bool UsePureFitness);
+    // The fitness that marks an individual unfit: the least fit single-precision extreme.
+    virtual TGAFitness UnfitFitness();
+    TGAFitness GetAdjustedFitness(TGAFitness Fitness) const;
+    TGAFitness GetNormalizedFitness(TGAFitness Fitness) const;
+    TGAFitness GetNormalizedWeightedFitness(TGAFitness Fitness) const;
+
+    // --- selection -----------------------------------------------------------------
+    // One parent through OnSelection, or DoSelectParent when it is empty.
+    virtual TAxIndividual* SelectParent(TAxPopulation* Population);
+    // The built-in methods, installable in OnSelection. Each leaves Parent untouched when
+    // Population is empty.
+    void SelectRandom(TObject* Sender, TAxPopulation* Population, TAxIndividual*& Parent);
+    virtual void SelectRoulette(TObject* Sender, TAxPopulation* Population, TAxIndividual*& Parent);
+    virtual void SelectTournament(TObject* Sender, TAxPopulation* Population,
+                                  TAxIndividual*& Parent);
+    virtual void SelectStochasticTournament(TObject* Sender, TAxPopulation* Population,
+                                            TAxIndividual*& Parent);
+    virtual void SelectElitist(TObject* Sender, TAxPopulation* Population, TAxIndividual*& Parent);
+    // Rebuilds the roulette table from the current population.
+    void CalculateCumulativeNormalizedFitnesses();
+    // Rebuilds the elitist ranking from the current population.
+    virtual void PrioritizePopulation();
+
+    // --- copying and persistence -----------------------------------------------------
+    void Assign(const TPersistent& Source) override;
+    virtual void SaveToXML(const IXMLGeneticDocumentType& Document);
+    virtual void LoadFromXML(const IXMLGeneticDocumentType& Document);
+    virtual void SaveToFile(const std::string& FileName);
+    virtual void SaveToStream(std::ostream& Stream);
+    virtual void LoadFromFile(const std::string& FileName);
+    virtual void LoadFromStream(std::istream& Stream);
+    // Appends a description of the settings, detail lines indented with TabStr.
+    virtual void Describe(TStringList& Strings, const std::string& TabStr) const;
+    // Describe with three blanks of indentation, one line per line.
+    std::string ToString() const override;
+
+protected:
+    friend class TAxPopulation;
+
+    // Makes the population (and previous generation) objects. The base constructor calls
+    // the base version; a derived component that overrides it calls RecreatePopulation in
+    // its own constructor, since a constructor cannot reach overrides yet.
+    virtual std::unique_ptr<TAxPopulation> CreatePopulation(TAxIndividualClass ItemClass);
+    // Replaces the (still empty) population by one made by the actual CreatePopulation.
+    void RecreatePopulation();
+
+    // An individual joined or is leaving one of the two populations.
+    virtual void PopulationNotify(TAxIndividual* Item, TCollectionNotification Action);
+    // An individual (or, with nullptr, a whole population) changed.
+    virtual void PopulationUpdate(TAxIndividual* Item);
+
+    // Operator steps: each returns whether it changed a child. The base changes nothing.
+    // Child2 is nullptr for the one-child form.
+    virtual bool DoCrossover(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
+                             TAxIndividual* Child2);
+    virtual bool DoMutate(TAxIndividual* Item);
+    virtual bool DoInvert(TAxIndividual* Item);
+    // Random genomes for the whole population; the result is a count Initialize ignores.
+    virtual int DoInitialize();
+
+    virtual void DoEvolve();
+    virtual void DoEvolveOneStep(int Index);
+    virtual void DoStartEvolve();
+    virtual void DoFinishEvolve();
+    virtual bool DoReproduce(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1);
+    virtual bool DoReproduce(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
+                             TAxIndividual* Child2);
+
+    virtual TGAFitness DoEvaluateWeightedFitness(TAxIndividual* Item);
+    virtual void DoCalculateFitnessStatistics();
+    virtual void DoCalculateWeightedFitnessStatistics();
+    virtual void DoSelectionPreparation();
+    // Raises EGAException: there is no selection handler.
+    virtual TAxIndividual* DoSelectParent(TAxPopulation* Population);
+
+    // True when the scale in use has no spread (roulette and elitist fall back to random).
+    bool HasEqualSpread() const;
+    bool IsMaximizing() const;
+
+    bool FInitialized = false;
+    TNotifyEvent FOnEvolve;
+    int FTournamentField = 0;
+    TGAProbability FDiversityLimit = 0;
+    TGAProbability FElitistPct = 0;
+    std::unique_ptr<TAxPopulation> FPreviousGeneration;
+    bool FUseDiversityLimit = false;
+    TGAFitness FFitnessCutoff = 0;
+    std::unique_ptr<TAxPopulation> FPopulation;
+    TGASelectionMethod FSelectionMethod = TGASelectionMethod::smRoulette;
+    TGAProbability FInversionProbability = 0;
+    TGAGeneticOperations FOperations;
+    bool FUseFitnessCutoff = false;
+    TGAFitness FMaxFitness = 0;
+    TAxMutationEvent FOnInversion;
+    TAxSelectionEvent FOnSelection;
+    TGAFitnessMethod FFitnessMethod = TGAFitnessMethod::fmMinimize;
+    int FGeneration = 0;
+    TGAProbability FMutationProbability = 0;
+    TAxIndividual* FFittestIndividual = nullptr;
+    TGAFitness FMinFitness = 0;
+    TAxParentChildEvent FOnInitializeChild;
+    TAxMutationEvent FOnMutation;
+    TAxMutationEvent FOnReproduction;
+    TGAProbability FCrossoverProbability = 0;
+    TAxInitializationEvent FOnInitialization;
+    TAxFitnessEvent FOnEvaluateFitness;
+    TAxCrossoverEvent FOnCrossover;
+    int FInitialPopulation = 0;
+    TGAFitnessArray FCumNormFitnesses;
+    int FRouletteIndex = -1;
+    TGAFitness FFitnessSum = 0;
+    std::unique_ptr<TFloatPriorityQueue> FPriorityQueue;
+    int FGenerationLimit = 0;
+    bool FUseGenerationLimit = false;
+    TGAFitness FWeightedFitnessSum = 0;
+    TGAFitness FMinWeightedFitness = 0;
+    TGAFitness FMaxWeightedFitness = 0;
+    TAxFitnessEvent FOnEvaluateWeightedFitness;
+    bool FHalt = false;
+    int FInitialDuplicatesRetries = 0;
+};
+
+} // namespace ax
