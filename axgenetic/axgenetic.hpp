@@ -15,6 +15,7 @@
 #include "axgenetic/platform/text.hpp"
 
 #include "axgenetic/common/ax_exception.hpp"
+#include "axgenetic/common/encoded_bits.hpp"
 #include "axgenetic/common/float_priority_queue.hpp"
 #include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/exceptions.hpp"
