@@ -1,0 +1,107 @@
+// Typed views of the genetic document: the settings and statistics every genetic
+// component saves, and the reproduction settings the programming document reuses.
+// Floats pass through single precision both ways, so a value read back is the
+// single-precision number nearest the one written.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "axgenetic/xml/xml_node.hpp"
+
+namespace ax {
+
+inline constexpr const char* GeneticDocumentTag = "GeneticDocument";
+
+// Method, ElitistPercent and TournamentField of a selection-method element.
+class IXMLReproductionType_SelectionMethod : public IXMLNode {
+public:
+    IXMLReproductionType_SelectionMethod() = default;
+    explicit IXMLReproductionType_SelectionMethod(IXMLNode Node) : IXMLNode(std::move(Node)) {}
+
+    std::string Method() const { return ChildValue<std::string>("Method"); }
+    double ElitistPercent() const { return ChildValue<float>("ElitistPercent"); }
+    std::int32_t TournamentField() const { return ChildValue<std::int32_t>("TournamentField"); }
+    void SetMethod(const std::string& Value) const { SetChildValue("Method", Value); }
+    void SetElitistPercent(double Value) const {
+        SetChildValue("ElitistPercent", static_cast<float>(Value));
+    }
+    void SetTournamentField(std::int32_t Value) const { SetChildValue("TournamentField", Value); }
+};
+
+// The operator probabilities and the selection settings.
+class IXMLReproductionType : public IXMLNode {
+public:
+    IXMLReproductionType() = default;
+    explicit IXMLReproductionType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
+
+    double CrossoverProbability() const { return ChildValue<float>("CrossoverProbability"); }
+    double InversionProbability() const { return ChildValue<float>("InversionProbability"); }
+    double MutationProbability() const { return ChildValue<float>("MutationProbability"); }
+    // Created on first access, so writers can fill it at once.
+    IXMLReproductionType_SelectionMethod SelectionMethod() const {
+        return IXMLReproductionType_SelectionMethod(ChildElement("SelectionMethod"));
+    }
+    void SetCrossoverProbability(double Value) const {
+        SetChildValue("CrossoverProbability", static_cast<float>(Value));
+    }
+    void SetInversionProbability(double Value) const {
+        SetChildValue("InversionProbability", static_cast<float>(Value));
+    }
+    void SetMutationProbability(double Value) const {
+        SetChildValue("MutationProbability", static_cast<float>(Value));
+    }
+};
+
+// The root of a genetic document: settings and statistics shared by every component.
+class IXMLGeneticDocumentType : public IXMLNode {
+public:
+    IXMLGeneticDocumentType() = default;
+    explicit IXMLGeneticDocumentType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
+
+    double DiversityLimit() const { return ChildValue<float>("DiversityLimit"); }
+    double AvgFitness() const { return ChildValue<float>("AvgFitness"); }
+    double MaxFitness() const { return ChildValue<float>("MaxFitness"); }
+    double MinFitness() const { return ChildValue<float>("MinFitness"); }
+    double FitnessCutoff() const { return ChildValue<float>("FitnessCutoff"); }
+    std::string FitnessMethod() const { return ChildValue<std::string>("FitnessMethod"); }
+    std::int32_t Generation() const { return ChildValue<std::int32_t>("Generation"); }
+    bool UseDiversityLimit() const { return ChildValue<bool>("UseDiversityLimit"); }
+    bool UseFitnessCutoff() const { return ChildValue<bool>("UseFitnessCutoff"); }
+    std::uint32_t GenerationLimit() const { return ChildValue<std::uint32_t>("GenerationLimit"); }
+    bool UseGenerationLimit() const { return ChildValue<bool>("UseGenerationLimit"); }
+
+    void SetDiversityLimit(double Value) const {
+        SetChildValue("DiversityLimit", static_cast<float>(Value));
+    }
+    void SetAvgFitness(double Value) const {
+        SetChildValue("AvgFitness", static_cast<float>(Value));
+    }
+    void SetMaxFitness(double Value) const {
+        SetChildValue("MaxFitness", static_cast<float>(Value));
+    }
+    void SetMinFitness(double Value) const {
+        SetChildValue("MinFitness", static_cast<float>(Value));
+    }
+    void SetFitnessCutoff(double Value) const {
+        SetChildValue("FitnessCutoff", static_cast<float>(Value));
+    }
+    void SetFitnessMethod(const std::string& Value) const { SetChildValue("FitnessMethod", Value); }
+    void SetGeneration(std::int32_t Value) const { SetChildValue("Generation", Value); }
+    void SetUseDiversityLimit(bool Value) const { SetChildValue("UseDiversityLimit", Value); }
+    void SetUseFitnessCutoff(bool Value) const { SetChildValue("UseFitnessCutoff", Value); }
+    void SetGenerationLimit(std::uint32_t Value) const { SetChildValue("GenerationLimit", Value); }
+    void SetUseGenerationLimit(bool Value) const { SetChildValue("UseGenerationLimit", Value); }
+};
+
+// A new document (version "1.0") with an empty "GeneticDocument" root.
+IXMLGeneticDocumentType NewGeneticDocument();
+// Loads a file or a stream; EFOpenError for a file that does not open, EXMLParseError for
+// text that does not parse or a root of another name.
+IXMLGeneticDocumentType LoadGeneticDocument(const std::string& FileName);
+IXMLGeneticDocumentType LoadGeneticDocument(std::istream& Stream);
+// The "GeneticDocument" root of a loaded document.
+IXMLGeneticDocumentType GetGeneticDocument(const TXMLDocumentPtr& Document);
+
+} // namespace ax
