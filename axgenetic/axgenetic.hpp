@@ -23,3 +23,8 @@
 #include "axgenetic/core/individual.hpp"
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/core/types.hpp"
+
+#include "axgenetic/xml/ga_domain_xml.hpp"
+#include "axgenetic/xml/genetic_algorithm_xml.hpp"
+#include "axgenetic/xml/genetic_document.hpp"
+#include "axgenetic/xml/xml_node.hpp"
