@@ -6,6 +6,7 @@
 #include "axgenetic/platform/component.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/files.hpp"
 #include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/math.hpp"
 #include "axgenetic/platform/object.hpp"
@@ -13,6 +14,7 @@
 #include "axgenetic/platform/set.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/platform/variant.hpp"
 
 #include "axgenetic/common/ax_exception.hpp"
 #include "axgenetic/common/encoded_bits.hpp"
