@@ -1,0 +1,80 @@
+#include "axgenetic/platform/files.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+
+#include "axgenetic/platform/exceptions.hpp"
+
+namespace ax {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh directory of its own for each test, removed afterwards.
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FDir = fs::temp_directory_path() /
+               ("axgenetic_files_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(FDir);
+        fs::create_directories(FDir);
+    }
+    void TearDown() override { fs::remove_all(FDir); }
+    std::string PathOf(const std::string& Name) const { return (FDir / Name).string(); }
+
+    fs::path FDir;
+};
+
+TEST_F(FilesTest, CreateWritesBinaryAndReplaces) {
+    const std::string Name = PathOf("data.bin");
+    {
+        auto Out = CreateFileStream(Name);
+        Out << "first version, long\r\n";
+    }
+    {
+        auto Out = CreateFileStream(Name); // an existing file is truncated
+        Out.write("a\r\n\0b", 5);
+    }
+    auto In = OpenFileStream(Name);
+    const std::string Back((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(Back, std::string("a\r\n\0b", 5));
+}
+
+TEST_F(FilesTest, FailuresNameTheFileAndTheReason) {
+    const std::string Missing = PathOf("missing.xml");
+    try {
+        OpenFileStream(Missing);
+        FAIL() << "no EFOpenError";
+    } catch (const EFOpenError& E) {
+        EXPECT_EQ(E.Message(), "Cannot open file \"" + Missing + "\". No such file or directory");
+    }
+    try {
+        OpenFileStream(FDir.string());
+        FAIL() << "no EFOpenError";
+    } catch (const EFOpenError& E) {
+        EXPECT_EQ(E.Message(), "Cannot open file \"" + FDir.string() + "\". Is a directory");
+    }
+    const std::string NoDir = PathOf("no_such_dir/out.xml");
+    try {
+        CreateFileStream(NoDir);
+        FAIL() << "no EFCreateError";
+    } catch (const EFCreateError& E) {
+        EXPECT_EQ(E.Message(), "Cannot create file \"" + NoDir + "\". No such file or directory");
+    }
+    try {
+        CreateFileStream(FDir.string());
+        FAIL() << "no EFCreateError";
+    } catch (const EFCreateError& E) {
+        EXPECT_EQ(E.Message(), "Cannot create file \"" + FDir.string() + "\". Is a directory");
+    }
+    EXPECT_FALSE(fs::exists(NoDir));
+    // Both are library errors a host can catch in one place.
+    EXPECT_THROW(OpenFileStream(Missing), Exception);
+}
+
+} // namespace
+} // namespace ax
