@@ -1,50 +1,193 @@
-// Entry points of the component's XML documents, files, streams and description.
+// The component's XML document, its files and streams, and its text description.
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <istream>
 #include <ostream>
+#include <system_error>
 
 #include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/files.hpp"
+#include "axgenetic/platform/string_list.hpp"
+#include "axgenetic/platform/text.hpp"
+#include "axgenetic/xml/genetic_document.hpp"
 
 namespace ax {
 
-void TAxPopulation::LoadFromXML(const IXMLNode&) {
-    throw Exception("TAxPopulation.LoadFromXML is not available yet");
+// ---- population -------------------------------------------------------------------------
+
+void TAxPopulation::SaveToXML(const IXMLNode& ChromosomesXML) {
+    for (int I = 0; I < Count(); ++I) {
+        TAxIndividual* Item = Items(I);
+        Item->SaveToXML(ChromosomesXML.AddChild(Item->DisplayName()));
+    }
 }
 
-void TAxPopulation::SaveToXML(const IXMLNode&) {
-    throw Exception("TAxPopulation.SaveToXML is not available yet");
+void TAxPopulation::LoadFromXML(const IXMLNode& ChromosomesXML) {
+    BeginUpdate();
+    try {
+        Clear();
+        for (const IXMLNode& Child : ChromosomesXML.ChildElements())
+            Add()->LoadFromXML(Child);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
 }
 
-void TAxCustomGeneticComponent::SaveToXML(const IXMLGeneticDocumentType&) {
-    throw Exception("TAxCustomGeneticComponent.SaveToXML is not available yet");
+// ---- genetic document -------------------------------------------------------------------
+
+void TAxCustomGeneticComponent::SaveToXML(const IXMLGeneticDocumentType& Document) {
+    Document.SetDiversityLimit(DiversityLimit());
+    Document.SetFitnessCutoff(FitnessCutoff());
+    Document.SetFitnessMethod(std::string(GetEnumName(FitnessMethod())));
+    Document.SetGeneration(Generation());
+    Document.SetUseDiversityLimit(UseDiversityLimit());
+    Document.SetUseFitnessCutoff(UseFitnessCutoff());
+    Document.SetGenerationLimit(static_cast<std::uint32_t>(GenerationLimit()));
+    Document.SetUseGenerationLimit(UseGenerationLimit());
+    Document.SetAvgFitness(AvgFitness());
+    Document.SetMaxFitness(MaxFitness());
+    Document.SetMinFitness(MinFitness());
 }
 
-void TAxCustomGeneticComponent::LoadFromXML(const IXMLGeneticDocumentType&) {
-    throw Exception("TAxCustomGeneticComponent.LoadFromXML is not available yet");
+void TAxCustomGeneticComponent::LoadFromXML(const IXMLGeneticDocumentType& Document) {
+    SetDiversityLimit(Document.DiversityLimit());
+    SetFitnessCutoff(Document.FitnessCutoff());
+    if (const auto Method = GetEnumValue<TGAFitnessMethod>(Document.FitnessMethod()))
+        SetFitnessMethod(*Method);
+    SetGeneration(Document.Generation());
+    SetUseDiversityLimit(Document.UseDiversityLimit());
+    SetUseFitnessCutoff(Document.UseFitnessCutoff());
+    // The setter ignores a write of the current value, so a fresh component (limit 0)
+    // would keep 0 from a document holding 0; a loaded limit is always at least 1.
+    const std::uint32_t Limit = Document.GenerationLimit();
+    SetGenerationLimit(Limit == 0 ? 1
+                                  : static_cast<int>(std::min<std::uint32_t>(Limit, INT32_MAX)));
+    SetUseGenerationLimit(Document.UseGenerationLimit());
 }
 
-void TAxCustomGeneticComponent::SaveToFile(const std::string&) {
-    throw Exception("TAxCustomGeneticComponent.SaveToFile is not available yet");
+// ---- files and streams ------------------------------------------------------------------
+
+namespace {
+
+// A name beside FileName that no other save of this process uses at the same time.
+std::filesystem::path TemporaryFileBeside(const std::filesystem::path& FileName) {
+    static std::atomic<unsigned> Counter{0};
+    for (;;) {
+        std::filesystem::path Candidate = FileName;
+        Candidate += ".~" + IntToStr(Counter++) + ".tmp";
+        std::error_code Ignored;
+        if (!std::filesystem::exists(Candidate, Ignored)) return Candidate;
+    }
 }
 
-void TAxCustomGeneticComponent::SaveToStream(std::ostream&) {
-    throw Exception("TAxCustomGeneticComponent.SaveToStream is not available yet");
+[[noreturn]] void RaiseCreateError(const std::string& FileName, const std::string& Reason) {
+    throw EFCreateError("Cannot create file \"" + FileName + "\". " + Reason);
 }
 
-void TAxCustomGeneticComponent::LoadFromFile(const std::string&) {
-    throw Exception("TAxCustomGeneticComponent.LoadFromFile is not available yet");
+} // namespace
+
+// The document goes to a temporary file beside the target, which replaces the target only
+// once it is completely written: a failed save never costs the user the previous file.
+void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
+    namespace fs = std::filesystem;
+    std::error_code Error;
+    const bool Exists = fs::exists(FileName, Error);
+    if (Exists) {
+        // A file that may not be written is not replaced behind its owner's back.
+        errno = 0;
+        std::ofstream Probe(FileName, std::ios::binary | std::ios::app);
+        if (!Probe.is_open())
+            RaiseCreateError(FileName, std::system_category().message(errno ? errno : EACCES));
+    }
+    const fs::path Temporary = TemporaryFileBeside(FileName);
+    const std::string TemporaryName = Temporary.string();
+    std::ofstream Stream;
+    try {
+        Stream = CreateFileStream(TemporaryName);
+    } catch (const EFCreateError& E) {
+        std::string Message = E.what();
+        const std::string Quoted = "\"" + TemporaryName + "\"";
+        if (const auto At = Message.find(Quoted); At != std::string::npos)
+            Message.replace(At, Quoted.size(), "\"" + FileName + "\"");
+        throw EFCreateError(Message);
+    }
+    try {
+        SaveToStream(Stream);
+        Stream.close();
+        if (Stream.fail()) RaiseCreateError(FileName, "The file could not be written completely");
+        if (Exists) fs::permissions(Temporary, fs::status(FileName).permissions(), Error);
+        fs::rename(Temporary, FileName, Error);
+        if (Error) RaiseCreateError(FileName, Error.message());
+    } catch (...) {
+        if (Stream.is_open()) Stream.close();
+        fs::remove(Temporary, Error);
+        throw;
+    }
 }
 
-void TAxCustomGeneticComponent::LoadFromStream(std::istream&) {
-    throw Exception("TAxCustomGeneticComponent.LoadFromStream is not available yet");
+void TAxCustomGeneticComponent::SaveToStream(std::ostream& Stream) {
+    const IXMLGeneticDocumentType Document = NewGeneticDocument();
+    SaveToXML(Document);
+    SaveXMLDocument(Document.OwnerDocument(), Stream);
 }
 
-void TAxCustomGeneticComponent::Describe(TStringList&, const std::string&) const {
-    throw Exception("TAxCustomGeneticComponent.Describe is not available yet");
+void TAxCustomGeneticComponent::LoadFromFile(const std::string& FileName) {
+    LoadFromXML(LoadGeneticDocument(FileName));
+}
+
+void TAxCustomGeneticComponent::LoadFromStream(std::istream& Stream) {
+    LoadFromXML(LoadGeneticDocument(Stream));
+}
+
+// ---- description ------------------------------------------------------------------------
+
+void TAxCustomGeneticComponent::Describe(TStringList& Strings, const std::string& TabStr) const {
+    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
+    Strings.BeginUpdate();
+    try {
+        Strings.Add("Operating Conditions");
+        Strings.Add(TabStr + "Fitness Method = " + std::string(GetEnumName(FitnessMethod())));
+        Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
+        Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
+        Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+        Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
+        Strings.Add("Initial Conditions");
+        Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
+        if (!UseGenerationLimit() && !UseFitnessCutoff() && !UseDiversityLimit()) {
+            Strings.Add("There are no Termination Conditions");
+        } else {
+            Strings.Add("Termination Conditions");
+            if (UseFitnessCutoff()) {
+                const bool Maximizing = FitnessMethod() == TGAFitnessMethod::fmMaximize ||
+                                        FitnessMethod() == TGAFitnessMethod::fmWeightedMaximize;
+                Strings.Add(TabStr + (Maximizing ? "Fitness >= " : "Fitness <= ") +
+                            FloatToStr(FitnessCutoff()));
+            }
+            if (UseDiversityLimit())
+                Strings.Add(TabStr + "Diversity less than " + Percent(DiversityLimit()));
+            if (UseGenerationLimit())
+                Strings.Add(TabStr +
+                            "Maximum number of generations = " + IntToStr(GenerationLimit()));
+        }
+    } catch (...) {
+        Strings.EndUpdate();
+        throw;
+    }
+    Strings.EndUpdate();
 }
 
 std::string TAxCustomGeneticComponent::ToString() const {
-    throw Exception("TAxCustomGeneticComponent.ToString is not available yet");
+    TStringList Lines;
+    Describe(Lines, "   ");
+    return Lines.Text();
 }
 
 } // namespace ax

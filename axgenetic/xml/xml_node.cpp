@@ -5,12 +5,11 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
-#include <vector>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/files.hpp"
 #include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/text.hpp"
-#include <fstream>
 
 namespace ax {
 
@@ -194,10 +193,7 @@ TXMLDocumentPtr LoadXMLDocument(std::istream& Stream) {
 }
 
 TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName) {
-    std::ifstream Stream(FileName, std::ios::binary);
-    if (!Stream)
-        throw EFOpenError(
-            Format("Cannot open file \"%s\". %s", {FileName, "No such file or directory"}));
+    std::ifstream Stream = OpenFileStream(FileName);
     return LoadXMLDocument(Stream);
 }
 
