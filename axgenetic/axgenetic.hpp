@@ -26,6 +26,10 @@
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/core/types.hpp"
 
+#include "axgenetic/ga/ga_bits.hpp"
+#include "axgenetic/ga/gene.hpp"
+#include "axgenetic/ga/genetic_algorithm.hpp"
+
 #include "axgenetic/xml/ga_domain_xml.hpp"
 #include "axgenetic/xml/genetic_algorithm_xml.hpp"
 #include "axgenetic/xml/genetic_document.hpp"

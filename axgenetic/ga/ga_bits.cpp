@@ -1,0 +1,79 @@
+#include "axgenetic/ga/ga_bits.hpp"
+
+#include <algorithm>
+
+#include "axgenetic/ga/genetic_algorithm.hpp"
+#include "axgenetic/platform/random.hpp"
+
+namespace ax {
+
+void TAxGABits::MarkStale() {
+    if (FOwner) FOwner->InvalidateFitness();
+}
+
+void TAxGABits::Clear() {
+    std::fill(MutableWords().begin(), MutableWords().end(), Word{0});
+}
+
+void TAxGABits::Randomize() {
+    const std::int32_t N = Size();
+    Word* W = MutableWords().data();
+    for (std::int32_t Base = 0; Base < N; Base += WordBits) {
+        const std::int32_t Count = std::min(N - Base, WordBits);
+        Word Value = 0;
+        for (std::int32_t B = 0; B < Count; ++B)
+            if (Random(2) == 1) Value |= Word{1} << B;
+        W[Base / WordBits] = Value;
+    }
+    MarkStale();
+}
+
+void TAxGABits::CrossOver(const TBits& Parent1, const TBits& Parent2, std::int32_t CrossoverBit) {
+    const std::int32_t N = Size();
+    const std::int32_t End1 = std::max(std::min({CrossoverBit, Parent1.Size(), N}), 0);
+    if (End1 > 0) CopyRange(Parent1, 0, 0, End1);
+    const std::int32_t End2 = std::min(Parent2.Size(), N);
+    if (End2 > End1) CopyRange(Parent2, End1, End1, End2 - End1);
+    MarkStale();
+}
+
+void TAxGABits::CrossOver(const TBits& Parent1, const TBits& Parent2) {
+    CrossOver(Parent1, Parent2, Random(Parent1.Size()));
+}
+
+bool TAxGABits::Mutate(double Probability) {
+    const std::int32_t N = Size();
+    Word* W = MutableWords().data();
+    Word Any = 0;
+    for (std::int32_t Base = 0; Base < N; Base += WordBits) {
+        const std::int32_t Count = std::min(N - Base, WordBits);
+        Word Flips = 0;
+        for (std::int32_t B = 0; B < Count; ++B)
+            if (Random() < Probability) Flips |= Word{1} << B;
+        W[Base / WordBits] ^= Flips;
+        Any |= Flips;
+    }
+    MarkStale();
+    return Any != 0;
+}
+
+void TAxGABits::Invert(std::int32_t Start, std::int32_t Count) {
+    const std::int32_t N = Size();
+    if (Start == -1) Start = Random(N);
+    if (Count == -1) Count = Random(N - Start);
+    // Bits Start .. Start + Count inclusive, cut at the end of the string.
+    const std::int64_t Last = std::min<std::int64_t>(std::int64_t{Start} + Count, N - 1);
+    Word* W = MutableWords().data();
+    for (std::int64_t Bit = Start; Bit <= Last;) {
+        const auto Index = static_cast<std::size_t>(Bit / WordBits);
+        const auto From = static_cast<unsigned>(Bit % WordBits);
+        const auto Upto =
+            static_cast<unsigned>(std::min<std::int64_t>(Last - Bit + From, WordBits - 1));
+        const Word High = Upto == WordBits - 1 ? ~Word{0} : ((Word{1} << (Upto + 1)) - 1);
+        W[Index] ^= High & (~Word{0} << From);
+        Bit += Upto - From + 1;
+    }
+    MarkStale();
+}
+
+} // namespace ax

@@ -1,0 +1,194 @@
+// The genetic algorithm: individuals with one bit-string chromosome, their population,
+// and the component that lays chromosomes out by its genes and breeds them.
+//
+// Choices this component makes where the rules leave room:
+// - cmGeneBoundary crossover needs a cut between genes. With fewer than two genes the cut
+//   is a multiple of the first gene's Size; when there is no gene, or that gene has no
+//   positive Size, DoCrossover raises EGAException (SNoGeneBoundary) before any draw.
+// - The per-individual value forms of a gene (GetAsX, SetAsX, AsString(Index)) raise
+//   EGAException (SGeneWithoutAlgorithm) for a gene outside an algorithm's collection.
+// - SetGeneSize with a negative size raises EListError and changes nothing.
+// - SetGeneSize resizes the chromosomes of the current population; the previous
+//   generation's are resized as its individuals are overwritten by the next Evolve.
+// - CreatePopulation always makes a TAxGAPopulation of TAxGAIndividual, so a derived
+//   individual class is not taken up; a derived component overrides CreatePopulation.
+// - A constructor cannot reach overrides: the GA constructor calls RecreatePopulation so
+//   its own CreatePopulation makes the population; a component derived from it that
+//   overrides CreatePopulation or CreateGenes calls RecreatePopulation / RecreateGenes
+//   in its own constructor.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/ga/ga_bits.hpp"
+#include "axgenetic/ga/gene.hpp"
+
+namespace ax {
+
+class IXMLNode;
+class TAxGAPopulation;
+class TAxCustomGeneticAlgorithm;
+
+// Raised by cmGeneBoundary crossover when the genes give no place to cut.
+inline constexpr std::string_view SNoGeneBoundary =
+    "Gene boundary crossover needs a first gene of at least one bit";
+
+// An individual whose genetic material is one chromosome.
+class TAxGAIndividual : public TAxIndividual {
+public:
+    static constexpr const char* StaticClassName = "TAxGAIndividual";
+    // The chromosome exists before the individual joins a population, so the population's
+    // added notification can size it.
+    TAxGAIndividual();
+    ~TAxGAIndividual() override;
+    std::string ClassName() const override { return StaticClassName; }
+
+    TAxGAPopulation* Collection() const;
+
+    TAxGABits& Bits() { return *FBits; }
+    const TAxGABits& Bits() const { return *FBits; }
+    // Copies Value's size and bits into the chromosome and marks the individual modified.
+    void SetBits(const TBits& Value);
+
+    // From a GA individual: its chromosome, then the shared individual data.
+    void Assign(const TPersistent& Source) override;
+    // The class name, a blank, and the chromosome text.
+    std::string ToString() const override;
+
+    void LoadFromXML(const IXMLNode& Node) override;
+    void SaveToXML(const IXMLNode& Node) override;
+
+protected:
+    // Makes the chromosome, owned by this individual.
+    virtual std::unique_ptr<TAxGABits> CreateDNA();
+
+private:
+    friend class TAxGABits;
+    // The chromosome changed: the fitness is stale, nobody is notified.
+    void InvalidateFitness() { FNeedFitness = true; }
+
+    std::unique_ptr<TAxGABits> FBits;
+};
+
+using TAxGAIndividualClass = TAxIndividualClass;
+
+// The population of a genetic algorithm.
+class TAxGAPopulation : public TTypedCollection<TAxGAIndividual, TAxPopulation> {
+public:
+    explicit TAxGAPopulation(TPersistent* AOwner,
+                             TAxIndividualClass ItemClass = ClassOf<TAxGAIndividual>());
+    std::string ClassName() const override { return "TAxGAPopulation"; }
+
+    // The owning algorithm, or nullptr when the owner is something else.
+    TAxCustomGeneticAlgorithm* Owner() const;
+
+    void LoadFromXML(const IXMLNode& ChromosomesXML) override;
+    void SaveToXML(const IXMLNode& ChromosomesXML) override;
+};
+
+// Events declared for hosts; only OnCrossover uses one of them.
+using TAxGACrossoverEvent =
+    std::function<void(TObject* Sender, TAxGAIndividual* Parent1, TAxGAIndividual* Parent2,
+                       TAxGAIndividual* Child, std::int32_t& CrossoverBit, bool& DoMutation)>;
+using TAxGAFitnessEvent =
+    std::function<void(TObject* Sender, TAxGAIndividual* Item, TGAFitness& Fitness)>;
+using TAxGAIndividualEvent = std::function<void(TObject* Sender, TAxGAIndividual* Item)>;
+using TAxGAParentChildEvent = std::function<void(TObject* Sender, TAxGAIndividual* Parent1,
+                                                 TAxGAIndividual* Parent2, TAxGAIndividual* Child)>;
+using TAxGAMutationEvent =
+    std::function<void(TObject* Sender, TAxGAIndividual* Item, bool& DoMutation)>;
+using TAxGASelectionEvent =
+    std::function<void(TObject* Sender, TAxGAPopulation* Population, TAxGAIndividual*& Parent)>;
+using TAxGeneEvent = std::function<void(TObject* Sender, TAxGAGene* Item)>;
+
+// The genetic algorithm component.
+class TAxCustomGeneticAlgorithm : public TAxCustomGeneticComponent {
+public:
+    explicit TAxCustomGeneticAlgorithm(TComponent* AOwner = nullptr);
+    ~TAxCustomGeneticAlgorithm() override;
+    std::string ClassName() const override { return "TAxCustomGeneticAlgorithm"; }
+
+    // The genotype. Writing copies the given genes into the owned collection.
+    TAxGAGenes* Genes() const { return FGenes.get(); }
+    void SetGenes(const TAxGAGenes* Value);
+    // Chromosome length in bits; a change resizes every chromosome of the population
+    // (new bits False) in one update batch and marks each individual modified.
+    std::int32_t GeneSize() const { return FGeneSize; }
+    void SetGeneSize(std::int32_t Value);
+    TGACrossoverMethod CrossoverMethod() const { return FCrossoverMethod; }
+    void SetCrossoverMethod(TGACrossoverMethod Value) { FCrossoverMethod = Value; }
+    // Offered the cut bit of every crossover; may move it or cancel the crossover. It
+    // replaces the shared driver's crossover event for hosts of this component.
+    const TAxGACrossoverEvent& OnCrossover() const { return FOnGACrossover; }
+    void SetOnCrossover(TAxGACrossoverEvent Value) { FOnGACrossover = std::move(Value); }
+
+    TAxGAPopulation* Population() const { return static_cast<TAxGAPopulation*>(FPopulation.get()); }
+    void SetPopulation(const TAxPopulation* Value) {
+        TAxCustomGeneticComponent::SetPopulation(Value);
+    }
+    TAxGAPopulation* PreviousGeneration() const {
+        return static_cast<TAxGAPopulation*>(FPreviousGeneration.get());
+    }
+    TAxGAIndividual* FittestIndividual() const {
+        return static_cast<TAxGAIndividual*>(FFittestIndividual);
+    }
+
+    // Hooks of the gene collection. GenesSizeChange grows GeneSize to the genes' size; it
+    // never shrinks it. The other two do nothing here.
+    virtual void GeneNotify(TAxGAGene* Gene, TCollectionNotification Action);
+    virtual void GeneUpdate(TAxGAGene* Gene);
+    virtual void GenesSizeChange();
+
+    // GeneSize, CrossoverMethod and the genes (chromosomes are not resized here), then
+    // the shared settings and the population.
+    void Assign(const TPersistent& Source) override;
+
+    // The GA's own document kind (root "GeneticAlgorithm").
+    void SaveToXML(const IXMLGeneticDocumentType& Document) override;
+    void LoadFromXML(const IXMLGeneticDocumentType& Document) override;
+    void SaveToStream(std::ostream& Stream) override;
+    void LoadFromStream(std::istream& Stream) override;
+    void LoadFromFile(const std::string& FileName) override;
+
+    // The GA's breeding steps; public so hosts and tests can drive single steps.
+    bool Mutate(TAxIndividual* Item) override;
+
+protected:
+    std::unique_ptr<TAxPopulation> CreatePopulation(TAxIndividualClass ItemClass) override;
+    virtual std::unique_ptr<TAxGAGenes> CreateGenes(TAxGeneClass ItemClass);
+    // Replaces the (still empty) genes by a collection made by the actual CreateGenes.
+    void RecreateGenes();
+
+    void PopulationNotify(TAxIndividual* Item, TCollectionNotification Action) override;
+    bool DoCrossover(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
+                     TAxIndividual* Child2) override;
+    bool DoMutate(TAxIndividual* Item) override;
+    bool DoInvert(TAxIndividual* Item) override;
+    // Random chromosomes, avoiding duplicates within one shared retry budget; returns the
+    // number of distinct chromosomes registered.
+    int DoInitialize() override;
+
+    // The cut bit for a crossover into a chromosome of N bits, by CrossoverMethod.
+    std::int32_t DrawCrossoverBit(std::int32_t N);
+
+private:
+    std::unique_ptr<TAxGAGenes> FGenes;
+    std::int32_t FGeneSize = 0;
+    TGACrossoverMethod FCrossoverMethod = TGACrossoverMethod::cmGeneBoundary;
+    TAxGACrossoverEvent FOnGACrossover;
+};
+
+// The genetic algorithm with its settings published; what hosts place and use.
+class TAxGeneticAlgorithm : public TAxCustomGeneticAlgorithm {
+public:
+    using TAxCustomGeneticAlgorithm::TAxCustomGeneticAlgorithm;
+    std::string ClassName() const override { return "TAxGeneticAlgorithm"; }
+};
+
+} // namespace ax
