@@ -17,6 +17,7 @@
 #include "axgenetic/platform/variant.hpp"
 
 #include "axgenetic/common/ax_exception.hpp"
+#include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/common/encoded_bits.hpp"
 #include "axgenetic/common/float_priority_queue.hpp"
 #include "axgenetic/core/defaults.hpp"
