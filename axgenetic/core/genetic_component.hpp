@@ -9,8 +9,8 @@
 //   population it picks from.
 // - An elitist rank at or past the number of ranked entries restarts the cycle at rank 0.
 // - A selection that leaves no parent (a custom handler leaving Parent as nullptr, or an
-//   empty population to choose from) raises EGAException with SNoParentSelected before
-//   the pair's children are touched.
+//   empty population to choose from; elitist picks read the ranking instead) raises
+//   EGAException with SNoParentSelected before the pair's children are touched.
 // - After Assign, FittestIndividual is this component's individual at the index the
 //   source's fittest had in the source's population, or nullptr.
 // - The elitist ranking holds individuals, so it is dropped whenever an individual leaves
