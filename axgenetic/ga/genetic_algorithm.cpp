@@ -11,30 +11,25 @@ namespace ax {
 // ---------------------------------------------------------------------------------------
 // TAxGAIndividual
 
-TAxGAIndividual::TAxGAIndividual() : FBits(CreateDNA()) {}
+TAxGAIndividual::TAxGAIndividual() = default;
 TAxGAIndividual::~TAxGAIndividual() = default;
-
-std::unique_ptr<TAxGABits> TAxGAIndividual::CreateDNA() {
-    return std::make_unique<TAxGABits>(this);
-}
 
 TAxGAPopulation* TAxGAIndividual::Collection() const {
     return static_cast<TAxGAPopulation*>(TAxIndividual::Collection());
 }
 
 void TAxGAIndividual::SetBits(const TBits& Value) {
-    FBits->Assign(Value);
+    FBits.Assign(Value);
     Modified();
 }
 
 void TAxGAIndividual::Assign(const TPersistent& Source) {
-    if (const auto* From = dynamic_cast<const TAxGAIndividual*>(&Source))
-        FBits->Assign(*From->FBits);
+    if (const auto* From = dynamic_cast<const TAxGAIndividual*>(&Source)) FBits.Assign(From->FBits);
     TAxIndividual::Assign(Source);
 }
 
 std::string TAxGAIndividual::ToString() const {
-    return ClassName() + " " + FBits->ToString();
+    return ClassName() + " " + FBits.ToString();
 }
 
 // ---------------------------------------------------------------------------------------
