@@ -9,10 +9,12 @@
 #include <ostream>
 #include <system_error>
 
+#include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/genetic_component.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/files.hpp"
+#include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
 #include "axgenetic/xml/genetic_document.hpp"
@@ -145,6 +147,71 @@ void TAxCustomGeneticComponent::LoadFromFile(const std::string& FileName) {
 
 void TAxCustomGeneticComponent::LoadFromStream(std::istream& Stream) {
     LoadFromXML(LoadGeneticDocument(Stream));
+}
+
+// ---- property streaming -----------------------------------------------------------------
+
+void TAxCustomGeneticComponent::GetPublishedProperties(TPublishedProperties& List) const {
+    using C = TAxCustomGeneticComponent;
+    TComponent::GetPublishedProperties(List);
+    List.push_back(PublishedDefault("DiversityLimit", &C::DiversityLimit, &C::SetDiversityLimit,
+                                    DEFAULT_DIVERSITY_LIMIT));
+    List.push_back(
+        PublishedDefault("ElitistPct", &C::ElitistPct, &C::SetElitistPct, DEFAULT_ELITIST_PCT));
+    List.push_back(PublishedDefault("FitnessCutoff", &C::FitnessCutoff, &C::SetFitnessCutoff,
+                                    DEFAULT_FITNESS_CUTOFF));
+    List.push_back(PublishedDefault("FitnessMethod", &C::FitnessMethod, &C::SetFitnessMethod,
+                                    TGAFitnessMethod::fmMinimize));
+    List.push_back(PublishedDefault("Generation", &C::Generation, &C::SetGeneration, 0));
+    List.push_back(
+        PublishedDefault("GenerationLimit", &C::GenerationLimit, &C::SetGenerationLimit, 0));
+    List.push_back(PublishedDefault("UseGenerationLimit", &C::UseGenerationLimit,
+                                    &C::SetUseGenerationLimit, false));
+    List.push_back(PublishedDefault("InitialPopulation", &C::InitialPopulation,
+                                    &C::SetInitialPopulation, 100));
+    List.push_back(PublishedDefault("InitialDuplicatesRetries", &C::InitialDuplicatesRetries,
+                                    &C::SetInitialDuplicatesRetries, 10));
+    List.push_back(PublishedDefault("CrossoverProbability", &C::CrossoverProbability,
+                                    &C::SetCrossoverProbability, CROSSOVER_PROBABILITY));
+    List.push_back(PublishedDefault("InversionProbability", &C::InversionProbability,
+                                    &C::SetInversionProbability, INVERSION_PROBABILITY));
+    List.push_back(PublishedDefault("MutationProbability", &C::MutationProbability,
+                                    &C::SetMutationProbability, MUTATION_PROBABILITY));
+    List.push_back(PublishedDefault("Operations", &C::Operations, &C::SetOperations,
+                                    TGAGeneticOperations{TGAGeneticOperation::goCrossover,
+                                                         TGAGeneticOperation::goMutate,
+                                                         TGAGeneticOperation::goInvert}));
+    List.push_back(PublishedDefault("SelectionMethod", &C::SelectionMethod, &C::SetSelectionMethod,
+                                    TGASelectionMethod::smStochasticTournament));
+    List.push_back(
+        PublishedDefault("TournamentField", &C::TournamentField, &C::SetTournamentField, 2));
+    List.push_back(
+        PublishedDefault("UseFitnessCutoff", &C::UseFitnessCutoff, &C::SetUseFitnessCutoff, false));
+    List.push_back(PublishedDefault("UseDiversityLimit", &C::UseDiversityLimit,
+                                    &C::SetUseDiversityLimit, false));
+}
+
+// The stream writer leaves a float of 0 out as a default; these write every value that
+// differs from its default, 0 included. They have no reader: an entry of the same name
+// is read as the published property, through its clamping setter.
+void TAxCustomGeneticComponent::DefineProperties(TFiler& Filer) {
+    TComponent::DefineProperties(Filer);
+    const auto Define = [&](const char* Name, double (TAxCustomGeneticComponent::*Get)() const,
+                            double Default) {
+        const double Value = (this->*Get)();
+        Filer.DefineProperty(
+            Name, nullptr, [Value](TWriter& Writer) { Writer.WriteFloat(Value); },
+            Value != Default);
+    };
+    Define("FitnessCutoff", &TAxCustomGeneticComponent::FitnessCutoff, DEFAULT_FITNESS_CUTOFF);
+    Define("DiversityLimit", &TAxCustomGeneticComponent::DiversityLimit, DEFAULT_DIVERSITY_LIMIT);
+    Define("ElitistPct", &TAxCustomGeneticComponent::ElitistPct, DEFAULT_ELITIST_PCT);
+    Define("CrossoverProbability", &TAxCustomGeneticComponent::CrossoverProbability,
+           CROSSOVER_PROBABILITY);
+    Define("InversionProbability", &TAxCustomGeneticComponent::InversionProbability,
+           INVERSION_PROBABILITY);
+    Define("MutationProbability", &TAxCustomGeneticComponent::MutationProbability,
+           MUTATION_PROBABILITY);
 }
 
 // ---- description ------------------------------------------------------------------------

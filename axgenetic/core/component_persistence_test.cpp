@@ -7,6 +7,7 @@
 
 #include "axgenetic/core/genetic_component.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/xml/genetic_document.hpp"
 
@@ -267,6 +268,55 @@ TEST(ComponentDescription, LinesAndTermination) {
     C.SetUseGenerationLimit(false);
     EXPECT_EQ(C.ToString().substr(C.ToString().find("Termination")),
               "Termination Conditions\n   Fitness <= 1\n");
+}
+
+TEST(ComponentStreaming, FloatSettingsAreDefinedPropertiesAndEventsAreNotStreamed) {
+    TAxCustomGeneticComponent C;
+    std::ostringstream Fresh;
+    WriteComponentText(Fresh, C);
+    EXPECT_EQ(Fresh.str(), "object TAxCustomGeneticComponent\nend\n");
+
+    C.SetName("GA1");
+    C.SetCrossoverProbability(0);
+    C.SetMutationProbability(0.25);
+    C.SetInitialPopulation(30);
+    C.SetOperations({TGAGeneticOperation::goMutate});
+    C.SetSelectionMethod(TGASelectionMethod::smElitist);
+    C.SetUseFitnessCutoff(true);
+    C.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
+    std::ostringstream Out;
+    WriteComponentText(Out, C);
+    EXPECT_EQ(Out.str(), "object GA1: TAxCustomGeneticComponent\n"
+                         "  InitialPopulation = 30\n"
+                         "  MutationProbability = 0.25\n"
+                         "  Operations = [goMutate]\n"
+                         "  SelectionMethod = smElitist\n"
+                         "  UseFitnessCutoff = True\n"
+                         "  CrossoverProbability = 0\n"
+                         "  MutationProbability = 0.25\n"
+                         "end\n");
+
+    TAxCustomGeneticComponent Loaded;
+    std::istringstream In(Out.str());
+    ReadComponentText(In, Loaded);
+    EXPECT_EQ(Loaded.Name(), "GA1");
+    EXPECT_EQ(Loaded.CrossoverProbability(), 0.0);
+    EXPECT_EQ(Loaded.MutationProbability(), 0.25);
+    EXPECT_EQ(Loaded.InitialPopulation(), 30);
+    EXPECT_EQ(Loaded.Operations(), TGAGeneticOperations{TGAGeneticOperation::goMutate});
+    EXPECT_EQ(Loaded.SelectionMethod(), TGASelectionMethod::smElitist);
+    EXPECT_TRUE(Loaded.UseFitnessCutoff());
+    EXPECT_FALSE(Loaded.OnEvaluateFitness());
+
+    // Every float entry goes through its clamping setter.
+    std::istringstream Clamped(
+        "object TAxCustomGeneticComponent\n  CrossoverProbability = 1.5\n"
+        "  DiversityLimit = -2\n  ElitistPct = 0.3\n  TournamentField = 1\nend\n");
+    ReadComponentText(Clamped, Loaded);
+    EXPECT_EQ(Loaded.CrossoverProbability(), 1.0);
+    EXPECT_EQ(Loaded.DiversityLimit(), 0.0);
+    EXPECT_EQ(Loaded.ElitistPct(), 0.3);
+    EXPECT_EQ(Loaded.TournamentField(), 2);
 }
 
 TEST(PopulationDocument, OneElementPerIndividualNamedByDisplayName) {

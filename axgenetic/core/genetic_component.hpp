@@ -210,6 +210,10 @@ public:
     virtual void SaveToStream(std::ostream& Stream);
     virtual void LoadFromFile(const std::string& FileName);
     virtual void LoadFromStream(std::istream& Stream);
+    // The shared settings, published for property streaming; the six float settings are
+    // also defined stream properties, so that a non-default 0 is written too.
+    void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
+    void DefineProperties(TFiler& Filer) override;
     // Appends a description of the settings, detail lines indented with TabStr.
     virtual void Describe(TStringList& Strings, const std::string& TabStr) const;
     // Describe with three blanks of indentation, one line per line.

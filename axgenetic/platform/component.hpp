@@ -32,6 +32,9 @@ public:
     void SetTag(std::intptr_t Value) { FTag = Value; }
     TComponent* Owner() const { return FOwner; }
     TComponentState ComponentState() const { return FComponentState; }
+    // Tag, stored when not 0; the name is streamed as the object's own name.
+    void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
+
     // Marks the component as being edited in a designer (or not).
     void SetDesigning(bool Value);
 

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ax {
+
+class TFiler;
+struct TPublishedProperty;
 
 // Root of every library class that takes part in run-time class queries.
 class TObject {
@@ -27,6 +31,11 @@ class TPersistent : public TObject {
 public:
     std::string ClassName() const override { return "TPersistent"; }
     virtual void Assign(const TPersistent& Source);
+
+    // Property streaming (platform/streaming.hpp): the properties the class publishes, a
+    // derived class appending its own after its base's, and the ones it defines itself.
+    virtual void GetPublishedProperties(std::vector<TPublishedProperty>&) const {}
+    virtual void DefineProperties(TFiler&) {}
 
 protected:
     virtual void AssignTo(TPersistent& Dest) const;
