@@ -245,7 +245,10 @@ void TAxCustomGeneticComponent::SelectRoulette(TObject* Sender, TAxPopulation* P
     }
     const double R = Random();
     if (FCumNormFitnesses.empty()) CalculateCumulativeNormalizedFitnesses();
-    // The first entry strictly greater than the draw.
+    // The first entry strictly greater than the draw, by the low/high binary search (its
+    // exact probe order matters: a maximizing table with negative fitness values is not
+    // monotone). Branches, not selects: on large tables speculation overlaps the cache
+    // misses of successive probes, which a select chain would serialize.
     int Low = 0, High = static_cast<int>(FCumNormFitnesses.size()) - 1;
     while (Low <= High) {
         const int Mid = Low + (High - Low) / 2;

@@ -1,0 +1,162 @@
+// Cost of one parent pick for each selection method, and of one whole generation, over
+// a component whose genome is one integer. "allocs" counts heap allocations per
+// iteration (expected 0 for picks and for a generation once the populations exist).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "axgenetic/axgenetic.hpp"
+
+// The counting allocator below pairs malloc with free; GCC cannot see that through the
+// replaced global operators.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+
+std::atomic<long long> GAllocations{0};
+
+} // namespace
+
+void* operator new(std::size_t Size) {
+    ++GAllocations;
+    if (void* P = std::malloc(Size ? Size : 1)) return P;
+    throw std::bad_alloc();
+}
+void operator delete(void* P) noexcept {
+    std::free(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    std::free(P);
+}
+
+namespace {
+
+using namespace ax;
+
+class TIntIndividual : public TAxIndividual {
+public:
+    static constexpr const char* StaticClassName = "TIntIndividual";
+    std::string ClassName() const override { return StaticClassName; }
+    int Gene = 0;
+    void SetGene(int Value) {
+        Gene = Value;
+        Modified();
+    }
+    void Assign(const TPersistent& Source) override {
+        if (const auto* From = dynamic_cast<const TIntIndividual*>(&Source)) Gene = From->Gene;
+        TAxIndividual::Assign(Source);
+    }
+};
+
+// Minimizes the distance of the gene to 0; crossover averages, mutation nudges,
+// inversion negates.
+class TIntComponent : public TAxCustomGeneticComponent {
+public:
+    TIntComponent() {
+        RecreatePopulation();
+        SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& Fitness) {
+            const int G = static_cast<TIntIndividual*>(Item)->Gene;
+            Fitness = G < 0 ? -G : G;
+        });
+    }
+
+protected:
+    std::unique_ptr<TAxPopulation> CreatePopulation(TAxIndividualClass) override {
+        return std::make_unique<TAxPopulation>(this, ClassOf<TIntIndividual>());
+    }
+    int DoInitialize() override {
+        for (int I = 0; I < Population()->Count(); ++I)
+            static_cast<TIntIndividual*>(Population()->Items(I))->SetGene(Random(1000000) - 500000);
+        return Population()->Count();
+    }
+    bool DoCrossover(TAxIndividual* P1, TAxIndividual* P2, TAxIndividual* C1,
+                     TAxIndividual* C2) override {
+        const int G1 = static_cast<TIntIndividual*>(P1)->Gene,
+                  G2 = static_cast<TIntIndividual*>(P2)->Gene;
+        static_cast<TIntIndividual*>(C1)->SetGene(G1 / 2 + G2 / 2);
+        if (C2) static_cast<TIntIndividual*>(C2)->SetGene(G2 - G1 / 4);
+        return true;
+    }
+    bool DoMutate(TAxIndividual* Item) override {
+        auto* I = static_cast<TIntIndividual*>(Item);
+        I->SetGene(I->Gene + Random(201) - 100);
+        return true;
+    }
+    bool DoInvert(TAxIndividual* Item) override {
+        auto* I = static_cast<TIntIndividual*>(Item);
+        I->SetGene(-I->Gene);
+        return true;
+    }
+};
+
+void Pick(benchmark::State& State, TGASelectionMethod Method) {
+    RandSeed(1);
+    TIntComponent C;
+    C.SetSelectionMethod(Method);
+    C.SetInitialPopulation(static_cast<int>(State.range(0)));
+    C.Initialize(); // evaluates and prepares the method's table
+    TAxPopulation* From = C.PreviousGeneration();
+    const long long Before = GAllocations;
+    for (auto _ : State)
+        benchmark::DoNotOptimize(C.SelectParent(From));
+    State.counters["allocs"] = benchmark::Counter(static_cast<double>(GAllocations - Before),
+                                                  benchmark::Counter::kAvgIterations);
+    State.SetItemsProcessed(State.iterations());
+}
+
+void BM_PickRandom(benchmark::State& S) {
+    Pick(S, TGASelectionMethod::smRandom);
+}
+void BM_PickRoulette(benchmark::State& S) {
+    Pick(S, TGASelectionMethod::smRoulette);
+}
+void BM_PickTournament(benchmark::State& S) {
+    Pick(S, TGASelectionMethod::smTournament);
+}
+void BM_PickStochasticTournament(benchmark::State& S) {
+    Pick(S, TGASelectionMethod::smStochasticTournament);
+}
+void BM_PickElitist(benchmark::State& S) {
+    Pick(S, TGASelectionMethod::smElitist);
+}
+BENCHMARK(BM_PickRandom)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PickRoulette)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PickTournament)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PickStochasticTournament)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PickElitist)->Arg(1000)->Arg(100000);
+
+// One generation: swap, select and breed every child, evaluate, prepare the tables.
+void Generation(benchmark::State& State, TGASelectionMethod Method) {
+    RandSeed(2);
+    TIntComponent C;
+    C.SetSelectionMethod(Method);
+    C.SetInitialPopulation(static_cast<int>(State.range(0)));
+    C.SetMutationProbability(0.5);
+    C.Initialize();
+    C.Evolve(); // the first generation sizes the ranking
+    const long long Before = GAllocations;
+    for (auto _ : State)
+        C.Evolve();
+    State.counters["allocs"] = benchmark::Counter(static_cast<double>(GAllocations - Before),
+                                                  benchmark::Counter::kAvgIterations);
+    State.SetItemsProcessed(State.iterations() * State.range(0));
+}
+
+void BM_GenerationStochasticTournament(benchmark::State& S) {
+    Generation(S, TGASelectionMethod::smStochasticTournament);
+}
+void BM_GenerationElitist(benchmark::State& S) {
+    Generation(S, TGASelectionMethod::smElitist);
+}
+BENCHMARK(BM_GenerationStochasticTournament)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenerationElitist)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
