@@ -47,6 +47,15 @@ int TBits::OpenBit() const {
 
 void TBits::CopyRange(const TBits& Source, int SourceStart, int DestStart, int Count) {
     if (Count <= 0) return;
+    if (SourceStart < 0 || DestStart < 0 || Count > Source.FSize - SourceStart ||
+        Count > FSize - DestStart)
+        BitsError();
+    if (&Source == this && DestStart > SourceStart && DestStart < SourceStart + Count) {
+        // Copying upwards within one set would overwrite bits before they are read.
+        const TBits Copy = Source;
+        CopyRange(Copy, SourceStart, DestStart, Count);
+        return;
+    }
     const Word* Src = Source.FWords.data();
     Word* Dst = FWords.data();
     // Reads 64 bits of Source starting at any bit position.

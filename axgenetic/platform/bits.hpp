@@ -49,7 +49,8 @@ public:
     int WordCount() const { return static_cast<int>(FWords.size()); }
 
     // Copies Count bits starting at SourceStart of Source to DestStart of this set, word
-    // by word where possible. Both ranges must lie inside their sets.
+    // by word where possible. Both ranges must lie inside their sets (EListError
+    // otherwise); Source may be this set, also with overlapping ranges.
     void CopyRange(const TBits& Source, int SourceStart, int DestStart, int Count);
 
     // Same size and same bits.

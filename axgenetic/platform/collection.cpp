@@ -16,9 +16,9 @@ int TCollectionItem::Index() const {
 
 void TCollectionItem::SetIndex(int Value) {
     const int Current = Index();
-    if (Current < 0 || Value < 0 || Current == Value) return;
+    if (Current < 0 || Current == Value) return;
+    FCollection->CheckIndex(Value);
     auto& Items = FCollection->FItems;
-    if (Value >= static_cast<int>(Items.size())) Value = static_cast<int>(Items.size()) - 1;
     auto Moving = std::move(Items[static_cast<std::size_t>(Current)]);
     Items.erase(Items.begin() + Current);
     Items.insert(Items.begin() + Value, std::move(Moving));
@@ -74,6 +74,8 @@ TCollectionItem* TCollection::AddItem(std::unique_ptr<TCollectionItem> Item) {
 }
 
 TCollectionItem* TCollection::Insert(int Index) {
+    if (Index < 0 || Index > Count())
+        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
     TCollectionItem* Raw = Add();
     Raw->SetIndex(Index);
     return Raw;

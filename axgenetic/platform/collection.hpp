@@ -50,7 +50,8 @@ public:
     int ID() const { return FID; }
     // Position in the collection; -1 outside one.
     int Index() const;
-    // Moves the item to Value; a move reports an update of the whole collection.
+    // Moves the item to Value (0..Count - 1, else EListError); a move reports an update of
+    // the whole collection.
     void SetIndex(int Value);
     // The name shown for the item; the class name unless a class says otherwise.
     virtual std::string DisplayName() const { return ClassName(); }
@@ -80,7 +81,7 @@ public:
 
     // Makes a new item of the item class and appends it.
     TCollectionItem* Add();
-    // Makes a new item and puts it at Index (0..Count).
+    // Makes a new item and puts it at Index (0..Count, else EListError and nothing added).
     TCollectionItem* Insert(int Index);
     // Appends an item made elsewhere and takes ownership of it.
     TCollectionItem* AddItem(std::unique_ptr<TCollectionItem> Item);

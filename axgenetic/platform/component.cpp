@@ -10,8 +10,14 @@ namespace ax {
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {}
 
 TComponent::~TComponent() {
-    FComponentState.Include(TComponentStateFlag::csDestroying);
+    Destroying();
     DestroyComponents();
+}
+
+void TComponent::Destroying() {
+    if (FComponentState.Contains(TComponentStateFlag::csDestroying)) return;
+    FComponentState.Include(TComponentStateFlag::csDestroying);
+    for (const auto& C : FComponents) C->Destroying();
 }
 
 void TComponent::SetDesigning(bool Value) {
@@ -58,6 +64,7 @@ void TComponent::DestroyComponents() {
     while (!FComponents.empty()) {
         std::unique_ptr<TComponent> Last = std::move(FComponents.back());
         FComponents.pop_back();
+        Last->Destroying();
         Last.reset();
     }
 }

@@ -51,6 +51,11 @@ public:
 
 protected:
     void SetComponentState(TComponentState Value) { FComponentState = Value; }
+    // Marks this component and everything it owns as being destroyed. A derived class
+    // whose destructor does work that should know about it calls this first; the base
+    // destructor calls it in any case, and an owner calls it on what it owns before
+    // destroying it.
+    void Destroying();
 
 private:
     std::string FName;

@@ -1,0 +1,132 @@
+#include "axgenetic/platform/component.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "axgenetic/platform/exceptions.hpp"
+
+namespace ax {
+namespace {
+
+using Flag = TComponentStateFlag;
+
+// Writes what it sees when it dies: its name, whether it knows it is being destroyed and
+// whether its owner does.
+class TWitness : public TComponent {
+public:
+    TWitness(TComponent* AOwner, std::vector<std::string>* Log) : TComponent(AOwner), FLog(Log) {}
+    ~TWitness() override {
+        FLog->push_back(
+            Name() + (ComponentState().Contains(Flag::csDestroying) ? " self" : "") +
+            (Owner() && Owner()->ComponentState().Contains(Flag::csDestroying) ? " owner" : ""));
+    }
+
+private:
+    std::vector<std::string>* FLog;
+};
+
+// A derived component that marks itself before its own destructor does its work.
+class TEarlyWitness : public TWitness {
+public:
+    using TWitness::TWitness;
+    ~TEarlyWitness() override {
+        Destroying();
+        SawDestroying = ComponentState().Contains(Flag::csDestroying);
+        if (ComponentCount() > 0)
+            ChildSawIt = Components(0)->ComponentState().Contains(Flag::csDestroying);
+        *Result = SawDestroying && ChildSawIt;
+    }
+    bool SawDestroying = false, ChildSawIt = false;
+    bool* Result = nullptr;
+};
+
+TEST(ComponentTest, OwnerDestroysOwnedLastFirst) {
+    std::vector<std::string> Log;
+    {
+        auto Owner = std::make_unique<TWitness>(nullptr, &Log);
+        Owner->SetName("owner");
+        TWitness* A = CreateComponent<TWitness>(*Owner, &Log);
+        A->SetName("a");
+        CreateComponent<TWitness>(*A, &Log)->SetName("a.child");
+        CreateComponent<TWitness>(*Owner, &Log)->SetName("b");
+        EXPECT_EQ(Owner->ComponentCount(), 2);
+        EXPECT_EQ(A->Owner(), Owner.get());
+        EXPECT_TRUE(Log.empty());
+    }
+    // The owner's own destructor body runs first (unmarked: it does not call Destroying),
+    // then the owned ones die, each seeing itself and its owner marked.
+    EXPECT_EQ(Log, (std::vector<std::string>{"owner", "b self owner", "a self owner",
+                                             "a.child self owner"}));
+
+    Log.clear();
+    bool Result = false;
+    {
+        TEarlyWitness Top(nullptr, &Log);
+        Top.Result = &Result;
+        CreateComponent<TWitness>(Top, &Log)->SetName("kid");
+    }
+    EXPECT_TRUE(Result);
+}
+
+TEST(ComponentTest, OwnershipTransfersAndLookup) {
+    std::vector<std::string> Log;
+    TComponent Owner;
+    EXPECT_EQ(Owner.ClassName(), "TComponent");
+    EXPECT_EQ(Owner.Owner(), nullptr);
+    TWitness* A = CreateComponent<TWitness>(Owner, &Log);
+    A->SetName("Alpha");
+    TWitness* B = CreateComponent<TWitness>(Owner, &Log);
+    B->SetName("beta");
+    EXPECT_EQ(Owner.Components(0), A);
+    EXPECT_EQ(Owner.FindComponent("ALPHA"), A);
+    EXPECT_EQ(Owner.FindComponent("Beta"), B);
+    EXPECT_EQ(Owner.FindComponent("gamma"), nullptr);
+    EXPECT_EQ(Owner.FindComponent(""), nullptr);
+    try {
+        Owner.Components(2);
+        FAIL() << "no EListError";
+    } catch (const EListError& E) {
+        EXPECT_STREQ(E.what(), "List index out of bounds (2)");
+    }
+
+    std::unique_ptr<TComponent> Taken = Owner.RemoveComponent(A);
+    EXPECT_EQ(Taken.get(), A);
+    EXPECT_EQ(A->Owner(), nullptr);
+    EXPECT_EQ(Owner.ComponentCount(), 1);
+    EXPECT_EQ(Owner.RemoveComponent(A), nullptr); // not owned any more
+    EXPECT_EQ(Owner.InsertComponent(nullptr), nullptr);
+    EXPECT_EQ(Owner.ComponentCount(), 1);
+
+    TComponent Second;
+    Second.InsertComponent(std::move(Taken));
+    EXPECT_EQ(A->Owner(), &Second);
+    EXPECT_TRUE(Log.empty());
+    Owner.DestroyComponents();
+    EXPECT_EQ(Log, std::vector<std::string>{"beta self"}); // owner itself lives on
+    EXPECT_EQ(Owner.ComponentCount(), 0);
+    EXPECT_FALSE(Owner.ComponentState().Contains(Flag::csDestroying));
+}
+
+TEST(ComponentTest, PropertiesAndState) {
+    TComponent C;
+    EXPECT_TRUE(C.ComponentState().Empty());
+    C.SetDesigning(true);
+    EXPECT_TRUE(C.ComponentState().Contains(Flag::csDesigning));
+    C.SetDesigning(false);
+    EXPECT_TRUE(C.ComponentState().Empty());
+    C.SetName("Genetic1");
+    C.SetTag(-7);
+    EXPECT_EQ(C.Name(), "Genetic1");
+    EXPECT_EQ(C.Tag(), -7);
+    // A component held by value only records the owner it was given.
+    TComponent Owner;
+    TComponent Held(&Owner);
+    EXPECT_EQ(Held.Owner(), &Owner);
+    EXPECT_EQ(Owner.ComponentCount(), 0);
+}
+
+} // namespace
+} // namespace ax
