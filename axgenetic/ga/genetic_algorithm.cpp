@@ -1,7 +1,6 @@
 #include "axgenetic/ga/genetic_algorithm.hpp"
 
-#include <unordered_map>
-
+#include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/random.hpp"
@@ -177,8 +176,8 @@ bool TAxCustomGeneticAlgorithm::DoInvert(TAxIndividual* Item) {
 int TAxCustomGeneticAlgorithm::DoInitialize() {
     int Registered = 0;
     int Retries = FInitialDuplicatesRetries;
-    std::unique_ptr<std::unordered_map<std::string, TAxIndividual*>> Seen;
-    if (Retries > 0) Seen = std::make_unique<std::unordered_map<std::string, TAxIndividual*>>();
+    std::unique_ptr<TAxDictionary<std::string, TAxIndividual*>> Seen;
+    if (Retries > 0) Seen = std::make_unique<TAxDictionary<std::string, TAxIndividual*>>();
     TAxGAPopulation* Items = Population();
     for (int I = 0; I < Items->Count(); ++I) {
         TAxGAIndividual* Item = Items->Items(I);
@@ -186,8 +185,8 @@ int TAxCustomGeneticAlgorithm::DoInitialize() {
         // The retry budget is shared by the whole population.
         while (Seen && Retries > 0) {
             std::string Key = Item->Bits().ToString();
-            if (!Seen->contains(Key)) {
-                Seen->emplace(std::move(Key), Item);
+            if (!Seen->ContainsKey(Key)) {
+                Seen->Add(std::move(Key), Item);
                 ++Registered;
                 break;
             }
