@@ -44,6 +44,19 @@ void BM_FloatToStr(benchmark::State& State) {
 }
 BENCHMARK(BM_FloatToStr);
 
+// Settings and constants as a user types them: few digits.
+void BM_FloatToStrShortValues(benchmark::State& State) {
+    ax::RandSeed(4);
+    std::vector<double> V(1024);
+    for (auto& X : V)
+        X = ax::Random(100000) / 1000.0;
+    std::size_t I = 0;
+    for (auto _ : State)
+        benchmark::DoNotOptimize(ax::FloatToStr(V[I++ & 1023]));
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_FloatToStrShortValues);
+
 void BM_FormatFloatNoAlloc(benchmark::State& State) {
     const auto V = SampleDoubles();
     const ax::TFormatSettings Settings;

@@ -222,9 +222,38 @@ template <class Int> bool ParseInt(std::string_view Text, Int& Value) {
 std::size_t FormatFloat(char* Buffer, double Value, const TFormatSettings& Settings) {
     if (const std::size_t N = WriteSpecial(Buffer, Value)) return N;
     char Tmp[40];
-    const auto R = std::to_chars(Tmp, Tmp + sizeof Tmp, Value, std::chars_format::scientific, 14);
+    // The shortest round-trip digits, when there are at most 15 of them, are also the
+    // value rounded to 15 digits: 15-digit decimals lie further apart than normal doubles
+    // do (not so for subnormal ones).
+    // The shortest form is much cheaper to produce than a fixed precision.
+    auto R = std::to_chars(Tmp, Tmp + sizeof Tmp, Value, std::chars_format::scientific);
     TDecimal D;
     ParseScientific(Tmp, R.ptr, D);
+    // With 16 or 17 shortest digits, rounding them to 15 equals rounding the exact value
+    // unless the digits past the 15th are exactly "5": a 15-digit midpoint lying between
+    // the value and its shortest form would itself be a shorter round-trip form.
+    const bool Tie = D.Count == 16 && D.Digits[15] == '5';
+    if (Tie || !std::isnormal(Value)) {
+        R = std::to_chars(Tmp, Tmp + sizeof Tmp, Value, std::chars_format::scientific, 14);
+        ParseScientific(Tmp, R.ptr, D);
+    } else if (D.Count > 15) {
+        const bool Up = D.Digits[15] >= '5';
+        D.Count = 15;
+        int I = 14;
+        if (Up) {
+            while (I >= 0 && D.Digits[I] == '9')
+                D.Digits[I--] = '0';
+            if (I >= 0) {
+                ++D.Digits[I];
+            } else {
+                D.Digits[0] = '1';
+                D.Count = 1;
+                ++D.Exponent;
+            }
+        }
+        while (D.Count > 1 && D.Digits[D.Count - 1] == '0')
+            --D.Count;
+    }
     return WriteGeneral(Buffer, D, Settings.DecimalSeparator);
 }
 

@@ -4,6 +4,8 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -58,6 +60,11 @@ TEST(TextTest, FloatToStrGeneralForm) {
     EXPECT_EQ(FloatToStr(1e15), "1E15");
     EXPECT_EQ(FloatToStr(1e20), "1E20");
     EXPECT_EQ(FloatToStr(123456789012345678.0), "1.23456789012346E17");
+    // Shortest forms with a 16th digit of exactly 5 round by the exact value.
+    EXPECT_EQ(FloatToStr(8.626903632435095), "8.62690363243509");
+    EXPECT_EQ(FloatToStr(6.288225455292035), "6.28822545529203");
+    EXPECT_EQ(FloatToStr(0.30000000000000004), "0.3");
+    EXPECT_EQ(FloatToStr(1234.5678901234567), "1234.56789012346");
     // Rounding to 15 digits can carry into a new exponent.
     EXPECT_EQ(FloatToStr(999999999999999.9), "1E15");
     EXPECT_EQ(FloatToStr(0.99999999999999999), "1");
@@ -122,6 +129,17 @@ TEST(TextTest, FloatTextRoundTrips) {
         const double X = Mantissa * std::pow(10.0, Random(40) - 20);
         const double Back = StrToFloat(FloatToStr(X));
         EXPECT_NEAR(Back, X, std::fabs(X) * 1e-14) << FloatToStr(X);
+    }
+    // Any double: the text holds the same 15 significant digits as printf's "%.15g".
+    for (int I = 0; I < 20000; ++I) {
+        const auto Bits = static_cast<std::uint64_t>(Random(1 << 30)) << 34 ^
+                          static_cast<std::uint64_t>(Random(1 << 30)) << 4 ^
+                          static_cast<std::uint64_t>(Random(16));
+        const double X = std::bit_cast<double>(Bits);
+        if (!std::isfinite(X)) continue;
+        char Expected[40];
+        std::snprintf(Expected, sizeof Expected, "%.15g", X);
+        ASSERT_EQ(StrToFloat(FloatToStr(X)), std::strtod(Expected, nullptr)) << Expected;
     }
     for (double X : {0.1, 0.98, 2.5, 1e20, 1.5e-7, -3.75, 1234567.125})
         EXPECT_EQ(StrToFloat(FloatToStr(X)), X);
