@@ -117,10 +117,6 @@ TEST(ComponentTest, PropertiesAndState) {
     EXPECT_TRUE(C.ComponentState().Contains(Flag::csDesigning));
     C.SetDesigning(false);
     EXPECT_TRUE(C.ComponentState().Empty());
-    C.SetName("Genetic1");
-    C.SetTag(-7);
-    EXPECT_EQ(C.Name(), "Genetic1");
-    EXPECT_EQ(C.Tag(), -7);
     // A component held by value only records the owner it was given.
     TComponent Owner;
     TComponent Held(&Owner);

@@ -51,18 +51,5 @@ TEST(MathTest, Statistics) {
     EXPECT_DOUBLE_EQ(Variance(Offset), 1.0);
 }
 
-TEST(MathTest, SmallHelpers) {
-    EXPECT_DOUBLE_EQ(Power(2, 10), 1024);
-    EXPECT_DOUBLE_EQ(Power(2, -1), 0.5);
-    EXPECT_DOUBLE_EQ(Power(9, 0.5), 3);
-    EXPECT_EQ(Sign(-2.5), -1);
-    EXPECT_EQ(Sign(0.0), 0);
-    EXPECT_EQ(Sign(3.0), 1);
-    EXPECT_EQ(Sign(std::int64_t{-7}), -1);
-    EXPECT_EQ(Min(3, -2), -2);
-    EXPECT_EQ(Max(3, -2), 3);
-    EXPECT_EQ(Min(1.5, 1.5), 1.5);
-}
-
 } // namespace
 } // namespace ax
