@@ -1,6 +1,6 @@
 // Cost of one parent pick for each selection method, and of one whole generation, over
-// a component whose genome is one integer. "allocs" counts heap allocations per
-// iteration (expected 0 for picks and for a generation once the populations exist).
+// a component whose genome is one integer, and of copying a component. "allocs" counts heap
+// allocations per iteration (expected 0 for picks and for a generation once the populations exist).
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -158,5 +158,17 @@ BENCHMARK(BM_GenerationStochasticTournament)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerationElitist)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Copying a whole component: every individual is cleared and assigned again.
+void BM_AssignComponent(benchmark::State& State) {
+    RandSeed(3);
+    TIntComponent Source, Target;
+    Source.SetInitialPopulation(static_cast<int>(State.range(0)));
+    Source.Initialize();
+    for (auto _ : State)
+        Target.Assign(Source);
+    State.SetItemsProcessed(State.iterations() * State.range(0));
+}
+BENCHMARK(BM_AssignComponent)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace

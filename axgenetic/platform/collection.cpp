@@ -53,8 +53,11 @@ void TCollection::InsertItem(std::unique_ptr<TCollectionItem> Item) {
 std::unique_ptr<TCollectionItem> TCollection::RemoveItem(int Index) {
     TCollectionItem* Raw = FItems[static_cast<std::size_t>(Index)].get();
     Notify(Raw, TCollectionNotification::cnExtracting);
-    // The notification may have moved items; find the item again.
-    const int Now = Raw->Index();
+    // The notification may have moved items; find the item again. It is almost always
+    // still in place, and a scan per removal would make Clear quadratic.
+    const int Now = Index < Count() && FItems[static_cast<std::size_t>(Index)].get() == Raw
+                        ? Index
+                        : Raw->Index();
     std::unique_ptr<TCollectionItem> Result = std::move(FItems[static_cast<std::size_t>(Now)]);
     FItems.erase(FItems.begin() + Now);
     Result->FCollection = nullptr;
@@ -85,7 +88,9 @@ void TCollection::Delete(int Index) {
     CheckIndex(Index);
     TCollectionItem* Raw = FItems[static_cast<std::size_t>(Index)].get();
     Notify(Raw, TCollectionNotification::cnDeleting);
-    const int Now = Raw->Index();
+    const int Now = Index < Count() && FItems[static_cast<std::size_t>(Index)].get() == Raw
+                        ? Index
+                        : Raw->Index();
     if (Now >= 0) RemoveItem(Now); // the returned item dies here
 }
 
