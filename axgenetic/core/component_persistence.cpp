@@ -191,6 +191,12 @@ void TAxCustomGeneticComponent::GetPublishedProperties(TPublishedProperties& Lis
                                     &C::SetUseDiversityLimit, false));
 }
 
+void TAxIndividual::GetPublishedProperties(TPublishedProperties& List) const {
+    TCollectionItem::GetPublishedProperties(List);
+    List.push_back(
+        PublishedDefault("Name", &TAxIndividual::Name, &TAxIndividual::SetName, std::string()));
+}
+
 // The stream writer leaves a float of 0 out as a default; these write every value that
 // differs from its default, 0 included. They have no reader: an entry of the same name
 // is read as the published property, through its clamping setter.

@@ -70,6 +70,9 @@ public:
     // Name, or the class name when unnamed.
     std::string DisplayName() const override;
 
+    // Name, stored when not empty.
+    void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
+
     // The genome's XML form; the base individual has no genome and does nothing.
     virtual void LoadFromXML(const IXMLNode& Node);
     virtual void SaveToXML(const IXMLNode& Node);

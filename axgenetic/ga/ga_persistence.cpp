@@ -1,42 +1,370 @@
-// XML save and load of the genetic algorithm, its individuals and populations.
+// XML save and load of the genetic algorithm, its genes, individuals and populations, and
+// the GA's published properties for property streaming.
+//
+// Loading checks the whole document before anything of the component changes: every
+// number converts, every genotype child is a gene element, every chromosome's bits are
+// '0'/'1' text. Only then are the settings, genes and population replaced, so a document
+// that fails with EConvertError or EInvalidCast leaves the component as it was.
+#include <cstring>
+#include <istream>
+#include <ostream>
+
 #include "axgenetic/ga/genetic_algorithm.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/format.hpp"
+#include "axgenetic/platform/streaming.hpp"
+#include "axgenetic/xml/genetic_algorithm_xml.hpp"
 
 namespace ax {
 
 namespace {
-[[noreturn]] void NotAvailable(const char* What) {
-    throw Exception(std::string(What) + " is not available yet");
+
+bool IsNumericGene(TGeneType Type) {
+    return Type == TGeneType::gtInteger || Type == TGeneType::gtFloat ||
+           Type == TGeneType::gtEnumeration;
 }
+
+bool NodeNamed(const IXMLNode& Node, const char* Name) {
+    return !Node.IsNull() && std::strcmp(Node.Node().name(), Name) == 0;
+}
+
+// The chromosome's Bits text; the empty text when there is no Genes element.
+std::string BitsText(const IXMLChromosomeType& Chromosome) {
+    return IXMLGenesType(Chromosome.FindChild("Genes")).Bits();
+}
+
+// Reads every value the load will use, so that a bad one fails before anything changes.
+void CheckGeneticAlgorithmDocument(const IXMLGeneticAlgorithmType& Root) {
+    Root.DiversityLimit();
+    Root.FitnessCutoff();
+    Root.Generation();
+    Root.GenerationLimit();
+    const IXMLGAReproductionType Reproduction(Root.FindChild("Reproduction"));
+    Reproduction.CrossoverProbability();
+    Reproduction.InversionProbability();
+    Reproduction.MutationProbability();
+    const IXMLReproductionType_SelectionMethod Selection(Reproduction.FindChild("SelectionMethod"));
+    Selection.ElitistPercent();
+    Selection.TournamentField();
+
+    const IXMLGADomainType Domain(Root.FindChild("Domain"));
+    const IXMLGenoTypeType GenoType(Domain.FindChild("GenoType"));
+    GenoType.Size();
+    for (const IXMLNode& Child : GenoType.ChildElements()) {
+        const TGeneType Type = GeneElementType(Child);
+        const IXMLNumericGeneType Gene(Child);
+        Gene.Size();
+        if (IsNumericGene(Type)) {
+            Gene.MinValue();
+            Gene.MaxValue();
+        }
+    }
+    for (const IXMLChromosomeType Chromosome :
+         IXMLChromosomesType(Domain.FindChild("Chromosomes")).Chromosome()) {
+        const std::string Bits = BitsText(Chromosome);
+        if (Bits.find_first_not_of("01") != std::string::npos)
+            throw EConvertError(Format(SInvalidBitString, {Bits}));
+    }
+}
+
+// Stored bounds go through the setters after everything that recomputes them (size, sign
+// flag, type, enumerated values). The maximum first, then the minimum; the minimum's
+// setter may move the maximum, which is then set once more. Bounds the setters can
+// produce come back as they were saved.
+void ApplyBounds(TAxGAGene& Gene, double MinValue, double MaxValue) {
+    Gene.SetMaxValue(MaxValue);
+    Gene.SetMinValue(MinValue);
+    if (Gene.MaxValue() != MaxValue) Gene.SetMaxValue(MaxValue);
+}
+
 } // namespace
 
-void TAxGAIndividual::LoadFromXML(const IXMLNode&) {
-    NotAvailable("Loading a GA individual from XML");
-}
-void TAxGAIndividual::SaveToXML(const IXMLNode&) {
-    NotAvailable("Saving a GA individual to XML");
-}
-void TAxGAPopulation::LoadFromXML(const IXMLNode&) {
-    NotAvailable("Loading a GA population from XML");
-}
-void TAxGAPopulation::SaveToXML(const IXMLNode&) {
-    NotAvailable("Saving a GA population to XML");
+// ---- individual -------------------------------------------------------------------------
+
+void TAxGAIndividual::SaveToXML(const IXMLNode& Node) {
+    if (NodeNamed(Node, "Chromosome") || NodeNamed(Node, "FittestIndividual"))
+        SaveToXML(IXMLChromosomeType(Node));
 }
 
-void TAxCustomGeneticAlgorithm::SaveToXML(const IXMLGeneticDocumentType&) {
-    NotAvailable("Saving a genetic algorithm to XML");
+void TAxGAIndividual::LoadFromXML(const IXMLNode& Node) {
+    if (NodeNamed(Node, "Chromosome") || NodeNamed(Node, "FittestIndividual"))
+        LoadFromXML(IXMLChromosomeType(Node));
 }
-void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGeneticDocumentType&) {
-    NotAvailable("Loading a genetic algorithm from XML");
+
+void TAxGAIndividual::SaveToXML(const IXMLChromosomeType& Chromosome) {
+    Chromosome.SetName(DisplayName());
+    Chromosome.SetFitness(Fitness());
+    const IXMLGenesType Genes = Chromosome.Genes();
+    Genes.SetBits(FBits.ToBitString());
+    if (TAxGAPopulation* Population = Collection())
+        if (TAxCustomGeneticAlgorithm* Algorithm = Population->Owner())
+            Algorithm->Genes()->SaveToXML(Genes, *this);
 }
-void TAxCustomGeneticAlgorithm::SaveToStream(std::ostream&) {
-    NotAvailable("Saving a genetic algorithm");
+
+// A shorter Bits text leaves the rest of the chromosome False, a longer one has its extra
+// characters ignored; the chromosome keeps the size the population gave it.
+void TAxGAIndividual::LoadFromXML(const IXMLChromosomeType& Chromosome) {
+    SetName(Chromosome.Name());
+    FBits.SetAsBitString(0, FBits.Size(), BitsText(Chromosome));
+    Modified();
 }
-void TAxCustomGeneticAlgorithm::LoadFromStream(std::istream&) {
-    NotAvailable("Loading a genetic algorithm");
+
+// ---- population -------------------------------------------------------------------------
+
+void TAxGAPopulation::SaveToXML(const IXMLNode& ChromosomesXML) {
+    if (NodeNamed(ChromosomesXML, "Chromosomes")) SaveToXML(IXMLChromosomesType(ChromosomesXML));
 }
-void TAxCustomGeneticAlgorithm::LoadFromFile(const std::string&) {
-    NotAvailable("Loading a genetic algorithm");
+
+void TAxGAPopulation::LoadFromXML(const IXMLNode& ChromosomesXML) {
+    if (NodeNamed(ChromosomesXML, "Chromosomes")) LoadFromXML(IXMLChromosomesType(ChromosomesXML));
+}
+
+void TAxGAPopulation::SaveToXML(const IXMLChromosomesType& Chromosomes) {
+    const auto List = Chromosomes.Chromosome();
+    for (int I = 0; I < Count(); ++I)
+        Items(I)->SaveToXML(List.Add());
+}
+
+void TAxGAPopulation::LoadFromXML(const IXMLChromosomesType& Chromosomes) {
+    BeginUpdate();
+    try {
+        Clear();
+        for (const IXMLChromosomeType Chromosome : Chromosomes.Chromosome())
+            Add()->LoadFromXML(Chromosome);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+// ---- genes ------------------------------------------------------------------------------
+
+void TAxGAGenes::SaveToXML(const IXMLGenoTypeType& GenoType) {
+    for (int I = 0; I < Count(); ++I) {
+        TAxGAGene& Gene = *Items(I);
+        IXMLNumericGeneType Element;
+        switch (Gene.GeneType()) {
+        case TGeneType::gtBoolean:
+            Element = IXMLNumericGeneType(GenoType.BooleanGene().Add());
+            break;
+        case TGeneType::gtInteger:
+            Element = IXMLNumericGeneType(GenoType.IntegerGene().Add());
+            break;
+        case TGeneType::gtFloat:
+            Element = IXMLNumericGeneType(GenoType.FloatGene().Add());
+            break;
+        case TGeneType::gtEnumeration:
+            Element = IXMLNumericGeneType(GenoType.EnumerationGene().Add());
+            break;
+        default:
+            continue;
+        }
+        Element.SetName(Gene.DisplayName());
+        Element.SetSize(Gene.Size());
+        if (IsNumericGene(Gene.GeneType())) {
+            Element.SetMinValue(Gene.MinValue());
+            Element.SetMaxValue(Gene.MaxValue());
+            Element.SetPreserveSignBit(Gene.PreserveSignBit());
+        }
+        if (Gene.IsEnumeration() && Gene.HasEnumerations()) {
+            const auto Values = IXMLEnumerationGeneType(Element).Enumeration();
+            const TStringList& List = Gene.Enumerations();
+            for (int J = 0; J < List.Count(); ++J)
+                Values.Add(List[J]);
+        }
+    }
+    std::int32_t Size = GetSize();
+    if (Size == 0 && Owner() && Owner()->GeneSize() != 0) Size = Owner()->GeneSize();
+    GenoType.SetSize(Size);
+}
+
+void TAxGAGenes::SaveToXML(const IXMLGenesType& Genes, TAxGAIndividual& Individual) {
+    TAxEncodedBits& Bits = Individual.Bits();
+    for (int I = 0; I < Count(); ++I) {
+        const TAxGAGene& Gene = *Items(I);
+        switch (Gene.GeneType()) {
+        case TGeneType::gtBoolean:
+            Genes.BooleanGeneValue().Add(Gene.GeneAsBoolean(Bits));
+            break;
+        case TGeneType::gtInteger:
+            Genes.IntegerGeneValue().Add(Gene.GeneAsInteger(Bits));
+            break;
+        case TGeneType::gtFloat:
+            Genes.FloatGeneValue().Add(Gene.GeneAsFloat(Bits));
+            break;
+        case TGeneType::gtEnumeration:
+            Genes.EnumerationGeneValue().Add(Gene.GeneAsEnumeration(Bits));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TAxGAGenes::LoadFromXML(const IXMLGenoTypeType& GenoType) {
+    // Every child must be a gene element before anything changes.
+    for (const IXMLNode& Child : GenoType.ChildElements())
+        GeneElementType(Child);
+
+    if (TAxCustomGeneticAlgorithm* Algorithm = Owner()) Algorithm->SetGeneSize(GenoType.Size());
+    BeginUpdate();
+    try {
+        Clear();
+        for (const IXMLNode& Child : GenoType.ChildElements()) {
+            const TGeneType Type = GeneElementType(Child);
+            const IXMLEnumerationGeneType Element(Child);
+            TAxGAGene& Gene = *Add();
+            Gene.SetName(Element.Name());
+            Gene.SetSize(Element.Size());
+            if (IsNumericGene(Type)) Gene.SetPreserveSignBit(Element.PreserveSignBit());
+            Gene.SetGeneType(Type);
+            if (Type == TGeneType::gtEnumeration)
+                for (const IXMLNode& Value : Element.ChildElements("Enumeration"))
+                    Gene.Enumerations().Add(Value.Text());
+            if (IsNumericGene(Type)) ApplyBounds(Gene, Element.MinValue(), Element.MaxValue());
+        }
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+// ---- component --------------------------------------------------------------------------
+
+void TAxCustomGeneticAlgorithm::SaveToXML(const IXMLGeneticDocumentType& Document) {
+    TAxCustomGeneticComponent::SaveToXML(Document);
+    const IXMLGeneticAlgorithmType Root(Document);
+    const IXMLGAReproductionType Reproduction = Root.Reproduction();
+    Reproduction.SetCrossoverMethod(std::string(GetEnumName(CrossoverMethod())));
+    Reproduction.SetCrossoverProbability(CrossoverProbability());
+    Reproduction.SetInversionProbability(InversionProbability());
+    Reproduction.SetMutationProbability(MutationProbability());
+    const IXMLReproductionType_SelectionMethod Selection = Reproduction.SelectionMethod();
+    Selection.SetMethod(std::string(GetEnumName(SelectionMethod())));
+    Selection.SetElitistPercent(ElitistPct());
+    Selection.SetTournamentField(TournamentField());
+    SaveToXML(Root.Domain());
+}
+
+void TAxCustomGeneticAlgorithm::SaveToXML(const IXMLGADomainType& Domain) {
+    FGenes->SaveToXML(Domain.GenoType());
+    if (TAxGAIndividual* Fittest = FittestIndividual())
+        Fittest->SaveToXML(Domain.FittestIndividual());
+    Population()->SaveToXML(Domain.Chromosomes());
+}
+
+void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGeneticDocumentType& Document) {
+    const IXMLGeneticAlgorithmType Root(Document);
+    CheckGeneticAlgorithmDocument(Root);
+    TAxCustomGeneticComponent::LoadFromXML(Document);
+
+    const IXMLGAReproductionType Reproduction = Root.Reproduction();
+    // An unknown name stores a value outside the enumeration; crossover then cuts at any
+    // bit, as cmBitBoundary does.
+    SetCrossoverMethod(GetEnumValue<TGACrossoverMethod>(Reproduction.CrossoverMethod())
+                           .value_or(static_cast<TGACrossoverMethod>(-1)));
+    SetCrossoverProbability(Reproduction.CrossoverProbability());
+    SetInversionProbability(Reproduction.InversionProbability());
+    SetMutationProbability(Reproduction.MutationProbability());
+    const IXMLReproductionType_SelectionMethod Selection = Reproduction.SelectionMethod();
+    // An unknown (or missing) name would leave no selection handler; the method stays.
+    if (const auto Method = GetEnumValue<TGASelectionMethod>(Selection.Method()))
+        SetSelectionMethod(*Method);
+    SetElitistPct(Selection.ElitistPercent());
+    SetTournamentField(Selection.TournamentField());
+    LoadFromXML(Root.Domain());
+}
+
+void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGADomainType& Domain) {
+    if (!Initialized()) {
+        // Initialized without individuals; Initialize restarts the generation count,
+        // which keeps the count just read.
+        const int KeptPopulation = InitialPopulation();
+        const int KeptGeneration = Generation();
+        SetInitialPopulation(0);
+        try {
+            Initialize();
+        } catch (...) {
+            SetInitialPopulation(KeptPopulation);
+            throw;
+        }
+        SetInitialPopulation(KeptPopulation);
+        SetGeneration(KeptGeneration);
+    }
+    FGenes->LoadFromXML(Domain.GenoType());
+    Population()->LoadFromXML(Domain.Chromosomes());
+    SetPreviousGeneration(Population());
+}
+
+void TAxCustomGeneticAlgorithm::SaveToStream(std::ostream& Stream) {
+    const IXMLGeneticAlgorithmType Root = NewGeneticAlgorithm();
+    SaveToXML(static_cast<const IXMLGeneticDocumentType&>(Root));
+    SaveXMLDocument(Root.OwnerDocument(), Stream);
+}
+
+void TAxCustomGeneticAlgorithm::LoadFromStream(std::istream& Stream) {
+    LoadFromXML(static_cast<const IXMLGeneticDocumentType&>(LoadGeneticAlgorithm(Stream)));
+}
+
+void TAxCustomGeneticAlgorithm::LoadFromFile(const std::string& FileName) {
+    LoadFromXML(static_cast<const IXMLGeneticDocumentType&>(LoadGeneticAlgorithm(FileName)));
+}
+
+// ---- property streaming -----------------------------------------------------------------
+
+void TAxGeneticAlgorithm::GetPublishedProperties(TPublishedProperties& List) const {
+    using C = TAxCustomGeneticAlgorithm;
+    TAxCustomGeneticAlgorithm::GetPublishedProperties(List);
+    List.push_back(PublishedDefault("CrossoverMethod", &C::CrossoverMethod, &C::SetCrossoverMethod,
+                                    TGACrossoverMethod::cmGeneBoundary));
+    List.push_back(PublishedCollection("Genes", &C::Genes));
+    List.push_back(Published("GeneSize", &C::GeneSize, &C::SetGeneSize));
+    List.push_back(PublishedCollection("Population", &C::Population));
+}
+
+void TAxGAGene::GetPublishedProperties(TPublishedProperties& List) const {
+    using G = TAxGAGene;
+    TCollectionItem::GetPublishedProperties(List);
+    List.push_back(PublishedDefault("Name", &G::Name, &G::SetName, std::string()));
+    List.push_back(Published("Size", &G::Size, &G::SetSize));
+    List.push_back(Published("GeneType", &G::GeneType, &G::SetGeneType));
+    // The values as one line: each quoted, separated by blanks, in parentheses.
+    TPublishedProperty Values;
+    Values.Name = "Enumerations";
+    Values.GetText = [](const TPersistent& Object) {
+        auto& Gene = const_cast<TAxGAGene&>(dynamic_cast<const TAxGAGene&>(Object));
+        std::string Text = "(";
+        for (int I = 0; I < Gene.EnumerationCount(); ++I)
+            Text += (I ? " " : "") + QuotedStreamString(Gene.Enumerations()[I]);
+        return Text + ")";
+    };
+    Values.SetText = [](TPersistent& Object, std::string_view Text) {
+        if (Text.size() < 2 || Text.front() != '(' || Text.back() != ')')
+            throw EReadError(std::string(SInvalidPropertyValue));
+        TStringList Read;
+        Text = Text.substr(1, Text.size() - 2);
+        while (!Text.empty()) {
+            // One quoted item runs to the next blank outside quotes.
+            std::size_t End = 0;
+            bool Quoted = false;
+            while (End < Text.size() && (Quoted || Text[End] != ' '))
+                Quoted ^= Text[End++] == '\'';
+            if (End > 0) Read.Add(UnquotedStreamString(Text.substr(0, End)));
+            Text.remove_prefix(End < Text.size() ? End + 1 : End);
+        }
+        dynamic_cast<TAxGAGene&>(Object).SetEnumerations(Read);
+    };
+    Values.IsStored = [](const TPersistent& Object) {
+        return dynamic_cast<const TAxGAGene&>(Object).IsEnumeration();
+    };
+    List.push_back(std::move(Values));
+    List.push_back(Published("MaxValue", &G::MaxValue, &G::SetMaxValue));
+    List.push_back(Published("MinValue", &G::MinValue, &G::SetMinValue));
+    List.push_back(
+        PublishedDefault("PreserveSignBit", &G::PreserveSignBit, &G::SetPreserveSignBit, false));
 }
 
 } // namespace ax

@@ -27,6 +27,8 @@ class TAxEncodedBits;
 class TAxCustomGeneticAlgorithm;
 class TAxGAGenes;
 class TAxGAIndividual;
+class IXMLGenoTypeType;
+class IXMLGenesType;
 
 // Raised by the per-individual value forms of a gene that belongs to no algorithm.
 inline constexpr std::string_view SGeneWithoutAlgorithm =
@@ -76,6 +78,10 @@ public:
     bool IsEnumeration() const { return FGeneType == TGeneType::gtEnumeration; }
     // Number of enumerated values; 0 while the list does not exist (it is not made).
     std::int32_t EnumerationCount() const;
+
+    // Name, Size, GeneType, Enumerations (enumeration genes only), MaxValue, MinValue and
+    // PreserveSignBit.
+    void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
 
     // Resets both bounds from the type, the size and the sign bit.
     void RecalcMinMax();
@@ -184,6 +190,12 @@ public:
     void UpdateOffsets(std::int32_t Start);
     // Called by gene Index after its Size changed.
     virtual void SizeChange(std::int32_t Index);
+
+    // The genotype element, one gene element per typed gene; loading replaces the genes.
+    virtual void LoadFromXML(const IXMLGenoTypeType& GenoType);
+    virtual void SaveToXML(const IXMLGenoTypeType& GenoType);
+    // One value element per typed gene, decoded from Individual's chromosome.
+    virtual void SaveToXML(const IXMLGenesType& Genes, TAxGAIndividual& Individual);
 
 protected:
     void Notify(TCollectionItem* Item, TCollectionNotification Action) override;

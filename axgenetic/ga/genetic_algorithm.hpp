@@ -32,6 +32,9 @@
 namespace ax {
 
 class IXMLNode;
+class IXMLChromosomeType;
+class IXMLChromosomesType;
+class IXMLGADomainType;
 class TAxGAPopulation;
 class TAxCustomGeneticAlgorithm;
 
@@ -63,8 +66,11 @@ public:
     // The class name, a blank, and the chromosome text.
     std::string ToString() const override;
 
+    // The generic forms act on "Chromosome" and "FittestIndividual" elements only.
     void LoadFromXML(const IXMLNode& Node) override;
     void SaveToXML(const IXMLNode& Node) override;
+    virtual void LoadFromXML(const IXMLChromosomeType& Chromosome);
+    virtual void SaveToXML(const IXMLChromosomeType& Chromosome);
 
 private:
     friend class TAxGABits;
@@ -86,8 +92,11 @@ public:
     // The owning algorithm, or nullptr when the owner is something else.
     TAxCustomGeneticAlgorithm* Owner() const;
 
+    // The generic forms act on "Chromosomes" elements only.
     void LoadFromXML(const IXMLNode& ChromosomesXML) override;
     void SaveToXML(const IXMLNode& ChromosomesXML) override;
+    virtual void LoadFromXML(const IXMLChromosomesType& Chromosomes);
+    virtual void SaveToXML(const IXMLChromosomesType& Chromosomes);
 };
 
 // Events declared for hosts; only OnCrossover uses one of them.
@@ -153,6 +162,9 @@ public:
     void SaveToStream(std::ostream& Stream) override;
     void LoadFromStream(std::istream& Stream) override;
     void LoadFromFile(const std::string& FileName) override;
+    // The domain element: genotype, fittest individual (written only) and chromosomes.
+    virtual void SaveToXML(const IXMLGADomainType& Domain);
+    virtual void LoadFromXML(const IXMLGADomainType& Domain);
 
     // The GA's breeding steps; public so hosts and tests can drive single steps.
     bool Mutate(TAxIndividual* Item) override;
@@ -187,6 +199,8 @@ class TAxGeneticAlgorithm : public TAxCustomGeneticAlgorithm {
 public:
     using TAxCustomGeneticAlgorithm::TAxCustomGeneticAlgorithm;
     std::string ClassName() const override { return "TAxGeneticAlgorithm"; }
+    // The shared settings, then CrossoverMethod, Genes, GeneSize and Population.
+    void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
 };
 
 } // namespace ax
