@@ -3,6 +3,7 @@
 #include <bit>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,12 +14,18 @@
 namespace ax {
 namespace {
 
-// Exposes the protected steps and counts population updates.
+// Exposes the protected steps, counts population updates and records the gene hooks.
 class TTestGA : public TAxGeneticAlgorithm {
 public:
     using TAxCustomGeneticAlgorithm::DoInitialize;
     using TAxGeneticAlgorithm::TAxGeneticAlgorithm;
     int Updates = 0;
+    std::vector<std::pair<TAxGAGene*, int>> GeneCalls; // action ordinal, or -1 for an update
+
+    void GeneNotify(TAxGAGene* Gene, TCollectionNotification Action) override {
+        GeneCalls.emplace_back(Gene, static_cast<int>(Action));
+    }
+    void GeneUpdate(TAxGAGene* Gene) override { GeneCalls.emplace_back(Gene, -1); }
 
 protected:
     void PopulationUpdate(TAxIndividual* Item) override {
@@ -88,8 +95,14 @@ TEST(GeneticAlgorithm, GeneSizeFollowsTheGenesAndResizesChromosomes) {
     TAxGAGene* Big = AddGene(GA, TGeneType::gtInteger, 16);
     EXPECT_EQ(GA.GeneSize(), 24);
     EXPECT_EQ(Big->Offset(), 8);
+    GA.GeneCalls.clear();
+    Big->SetName("big");
     GA.Genes()->Delete(1);
     EXPECT_EQ(GA.GeneSize(), 24); // never shrinks by itself
+    const int Deleting = static_cast<int>(TCollectionNotification::cnDeleting);
+    const int Extracting = static_cast<int>(TCollectionNotification::cnExtracting);
+    EXPECT_EQ(GA.GeneCalls, (std::vector<std::pair<TAxGAGene*, int>>{
+                                {Big, -1}, {Big, Deleting}, {Big, Extracting}, {nullptr, -1}}));
 
     // A new individual gets a chromosome of GeneSize.
     for (int I = 0; I < 4; ++I)
