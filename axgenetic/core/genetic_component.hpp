@@ -3,7 +3,7 @@
 // population class (CreatePopulation), random genomes (DoInitialize) and the operators
 // (DoCrossover, DoMutate, DoInvert), and may override further steps.
 //
-// Choices this driver makes where the rules leave room:
+// Behaviour in the corner cases:
 // - A roulette draw that no table entry exceeds (rounding, or a zero fitness sum with
 //   unequal values) picks the last entry; the index never passes the table or the
 //   population it picks from.

@@ -120,10 +120,8 @@ TEST(GeneticComponent, InitialValuesAndClampingSetters) {
                  C.Halt() || C.Initialized());
     EXPECT_EQ(C.FitnessMethod(), TGAFitnessMethod::fmMinimize);
     EXPECT_EQ(C.SelectionMethod(), TGASelectionMethod::smStochasticTournament);
-    EXPECT_TRUE(static_cast<bool>(C.OnSelection()));
     EXPECT_EQ(C.PreviousGeneration(), nullptr);
     EXPECT_EQ(C.Population()->ItemClass(), ClassOf<TIntIndividual>());
-    EXPECT_EQ(TAxCustomGeneticComponent().Population()->ItemClass(), ClassOf<TAxIndividual>());
 
     using P = TAxCustomGeneticComponent;
     for (auto [Set, Get] : {std::pair{&P::SetCrossoverProbability, &P::CrossoverProbability},
@@ -321,10 +319,6 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     Log.clear();
     EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2));
     EXPECT_EQ(Log.size(), 2u);      // only the child initializations
-    TAxCustomGeneticComponent Base; // the base operators change nothing
-    Base.SetCrossoverProbability(1);
-    TAxIndividual* A = Base.Population()->Add();
-    EXPECT_FALSE(Base.Reproduce(A, A, A));
 }
 
 TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
