@@ -337,8 +337,10 @@ void TAxGAGene::GetPublishedProperties(TPublishedProperties& List) const {
     Values.GetText = [](const TPersistent& Object) {
         auto& Gene = const_cast<TAxGAGene&>(dynamic_cast<const TAxGAGene&>(Object));
         std::string Text = "(";
-        for (int I = 0; I < Gene.EnumerationCount(); ++I)
-            Text += (I ? " " : "") + QuotedStreamString(Gene.Enumerations()[I]);
+        for (int I = 0; I < Gene.EnumerationCount(); ++I) {
+            if (I) Text += ' ';
+            Text += QuotedStreamString(Gene.Enumerations()[I]);
+        }
         return Text + ")";
     };
     Values.SetText = [](TPersistent& Object, std::string_view Text) {
