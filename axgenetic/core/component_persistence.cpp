@@ -59,20 +59,29 @@ void TAxCustomGeneticComponent::SaveToXML(const IXMLGeneticDocumentType& Documen
     Document.SetMinFitness(MinFitness());
 }
 
+// Every value is read (and converted) before the first one is stored, so a document with
+// a bad number changes nothing.
 void TAxCustomGeneticComponent::LoadFromXML(const IXMLGeneticDocumentType& Document) {
-    SetDiversityLimit(Document.DiversityLimit());
-    SetFitnessCutoff(Document.FitnessCutoff());
-    if (const auto Method = GetEnumValue<TGAFitnessMethod>(Document.FitnessMethod()))
-        SetFitnessMethod(*Method);
-    SetGeneration(Document.Generation());
-    SetUseDiversityLimit(Document.UseDiversityLimit());
-    SetUseFitnessCutoff(Document.UseFitnessCutoff());
+    const double Diversity = Document.DiversityLimit();
+    const double Cutoff = Document.FitnessCutoff();
+    const auto Method = GetEnumValue<TGAFitnessMethod>(Document.FitnessMethod());
+    const std::int32_t ReadGeneration = Document.Generation();
+    const bool UseDiversity = Document.UseDiversityLimit();
+    const bool UseCutoff = Document.UseFitnessCutoff();
+    const std::uint32_t Limit = Document.GenerationLimit();
+    const bool UseLimit = Document.UseGenerationLimit();
+
+    SetDiversityLimit(Diversity);
+    SetFitnessCutoff(Cutoff);
+    if (Method) SetFitnessMethod(*Method);
+    SetGeneration(ReadGeneration);
+    SetUseDiversityLimit(UseDiversity);
+    SetUseFitnessCutoff(UseCutoff);
     // The setter ignores a write of the current value, so a fresh component (limit 0)
     // would keep 0 from a document holding 0; a loaded limit is always at least 1.
-    const std::uint32_t Limit = Document.GenerationLimit();
     SetGenerationLimit(Limit == 0 ? 1
                                   : static_cast<int>(std::min<std::uint32_t>(Limit, INT32_MAX)));
-    SetUseGenerationLimit(Document.UseGenerationLimit());
+    SetUseGenerationLimit(UseLimit);
 }
 
 // ---- files and streams ------------------------------------------------------------------

@@ -149,8 +149,16 @@ TEST(ComponentDocument, ReadRules) {
     EXPECT_EQ(C.GenerationLimit(), 2147483647);
 
     // Number text that does not convert is the platform's conversion error.
-    EXPECT_THROW(Load(C, Document("<Generation>twelve</Generation>")), EConvertError);
-    EXPECT_THROW(Load(C, Document("<FitnessCutoff>1.2.3</FitnessCutoff>")), EConvertError);
+    // Number text that does not convert is the platform's conversion error, raised
+    // before any setting changes.
+    EXPECT_THROW(
+        Load(C, Document("<DiversityLimit>0.5</DiversityLimit><Generation>twelve</Generation>")),
+        EConvertError);
+    EXPECT_THROW(
+        Load(C, Document("<Generation>3</Generation><FitnessCutoff>1.2.3</FitnessCutoff>")),
+        EConvertError);
+    EXPECT_EQ(C.DiversityLimit(), 0.0);
+    EXPECT_EQ(C.Generation(), 0);
 }
 
 TEST(ComponentDocument, BadStreamsAndFilesChangeNothing) {
