@@ -5,3 +5,5 @@
 void RunRastrigin();
 void RunKnapsack();
 void RunCurveFit();
+// Saves a run to a file, loads it into a fresh component and carries on evolving.
+void RunPersistence();

@@ -12,7 +12,8 @@ int main() {
     RunRastrigin();
     RunKnapsack();
     RunCurveFit();
-    std::printf("\nAll three examples took %.2f s.\n",
+    RunPersistence();
+    std::printf("\nAll examples took %.2f s.\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
     return 0;
 }
