@@ -12,6 +12,7 @@
 #include "axgenetic/platform/object.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/set.hpp"
+#include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
 #include "axgenetic/platform/variant.hpp"
