@@ -132,6 +132,7 @@ TPublishedProperty PublishedStored(std::string Name, R (C::*Get)() const, void (
     };
     P.IsStored = [Get, Stored = std::move(Stored)](const TPersistent& O) {
         const C& Object = dynamic_cast<const C&>(O);
+        (void)Get; // read only for floats
         if constexpr (std::is_floating_point_v<V>)
             if ((Object.*Get)() == 0) return false;
         return !Stored || Stored(Object);
