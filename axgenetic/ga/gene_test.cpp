@@ -1,7 +1,7 @@
 #include "axgenetic/ga/gene.hpp"
 
-#include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,26 +9,20 @@
 namespace ax {
 namespace {
 
-// Records the updates a gene collection reports, so change signals can be observed
-// without an owning algorithm.
-class TRecordingGenes : public TAxGAGenes {
-public:
-    TRecordingGenes() : TAxGAGenes(nullptr) {}
-    std::vector<TCollectionItem*> Updates;
+using B = std::pair<double, double>;
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-protected:
-    void Update(TCollectionItem* Item) override {
-        Updates.push_back(Item);
-        TAxGAGenes::Update(Item);
-    }
-};
-
-TAxGAGene* AddGene(TAxGAGenes& Genes, TGeneType Type, int Size, bool Signed = false) {
-    TAxGAGene* Gene = Genes.Add();
+TAxGAGene* Shape(TAxGAGene* Gene, TGeneType Type, int Size, bool Signed = false) {
     Gene->SetGeneType(Type);
     Gene->SetPreserveSignBit(Signed);
     Gene->SetSize(Size);
     return Gene;
+}
+
+// The bounds after Change ran.
+template <class F> B After(const TAxGAGene& Gene, F&& Change) {
+    Change();
+    return {Gene.MinValue(), Gene.MaxValue()};
 }
 
 std::vector<int> Offsets(const TAxGAGenes& Genes) {
@@ -38,281 +32,121 @@ std::vector<int> Offsets(const TAxGAGenes& Genes) {
     return Result;
 }
 
-TEST(GeneLayout, BitsRequiredCountsSignificantBits) {
-    EXPECT_EQ(BitsRequired(0), 0);
-    EXPECT_EQ(BitsRequired(1), 1);
-    EXPECT_EQ(BitsRequired(2), 2);
-    EXPECT_EQ(BitsRequired(3), 2);
-    EXPECT_EQ(BitsRequired(4), 3);
-    EXPECT_EQ(BitsRequired(7), 3);
-    EXPECT_EQ(BitsRequired(255), 8);
-    EXPECT_EQ(BitsRequired(256), 9);
-    EXPECT_EQ(BitsRequired(0xFFFFFFFFu), 32);
-}
-
-TEST(GeneLayout, OffsetsFollowAddDeleteMoveInsertAndResize) {
+TEST(GeneLayout, OffsetsFollowEveryChangeOfTheCollection) {
+    for (auto [Value, Bits] :
+         {std::pair{0u, 0}, {1u, 1}, {3u, 2}, {4u, 3}, {255u, 8}, {256u, 9}, {0xFFFFFFFFu, 32}})
+        EXPECT_EQ(BitsRequired(Value), Bits) << Value;
     TAxGAGenes Genes(nullptr);
     EXPECT_EQ(Genes.GetSize(), 0);
-    TAxGAGene* A = AddGene(Genes, TGeneType::gtInteger, 8);
-    TAxGAGene* B = AddGene(Genes, TGeneType::gtBoolean, 1);
-    TAxGAGene* C = AddGene(Genes, TGeneType::gtInteger, 16);
-    EXPECT_EQ(Offsets(Genes), (std::vector<int>{0, 8, 9}));
+    TAxGAGene* A = Genes.Add(); // a new gene is all zero and empty
+    EXPECT_TRUE(A->Size() == 0 && A->GeneType() == TGeneType::gtUnknown && !A->PreserveSignBit() &&
+                !A->HasEnumerations() && A->MinValue() == 0 && A->MaxValue() == 0);
+    Shape(A, TGeneType::gtInteger, 8);
+    TAxGAGene* Flag = Shape(Genes.Add(), TGeneType::gtBoolean, 1);
+    TAxGAGene* C = Shape(Genes.Add(), TGeneType::gtInteger, 16);
+    EXPECT_EQ(Offsets(Genes), (std::vector{0, 8, 9}));
     EXPECT_EQ(Genes.GetSize(), 25);
-
-    B->SetSize(3); // a size change moves only the genes behind it
-    EXPECT_EQ(Offsets(Genes), (std::vector<int>{0, 8, 11}));
-    EXPECT_EQ(Genes.GetSize(), 27);
-    B->SetSize(1);
-
-    C->SetIndex(0); // the last gene moved to the front
-    EXPECT_EQ(C->Offset(), 0);
-    EXPECT_EQ(A->Offset(), 16);
-    EXPECT_EQ(B->Offset(), 24);
+    Flag->SetSize(3);
+    EXPECT_EQ(Offsets(Genes), (std::vector{0, 8, 11}));
+    Flag->SetSize(1);
+    C->SetIndex(0);
+    EXPECT_EQ(Offsets(Genes), (std::vector{0, 16, 24}));
     C->SetIndex(2);
-
     Genes.Delete(0);
-    EXPECT_EQ(Offsets(Genes), (std::vector<int>{0, 1}));
+    EXPECT_EQ(Offsets(Genes), (std::vector{0, 1}));
     EXPECT_EQ(Genes.GetSize(), 17);
-
-    TAxGAGene* D = Genes.Insert(1);
-    EXPECT_EQ(D->Size(), 0);
-    D->SetSize(4);
-    EXPECT_EQ(Offsets(Genes), (std::vector<int>{0, 1, 5}));
-    EXPECT_EQ(Genes.GetSize(), 21);
-
-    Genes.Clear();
-    EXPECT_EQ(Genes.GetSize(), 0);
+    Genes.Insert(1)->SetSize(4);
+    EXPECT_EQ(Offsets(Genes), (std::vector{0, 1, 5}));
 }
 
-TEST(GeneLayout, NewGeneIsEmpty) {
-    TAxGAGenes Genes(nullptr);
-    TAxGAGene* Gene = Genes.Add();
-    EXPECT_EQ(Gene->Name(), "");
-    EXPECT_EQ(Gene->Size(), 0);
-    EXPECT_EQ(Gene->GeneType(), TGeneType::gtUnknown);
-    EXPECT_EQ(Gene->Offset(), 0);
-    EXPECT_FALSE(Gene->HasEnumerations());
-    EXPECT_EQ(Gene->MinValue(), 0);
-    EXPECT_EQ(Gene->MaxValue(), 0);
-    EXPECT_FALSE(Gene->PreserveSignBit());
-    EXPECT_FALSE(Gene->IsEnumeration());
-    EXPECT_EQ(Gene->DisplayName(), "TAxGAGene");
-    Gene->SetName("speed");
-    EXPECT_EQ(Gene->DisplayName(), "speed");
-}
-
-TEST(GeneBounds, RecalcFollowsTypeSizeAndSign) {
-    TAxGAGene Gene;
-    Gene.SetGeneType(TGeneType::gtInteger);
-    Gene.SetSize(8);
-    EXPECT_EQ(Gene.MinValue(), 0);
-    EXPECT_EQ(Gene.MaxValue(), 255);
-    Gene.SetPreserveSignBit(true);
-    EXPECT_EQ(Gene.MinValue(), -128);
-    EXPECT_EQ(Gene.MaxValue(), 127);
-    Gene.SetGeneType(TGeneType::gtFloat); // float takes the same rule
-    EXPECT_EQ(Gene.MinValue(), -128);
-    EXPECT_EQ(Gene.MaxValue(), 127);
-    Gene.SetPreserveSignBit(false);
-    Gene.SetSize(0);
-    EXPECT_EQ(Gene.MinValue(), 0);
-    EXPECT_EQ(Gene.MaxValue(), 0);
-    // Negative exponents give fractional powers.
-    Gene.SetSize(-1);
-    EXPECT_EQ(Gene.MaxValue(), -0.5);
-    Gene.SetPreserveSignBit(true);
-    EXPECT_EQ(Gene.MinValue(), -0.25);
-    EXPECT_EQ(Gene.MaxValue(), -0.75);
-
-    // Boolean and unknown genes keep whatever bounds they had.
-    TAxGAGene Flag;
-    Flag.SetMaxValue(5);
-    Flag.SetGeneType(TGeneType::gtBoolean);
-    Flag.SetSize(7);
-    EXPECT_EQ(Flag.MaxValue(), 5);
-    Flag.SetMinValue(-3); // boolean genes are exempt from the non-negative rule
-    Flag.SetMaxValue(6);
-    EXPECT_EQ(Flag.MinValue(), -3);
-    EXPECT_EQ(Flag.MaxValue(), 6);
-}
-
-TEST(GeneBounds, SetterRulesAreAsymmetric) {
-    TAxGAGene Gene;
-    Gene.SetGeneType(TGeneType::gtInteger);
-    Gene.SetSize(8);
-    Gene.SetMaxValue(100);
-    EXPECT_EQ(Gene.MinValue(), 0);
-    EXPECT_EQ(Gene.MaxValue(), 100);
-    Gene.SetMinValue(10);
-    EXPECT_EQ(Gene.MinValue(), 10);
-    EXPECT_EQ(Gene.MaxValue(), 100);
-    Gene.SetMinValue(300);
-    EXPECT_EQ(Gene.MinValue(), 300);
-    EXPECT_EQ(Gene.MaxValue(), 555);
-    Gene.SetMinValue(-1000); // a range wider than the bits pulls the maximum down
-    EXPECT_EQ(Gene.MaxValue(), -745);
-    Gene.SetMinValue(std::numeric_limits<double>::quiet_NaN());
-    Gene.SetMaxValue(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(Gene.MinValue(), -1000);
-    EXPECT_EQ(Gene.MaxValue(), -745);
-    // A new maximum far enough above the minimum keeps the minimum.
-    Gene.SetMaxValue(-1000 + 512);
-    EXPECT_EQ(Gene.MinValue(), 0); // -1000 is kept, but unsigned genes never go below 0
-    Gene.SetMinValue(-2000);
-    Gene.SetMaxValue(-2000 + 512);
-    EXPECT_EQ(Gene.MinValue(), 0);
-
-    TAxGAGene Signed;
-    Signed.SetGeneType(TGeneType::gtInteger);
-    Signed.SetPreserveSignBit(true);
-    Signed.SetSize(8);
-    Signed.SetMaxValue(100);
-    EXPECT_EQ(Signed.MinValue(), -156);
-    EXPECT_EQ(Signed.MaxValue(), 100);
-    Signed.SetMinValue(-2000);
-    Signed.SetMaxValue(-1000); // 1000 apart, at least twice 2^8: the minimum stays
-    EXPECT_EQ(Signed.MinValue(), -2000);
-    EXPECT_EQ(Signed.MaxValue(), -1000);
-
-    // Size, type and sign changes reset the bounds, so bounds are set last.
-    Signed.SetSize(4);
-    EXPECT_EQ(Signed.MinValue(), -8);
-    EXPECT_EQ(Signed.MaxValue(), 7);
-    Signed.SetMaxValue(3);
-    Signed.SetPreserveSignBit(false);
-    EXPECT_EQ(Signed.MinValue(), 0);
-    EXPECT_EQ(Signed.MaxValue(), 15);
-    Signed.SetMaxValue(3);
-    Signed.SetGeneType(TGeneType::gtFloat);
-    EXPECT_EQ(Signed.MaxValue(), 15);
-}
-
-TEST(GeneBounds, EnumerationBoundsFollowTheValueCount) {
-    TAxGAGene Gene;
-    Gene.SetGeneType(TGeneType::gtEnumeration);
+TEST(GeneBounds, RecalcAndTheAsymmetricSetters) {
+    TAxGAGene G;
+    EXPECT_EQ(After(G, [&] { Shape(&G, TGeneType::gtInteger, 8); }), B(0, 255));
+    EXPECT_EQ(After(G, [&] { G.SetMaxValue(100); }), B(0, 100));
+    EXPECT_EQ(After(G, [&] { G.SetMinValue(10); }), B(10, 100));
+    EXPECT_EQ(After(G, [&] { G.SetMinValue(300); }), B(300, 555));
+    EXPECT_EQ(After(G, [&] { G.SetMinValue(-1000); }), B(-1000, -745));
+    EXPECT_EQ(After(G, [&] { G.SetMinValue(NaN), G.SetMaxValue(NaN); }), B(-1000, -745));
+    EXPECT_EQ(After(G, [&] { G.SetMaxValue(-488); }), B(0, -488)); // unsigned: minimum >= 0
+    EXPECT_EQ(After(G, [&] { G.SetPreserveSignBit(true); }), B(-128, 127));
+    EXPECT_EQ(After(G, [&] { G.SetMaxValue(100); }), B(-156, 100));
+    EXPECT_EQ(After(G, [&] { G.SetMinValue(-2000), G.SetMaxValue(-1488); }), B(-2000, -1488));
+    EXPECT_EQ(After(G, [&] { G.SetMaxValue(-1489); }), B(-1745, -1489));
+    // Type, size and sign changes reset the bounds; the power is a floating one.
+    EXPECT_EQ(After(G, [&] { G.SetGeneType(TGeneType::gtFloat); }), B(-128, 127));
+    EXPECT_EQ(After(G, [&] { G.SetSize(4); }), B(-8, 7));
+    EXPECT_EQ(After(G, [&] { G.SetPreserveSignBit(false); }), B(0, 15));
+    EXPECT_EQ(After(G, [&] { G.SetSize(0); }), B(0, 0));
+    EXPECT_EQ(After(G, [&] { G.SetSize(-1); }), B(0, -0.5));
+    EXPECT_EQ(After(G, [&] { G.SetPreserveSignBit(true); }), B(-0.25, -0.75));
+    // Unknown genes keep their bounds but not a negative minimum; Boolean ones keep both.
+    TAxGAGene Unknown, Flag;
+    EXPECT_EQ(After(Unknown, [&] { Unknown.SetMinValue(-3), Unknown.SetSize(5); }), B(-3, 0));
+    EXPECT_EQ(After(Unknown, [&] { Unknown.SetMaxValue(2); }), B(0, 2));
+    Shape(&Flag, TGeneType::gtBoolean, 7);
+    EXPECT_EQ(After(Flag, [&] { Flag.SetMinValue(-3), Flag.SetMaxValue(6); }), B(-3, 6));
+    // Enumeration: the maximum follows the count; a maximum within it moves the minimum.
+    TAxGAGene E;
+    E.SetGeneType(TGeneType::gtEnumeration);
     for (const char* Text : {"red", "green", "blue"})
-        Gene.Enumerations().Add(Text);
-    Gene.SetMinValue(5); // the maximum always follows: 5 + 3 - 1
-    EXPECT_EQ(Gene.MaxValue(), 7);
-    Gene.SetMaxValue(9); // 9 - 5 > 3: minimum kept
-    EXPECT_EQ(Gene.MinValue(), 5);
-    Gene.SetMaxValue(8); // 8 - 5 <= 3: minimum becomes 8 - 3
-    EXPECT_EQ(Gene.MinValue(), 5);
-    Gene.SetMaxValue(6); // 6 - 5 <= 3: 6 - 3
-    EXPECT_EQ(Gene.MinValue(), 3);
-    Gene.SetMaxValue(1); // 1 - 3 would be negative: clamped to 0 without a sign bit
-    EXPECT_EQ(Gene.MinValue(), 0);
+        E.Enumerations().Add(Text);
+    EXPECT_EQ(After(E, [&] { E.SetMinValue(5); }), B(5, 7));
+    EXPECT_EQ(After(E, [&] { E.SetMaxValue(9); }), B(5, 9));
+    EXPECT_EQ(After(E, [&] { E.SetMaxValue(6); }), B(3, 6));
+    EXPECT_EQ(After(E, [&] { E.SetMaxValue(1); }), B(0, 1));
 }
 
 TEST(GeneEnumerations, SizingDependsOnHowValuesArrive) {
-    TAxGAGene Four;
-    Four.SetGeneType(TGeneType::gtEnumeration);
-    for (const char* Text : {"a", "b", "c", "d"})
-        Four.Enumerations().Add(Text);
-    EXPECT_EQ(Four.Size(), 3);
-    EXPECT_EQ(Four.MinValue(), 0);
-    EXPECT_EQ(Four.MaxValue(), 3);
-
-    // The third value needs no more bits, so its bounds are never recomputed.
-    TAxGAGene OneByOne;
-    OneByOne.SetGeneType(TGeneType::gtEnumeration);
-    for (const char* Text : {"red", "green", "blue"})
-        OneByOne.Enumerations().Add(Text);
-    EXPECT_EQ(OneByOne.Size(), 2);
-    EXPECT_EQ(OneByOne.MaxValue(), 1);
-
     TStringList Colours;
     for (const char* Text : {"red", "green", "blue"})
         Colours.Add(Text);
-    TAxGAGene AllAtOnce;
-    AllAtOnce.SetGeneType(TGeneType::gtEnumeration);
-    AllAtOnce.SetEnumerations(Colours);
-    EXPECT_EQ(AllAtOnce.Size(), 2);
-    EXPECT_EQ(AllAtOnce.MinValue(), 0);
-    EXPECT_EQ(AllAtOnce.MaxValue(), 2);
-
-    AllAtOnce.Enumerations().Clear();
-    EXPECT_EQ(AllAtOnce.Size(), 0);
-    EXPECT_EQ(AllAtOnce.MaxValue(), -1);
-
-    // The list accepts duplicates and is not sorted.
-    AllAtOnce.Enumerations().Add("b");
-    AllAtOnce.Enumerations().Add("a");
-    AllAtOnce.Enumerations().Add("B");
-    EXPECT_EQ(AllAtOnce.Enumerations().Count(), 3);
-    EXPECT_EQ(AllAtOnce.Enumerations().Strings(1), "a");
-
-    // Only enumeration genes are sized by their list; switching keeps the size.
-    TAxGAGene Plain;
-    Plain.SetGeneType(TGeneType::gtInteger);
-    Plain.SetSize(8);
-    Plain.Enumerations().Add("x");
+    TAxGAGene Four, Three, AtOnce, Plain;
+    for (TAxGAGene* G : {&Four, &Three, &AtOnce})
+        G->SetGeneType(TGeneType::gtEnumeration);
+    EXPECT_EQ(
+        After(Four, [&] { Four.Enumerations().Assign(Colours), Four.Enumerations().Add("x"); }),
+        B(0, 3));
+    EXPECT_EQ(Four.Size(), 3);
+    EXPECT_EQ(After(Three, [&] { Three.Enumerations().Add("a"), Three.Enumerations().Add("b"); }),
+              B(0, 1));
+    EXPECT_EQ(After(Three, [&] { Three.Enumerations().Add("c"); }), B(0, 1)); // no new bit
+    EXPECT_EQ(After(AtOnce, [&] { AtOnce.SetEnumerations(Colours); }), B(0, 2));
+    EXPECT_EQ(std::pair(Three.Size(), AtOnce.Size()), std::pair(2, 2));
+    EXPECT_EQ(After(AtOnce, [&] { AtOnce.Enumerations().Clear(); }), B(0, -1));
+    EXPECT_EQ(AtOnce.Size(), 0);
+    for (const char* Text : {"b", "a", "B"}) // unsorted, duplicates kept
+        AtOnce.Enumerations().Add(Text);
+    EXPECT_EQ(AtOnce.Enumerations().Text(), "b\na\nB\n");
+    // Only an enumeration gene is sized by its list; switching to one keeps the size.
+    Shape(&Plain, TGeneType::gtInteger, 8)->Enumerations().Add("x");
+    EXPECT_EQ(After(Plain, [&] { Plain.SetGeneType(TGeneType::gtEnumeration); }), B(0, 0));
     EXPECT_EQ(Plain.Size(), 8);
-    Plain.SetGeneType(TGeneType::gtEnumeration);
-    EXPECT_EQ(Plain.Size(), 8);
-    EXPECT_EQ(Plain.MaxValue(), 0);
     Plain.Enumerations().Add("y");
     EXPECT_EQ(Plain.Size(), 2);
 }
 
-TEST(GeneChanges, OnlyNameTypeAndAssignSignalAChange) {
-    TRecordingGenes Genes;
-    TAxGAGene* Gene = Genes.Add();
-    Genes.Updates.clear();
-    Gene->SetName("x");
-    Gene->SetName("x");
-    Gene->SetGeneType(TGeneType::gtInteger);
-    Gene->SetGeneType(TGeneType::gtInteger);
-    EXPECT_EQ(Genes.Updates, (std::vector<TCollectionItem*>{Gene, Gene}));
-    Genes.Updates.clear();
-    Gene->SetPreserveSignBit(true);
-    Gene->SetSize(8);
-    Gene->SetMinValue(-3);
-    Gene->SetMaxValue(50);
-    EXPECT_TRUE(Genes.Updates.empty());
-    TAxGAGene Source;
-    Gene->Assign(Source);
-    EXPECT_EQ(Genes.Updates, (std::vector<TCollectionItem*>{Gene}));
-}
-
-TEST(GeneAssign, CopiesTheDefinitionWithoutRules) {
+TEST(GeneAssign, CopiesTheDefinitionWithoutRulesOrLayout) {
     TAxGAGenes Genes(nullptr);
-    AddGene(Genes, TGeneType::gtInteger, 5);
-    TAxGAGene* Target = AddGene(Genes, TGeneType::gtInteger, 3);
-
+    Shape(Genes.Add(), TGeneType::gtInteger, 5);
+    TAxGAGene* Gene = Shape(Genes.Add(), TGeneType::gtInteger, 2);
+    TAxGAGene* Behind = Shape(Genes.Add(), TGeneType::gtBoolean, 1);
     TAxGAGene Source;
     Source.SetGeneType(TGeneType::gtEnumeration);
     for (const char* Text : {"red", "green", "blue"})
         Source.Enumerations().Add(Text);
     Source.SetName("colour");
-    Source.SetPreserveSignBit(true);
     Source.SetSize(6); // more bits than the values need: the copy keeps them
     Source.SetMinValue(2);
-    Source.SetMaxValue(40);
-
-    Target->Assign(Source);
-    EXPECT_EQ(Target->Name(), "colour");
-    EXPECT_EQ(Target->GeneType(), TGeneType::gtEnumeration);
-    EXPECT_EQ(Target->Size(), 6);
-    EXPECT_TRUE(Target->PreserveSignBit());
-    EXPECT_EQ(Target->MinValue(), Source.MinValue());
-    EXPECT_EQ(Target->MaxValue(), Source.MaxValue());
-    ASSERT_EQ(Target->Enumerations().Count(), 3);
-    EXPECT_EQ(Target->Enumerations().Strings(2), "blue");
-    EXPECT_EQ(Target->Offset(), 5); // not copied; and no layout update either
-    EXPECT_EQ(Genes.GetSize(), 11);
-
-    // The copied list still sizes the target afterwards.
-    Target->Enumerations().Add("pink");
-    EXPECT_EQ(Target->Size(), 3);
-
+    EXPECT_EQ(After(*Gene, [&] { Gene->Assign(Source); }), B(2, 4));
+    EXPECT_TRUE(Gene->Name() == "colour" && Gene->IsEnumeration() && Gene->Size() == 6);
+    EXPECT_EQ(Gene->Enumerations().Text(), "red\ngreen\nblue\n");
+    EXPECT_EQ(Offsets(Genes), (std::vector{0, 5, 7})); // no layout update
+    Gene->Enumerations().Add("pink");                  // the copied list still sizes the gene
+    EXPECT_EQ(Behind->Offset(), 8);
     TAxGAGene Plain;
-    Plain.SetGeneType(TGeneType::gtInteger);
-    Plain.SetSize(4);
-    Target->Assign(Plain);
-    EXPECT_FALSE(Target->HasEnumerations());
-    EXPECT_EQ(Target->Size(), 4);
-    EXPECT_EQ(Target->MaxValue(), 15);
+    EXPECT_EQ(After(*Gene, [&] { Gene->Assign(*Shape(&Plain, TGeneType::gtInteger, 4)); }),
+              B(0, 15));
+    EXPECT_FALSE(Gene->HasEnumerations());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
-#include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -10,10 +12,11 @@
 namespace ax {
 namespace {
 
-void Shape(TAxGAGene& Gene, TGeneType Type, int Size, bool Signed = false) {
-    Gene.SetGeneType(Type);
-    Gene.SetPreserveSignBit(Signed);
-    Gene.SetSize(Size);
+TAxGAGene* Shape(TAxGAGene* Gene, TGeneType Type, int Size, bool Signed = false) {
+    Gene->SetGeneType(Type);
+    Gene->SetPreserveSignBit(Signed);
+    Gene->SetSize(Size);
+    return Gene;
 }
 
 TAxEncodedBits MakeBits(int Size) {
@@ -22,196 +25,128 @@ TAxEncodedBits MakeBits(int Size) {
     return Bits;
 }
 
-TEST(GeneValue, IntegerWritesAreClampedIntoTheBounds) {
-    TAxGAGene Gene;
-    Shape(Gene, TGeneType::gtInteger, 8);
+template <class F> std::string Message(F&& Call) {
+    try {
+        Call();
+    } catch (const EGAException& E) {
+        return E.what();
+    }
+    return "no error";
+}
+
+TEST(GeneValue, NumericWritesClampIntoTheBounds) {
+    TAxGAGene G;
+    Shape(&G, TGeneType::gtInteger, 8);
     TAxEncodedBits Bits = MakeBits(8);
-    Gene.SetGeneAsInteger(Bits, 300);
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), 255);
-    Gene.SetGeneAsInteger(Bits, -5);
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), 0);
-    Gene.SetGeneAsInteger(Bits, 17);
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), 17);
-    Gene.SetGeneAsInt64(Bits, std::int64_t{1} << 40);
-    EXPECT_EQ(Gene.GeneAsInt64(Bits), 255);
-    Gene.SetGeneAsInt64(Bits, -(std::int64_t{1} << 40));
-    EXPECT_EQ(Gene.GeneAsInt64(Bits), 0);
-
-    // A fractional bound is rounded to the nearest integer, halves to even.
-    Gene.SetMaxValue(2.5);
-    Gene.SetGeneAsInteger(Bits, 9);
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), 2);
-    Gene.SetGeneAsInt64(Bits, 9);
-    EXPECT_EQ(Gene.GeneAsInt64(Bits), 2);
-    Gene.SetMaxValue(3.5);
-    Gene.SetGeneAsInteger(Bits, 9);
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), 4);
-    Gene.SetMinValue(0.5);
-    Gene.SetGeneAsInteger(Bits, 0);
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), 0);
-    Gene.SetMinValue(1.5);
-    Gene.SetGeneAsInt64(Bits, 0);
-    EXPECT_EQ(Gene.GeneAsInt64(Bits), 2);
-
+    // Out-of-range writes take the bound rounded halves-to-even, by both integer forms.
+    const struct {
+        double Min, Max;
+        std::int64_t In, Out;
+    } Cases[] = {{0, 255, 300, 255},       {0, 255, -5, 0},           {0, 255, 17, 17},
+                 {0, 255, 1LL << 40, 255}, {0, 255, -(1LL << 40), 0}, {0, 2.5, 9, 2},
+                 {0, 3.5, 9, 4},           {0.5, 3.5, 0, 0},          {1.5, 3.5, 0, 2}};
+    for (const auto& C : Cases) {
+        G.SetMaxValue(C.Max);
+        G.SetMinValue(C.Min);
+        ASSERT_EQ(G.MinValue(), C.Min);
+        G.SetGeneAsInt64(Bits, C.In);
+        EXPECT_EQ(G.GeneAsInt64(Bits), C.Out) << C.Min << ".." << C.Max << " " << C.In;
+        if (C.In != static_cast<std::int32_t>(C.In)) continue;
+        Bits.SetAsInteger(0, 8, 99);
+        G.SetGeneAsInteger(Bits, static_cast<std::int32_t>(C.In));
+        EXPECT_EQ(G.GeneAsInteger(Bits), C.Out) << C.Min << ".." << C.Max << " " << C.In;
+    }
     // An Integer write keeps only the low 32 bits of a bound beyond them.
     TAxGAGene Wide;
-    Shape(Wide, TGeneType::gtInteger, 40);
+    Shape(&Wide, TGeneType::gtInteger, 40)->SetMinValue(4294967296.0 + 5);
     TAxEncodedBits WideBits = MakeBits(40);
-    Wide.SetMinValue(4294967296.0 + 5); // 2^32 + 5
     Wide.SetGeneAsInteger(WideBits, 0);
     EXPECT_EQ(Wide.GeneAsInt64(WideBits), 5);
     Wide.SetGeneAsInt64(WideBits, 0);
     EXPECT_EQ(Wide.GeneAsInt64(WideBits), 4294967301);
+
+    // Double and Float: NaN takes the minimum; a Float takes the bound narrowed.
+    TAxGAGene D, F;
+    Shape(&D, TGeneType::gtFloat, 64, true)->SetMaxValue(1);
+    D.SetMinValue(-1);
+    Shape(&F, TGeneType::gtFloat, 32, true)->SetMaxValue(0.1);
+    F.SetMinValue(-0.1);
+    TAxEncodedBits DBits = MakeBits(64), FBits = MakeBits(32);
+    const double NaN = std::numeric_limits<double>::quiet_NaN();
+    for (auto [In, Out] : {std::pair{2.5, 1.0}, {NaN, -1.0}, {-7.0, -1.0}, {0.375, 0.375}}) {
+        D.SetGeneAsDouble(DBits, In);
+        EXPECT_EQ(D.GeneAsDouble(DBits), Out) << In;
+    }
+    for (auto [In, Out] : {std::pair{3.0f, 0.1f}, {float(NaN), -0.1f}, {0.05f, 0.05f}}) {
+        F.SetGeneAsFloat(FBits, In);
+        EXPECT_EQ(F.GeneAsFloat(FBits), Out) << In;
+    }
+    EXPECT_EQ(F.AsString(FBits), "0.0500000007450581"); // the single's own digits
+    TAxGAGene Flag;                                     // Boolean writes are never clamped
+    Shape(&Flag, TGeneType::gtBoolean, 3)->SetMinValue(5);
+    Flag.SetGeneAsBoolean(FBits, true);
+    EXPECT_TRUE(Flag.GeneAsBoolean(FBits));
 }
 
-TEST(GeneValue, SignFlagFollowsPreserveSignBit) {
-    TAxGAGene Signed;
-    Shape(Signed, TGeneType::gtInteger, 8, true);
-    TAxEncodedBits Bits = MakeBits(16);
-    Bits.SetSignBit(false);
-    Signed.SetGeneAsInteger(Bits, -5);
-    EXPECT_EQ(Signed.GeneAsInteger(Bits), -5);
-    EXPECT_TRUE(Bits.SignBit());
-    Signed.SetGeneAsInteger(Bits, -200);
-    EXPECT_EQ(Signed.GeneAsInt64(Bits), -128);
+TEST(GeneValue, SignFlagIsSetBeforeEveryNumericCall) {
+    TAxGAGene G;
+    Shape(&G, TGeneType::gtInteger, 8);
+    TAxEncodedBits Bits = MakeBits(8);
+    const std::vector<std::function<void()>> Calls = {
+        [&] { G.GeneAsInteger(Bits); },       [&] { G.GeneAsInt64(Bits); },
+        [&] { G.GeneAsFloat(Bits); },         [&] { G.GeneAsDouble(Bits); },
+        [&] { G.SetGeneAsInteger(Bits, 1); }, [&] { G.SetGeneAsInt64(Bits, 1); },
+        [&] { G.SetGeneAsFloat(Bits, 1); },   [&] { G.SetGeneAsDouble(Bits, 1); }};
+    for (bool Signed : {false, true}) {
+        G.SetPreserveSignBit(Signed);
+        for (std::size_t I = 0; I < Calls.size(); ++I) {
+            Bits.SetSignBit(!Signed);
+            Calls[I]();
+            EXPECT_EQ(Bits.SignBit(), Signed) << "call " << I;
+        }
+    }
+    G.SetGeneAsInteger(Bits, -128);
+    EXPECT_EQ(G.GeneAsInteger(Bits), -128); // the same bits, read with and without the sign
+    G.SetPreserveSignBit(false);
+    EXPECT_EQ(G.GeneAsInteger(Bits), 128);
+}
 
-    TAxGAGene Unsigned;
-    Shape(Unsigned, TGeneType::gtInteger, 8);
-    EXPECT_EQ(Unsigned.GeneAsInteger(Bits), 128); // the same bits, read without the sign
-    EXPECT_FALSE(Bits.SignBit());
-
-    // Each gene writes only its own run.
+TEST(GeneValue, EnumerationsAndTextForms) {
     TAxGAGenes Genes(nullptr);
-    TAxGAGene* Low = Genes.Add();
-    Low->SetGeneType(TGeneType::gtInteger);
-    Low->SetSize(8);
-    TAxGAGene* High = Genes.Add();
-    High->SetGeneType(TGeneType::gtInteger);
-    High->SetSize(8);
-    Low->SetGeneAsInteger(Bits, 0xAB);
-    High->SetGeneAsInteger(Bits, 0xCD);
-    EXPECT_EQ(Bits.GetAsInteger(0, 16), 0xCDAB);
-    High->SetGeneAsInteger(Bits, 0, 0x12); // explicit start bit overrides the offset
-    EXPECT_EQ(Bits.GetAsInteger(0, 16), 0xCD12);
-    EXPECT_EQ(High->GeneAsInteger(Bits, 0), 0x12);
-}
-
-TEST(GeneValue, FloatAndDoubleClampNaNToTheMinimum) {
-    TAxGAGene Gene;
-    Shape(Gene, TGeneType::gtFloat, 64, true);
-    Gene.SetMaxValue(1);
-    Gene.SetMinValue(-1);
-    ASSERT_EQ(Gene.MinValue(), -1);
-    ASSERT_EQ(Gene.MaxValue(), 1);
-    TAxEncodedBits Bits = MakeBits(64);
-    Gene.SetGeneAsDouble(Bits, 2.5);
-    EXPECT_EQ(Gene.GeneAsDouble(Bits), 1.0);
-    Gene.SetGeneAsDouble(Bits, std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(Gene.GeneAsDouble(Bits), -1.0);
-    Gene.SetGeneAsDouble(Bits, -7);
-    EXPECT_EQ(Gene.GeneAsDouble(Bits), -1.0);
-    Gene.SetGeneAsDouble(Bits, 0.375);
-    EXPECT_EQ(Gene.GeneAsDouble(Bits), 0.375);
-
-    TAxGAGene Single;
-    Shape(Single, TGeneType::gtFloat, 32, true);
-    Single.SetMaxValue(0.1);
-    Single.SetMinValue(-0.1);
-    TAxEncodedBits SingleBits = MakeBits(32);
-    Single.SetGeneAsFloat(SingleBits, 3.0f);
-    EXPECT_EQ(Single.GeneAsFloat(SingleBits), 0.1f); // the bound, narrowed
-    Single.SetGeneAsFloat(SingleBits, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(Single.GeneAsFloat(SingleBits), -0.1f);
-    // A value inside the bounds is stored as it is; its text is that of the single.
-    Single.SetGeneAsFloat(SingleBits, 0.05f);
-    EXPECT_EQ(Single.GeneAsFloat(SingleBits), 0.05f);
-    EXPECT_EQ(Single.AsString(SingleBits), "0.0500000007450581");
-}
-
-TEST(GeneValue, BooleanIsNeverClamped) {
-    TAxGAGene Gene;
-    Shape(Gene, TGeneType::gtBoolean, 3);
-    Gene.SetMinValue(5);
-    Gene.SetMaxValue(9);
-    TAxEncodedBits Bits = MakeBits(3);
-    Gene.SetGeneAsBoolean(Bits, true);
-    EXPECT_TRUE(Gene.GeneAsBoolean(Bits));
-    EXPECT_EQ(Gene.AsString(Bits), "True");
-    Gene.SetGeneAsBoolean(Bits, false);
-    EXPECT_EQ(Gene.AsString(Bits), "False");
-}
-
-TEST(GeneValue, EnumerationsCodeTheirIndex) {
-    TAxGAGene Gene;
-    Shape(Gene, TGeneType::gtEnumeration, 0);
+    TAxGAGene* Number = Shape(Genes.Add(), TGeneType::gtInteger, 6, true);
+    TAxGAGene* Raw = Shape(Genes.Add(), TGeneType::gtUnknown, 5);
+    TAxGAGene* Colour = Shape(Genes.Add(), TGeneType::gtEnumeration, 0);
     for (const char* Text : {"red", "green", "blue"})
-        Gene.Enumerations().Add(Text);
-    ASSERT_EQ(Gene.Size(), 2);
-    TAxEncodedBits Bits = MakeBits(2);
-
-    Gene.SetGeneAsEnumeration(Bits, "GREEN");
-    EXPECT_EQ(Bits.GetAsInteger(0, 2), 1);
-    EXPECT_EQ(Gene.GeneAsEnumeration(Bits), "green");
-
-    try {
-        Gene.SetGeneAsEnumeration(Bits, "pink");
-        FAIL() << "pink was accepted";
-    } catch (const EGAException& E) {
-        EXPECT_STREQ(E.what(), "\"pink\" is not a valid enumerated value");
-    }
-    EXPECT_EQ(Bits.GetAsInteger(0, 2), 1); // unchanged by the rejected text
-
-    Bits.SetAsInteger(0, 2, 3);
-    try {
-        Gene.GeneAsEnumeration(Bits);
-        FAIL() << "index 3 was read";
-    } catch (const EGAException& E) {
-        EXPECT_STREQ(E.what(), "No enumerated value found in chromosome");
-    }
-
-    // The index is read without the sign, whatever PreserveSignBit says.
-    Gene.SetPreserveSignBit(true);
-    Bits.SetAsInteger(0, 2, 2);
-    EXPECT_EQ(Gene.GeneAsEnumeration(Bits), "blue");
-    EXPECT_EQ(Gene.AsString(Bits), "blue");
-    EXPECT_EQ(Gene.GeneAsInteger(Bits), -2);
-
-    // A gene without values rejects every text and every index.
-    TAxGAGene Empty;
-    Shape(Empty, TGeneType::gtEnumeration, 2);
-    EXPECT_THROW(Empty.SetGeneAsEnumeration(Bits, "red"), EGAException);
-    EXPECT_THROW(Empty.GeneAsEnumeration(Bits), EGAException);
-    EXPECT_FALSE(Empty.HasEnumerations());
-}
-
-TEST(GeneValue, TextFormFollowsTheGeneType) {
-    TAxGAGenes Genes(nullptr);
-    TAxGAGene* Number = Genes.Add();
-    Number->SetGeneType(TGeneType::gtInteger);
-    Number->SetPreserveSignBit(true);
-    Number->SetSize(6);
-    TAxGAGene* Raw = Genes.Add();
-    Raw->SetSize(5);
-    TAxEncodedBits Bits = MakeBits(11);
+        Colour->Enumerations().Add(Text);
+    TAxEncodedBits Bits = MakeBits(13);
     Number->SetGeneAsInteger(Bits, -3);
     Bits.SetAsBitString(6, 5, "10110");
     EXPECT_EQ(Number->AsString(Bits), "-3");
     EXPECT_EQ(Raw->AsString(Bits), "10110");
-    // No accessor checks the type: the raw gene reads as a number too.
-    EXPECT_EQ(Raw->GeneAsInteger(Bits), 13);
+    EXPECT_EQ(Raw->GeneAsInteger(Bits), 13); // no accessor checks the type
+    Raw->SetGeneType(TGeneType::gtBoolean);
+    EXPECT_EQ(Raw->AsString(Bits), "True");
+
+    Colour->SetGeneAsEnumeration(Bits, "GREEN");
+    EXPECT_EQ(Bits.GetAsInteger(11, 2), 1);
+    EXPECT_EQ(Colour->GeneAsEnumeration(Bits), "green");
+    EXPECT_EQ(Message([&] { Colour->SetGeneAsEnumeration(Bits, "pink"); }),
+              "\"pink\" is not a valid enumerated value");
+    EXPECT_EQ(Bits.GetAsInteger(11, 2), 1); // unchanged by the rejected text
+    Colour->SetPreserveSignBit(true);       // the index is read without the sign
+    Bits.SetAsInteger(11, 2, 2);
+    EXPECT_EQ(Colour->AsString(Bits), "blue");
+    Bits.SetAsInteger(11, 2, 3);
+    EXPECT_EQ(Message([&] { Colour->AsString(Bits); }), "No enumerated value found in chromosome");
+    Colour->Enumerations().Clear();
+    Colour->SetSize(2);
+    Bits.SetAsInteger(11, 2, 0);
+    EXPECT_EQ(Message([&] { Colour->GeneAsEnumeration(Bits); }),
+              "No enumerated value found in chromosome");
 
     // Outside an algorithm there is no population to address.
-    try {
-        Number->GetAsInteger(0);
-        FAIL() << "a gene without algorithm read an individual";
-    } catch (const EGAException& E) {
-        EXPECT_STREQ(
-            E.what(),
-            "Gene \"TAxGAGene\" does not belong to a genetic algorithm, so it has no population");
-    }
-    Number->SetName("n");
-    EXPECT_THROW(Number->SetAsDouble(0, 1.0), EGAException);
-    EXPECT_THROW(Number->AsString(0), EGAException);
+    EXPECT_EQ(Message([&] { Number->SetAsDouble(0, 1); }),
+              "Gene \"TAxGAGene\" does not belong to a genetic algorithm, so it has no population");
 }
 
 } // namespace

@@ -14,13 +14,13 @@
 namespace ax {
 namespace {
 
-// Exposes the protected steps, counts population updates and records the gene hooks.
+// Exposes DoInitialize, counts population updates and records the gene hooks.
 class TTestGA : public TAxGeneticAlgorithm {
 public:
     using TAxCustomGeneticAlgorithm::DoInitialize;
     using TAxGeneticAlgorithm::TAxGeneticAlgorithm;
     int Updates = 0;
-    std::vector<std::pair<TAxGAGene*, int>> GeneCalls; // action ordinal, or -1 for an update
+    std::vector<std::pair<TAxGAGene*, int>> GeneCalls; // action, or -1 for an update
 
     void GeneNotify(TAxGAGene* Gene, TCollectionNotification Action) override {
         GeneCalls.emplace_back(Gene, static_cast<int>(Action));
@@ -41,20 +41,19 @@ TAxGAGene* AddGene(TAxCustomGeneticAlgorithm& GA, TGeneType Type, int Size) {
     return Gene;
 }
 
-std::string Text(const TBits& Bits) {
-    std::string Result;
-    for (int I = 0; I < Bits.Size(); ++I)
-        Result += Bits.Test(I) ? '1' : '0';
-    return Result;
+TAxGAIndividual* Item(TAxCustomGeneticAlgorithm& GA, int I) {
+    return GA.Population()->Items(I);
+}
+std::string Text(TAxGAIndividual* I) {
+    return I->Bits().GetAsBitString(0, I->Bits().Size());
+}
+TAxGAIndividual* Filled(TAxGAIndividual* I, char Bit) {
+    I->Bits().SetAsBitString(0, I->Bits().Size(), std::string(std::size_t(I->Bits().Size()), Bit));
+    return I;
 }
 
-void Fill(TAxGAIndividual* Item, bool Value) {
-    for (int I = 0; I < Item->Bits().Size(); ++I)
-        Item->Bits().Put(I, Value);
-}
-
-// The set of cut bits the component offers over many crossovers.
-std::set<int> Cuts(TAxCustomGeneticAlgorithm& GA, int Draws = 400) {
+// The set of cut bits offered over many crossovers.
+std::set<int> Cuts(TAxCustomGeneticAlgorithm& GA) {
     std::set<int> Result;
     GA.SetCrossoverProbability(1);
     GA.SetOnCrossover([&](TObject*, TAxGAIndividual*, TAxGAIndividual*, TAxGAIndividual*,
@@ -62,11 +61,10 @@ std::set<int> Cuts(TAxCustomGeneticAlgorithm& GA, int Draws = 400) {
         Result.insert(Cut);
         DoIt = false;
     });
-    TAxGAPopulation* Items = GA.Population();
-    while (Items->Count() < 2)
-        Items->Add();
-    for (int I = 0; I < Draws; ++I)
-        GA.Crossover(Items->Items(0), Items->Items(1), Items->Items(0));
+    while (GA.Population()->Count() < 2)
+        GA.Population()->Add();
+    for (int I = 0; I < 1000; ++I)
+        GA.Crossover(Item(GA, 0), Item(GA, 1), Item(GA, 0));
     return Result;
 }
 
@@ -79,113 +77,88 @@ std::set<int> Range(int From, int To) {
 
 TEST(GeneticAlgorithm, GeneSizeFollowsTheGenesAndResizesChromosomes) {
     TTestGA GA;
-    EXPECT_EQ(GA.ClassName(), "TAxGeneticAlgorithm");
-    EXPECT_EQ(GA.Genes()->Count(), 0);
     EXPECT_EQ(GA.GeneSize(), 0);
     EXPECT_EQ(GA.CrossoverMethod(), TGACrossoverMethod::cmGeneBoundary);
-    EXPECT_EQ(GA.Genes()->Owner(), &GA);
     TAxGAIndividual* First = GA.Population()->Add();
-    EXPECT_EQ(GA.Population()->Owner(), &GA);
-    EXPECT_EQ(First->Bits().Size(), 0);
     EXPECT_EQ(First->Bits().Owner(), First);
-
     AddGene(GA, TGeneType::gtInteger, 8);
-    EXPECT_EQ(GA.GeneSize(), 8);
     EXPECT_EQ(First->Bits().Size(), 8);
     TAxGAGene* Big = AddGene(GA, TGeneType::gtInteger, 16);
     EXPECT_EQ(GA.GeneSize(), 24);
-    EXPECT_EQ(Big->Offset(), 8);
     GA.GeneCalls.clear();
-    Big->SetName("big");
+    // Only the name and the type signal a change of the gene.
+    Big->SetPreserveSignBit(true), Big->SetMinValue(-3), Big->SetMaxValue(9), Big->SetSize(4);
+    Big->SetName("big"), Big->SetName("big"), Big->SetGeneType(TGeneType::gtFloat);
     GA.Genes()->Delete(1);
     EXPECT_EQ(GA.GeneSize(), 24); // never shrinks by itself
     const int Deleting = static_cast<int>(TCollectionNotification::cnDeleting);
     const int Extracting = static_cast<int>(TCollectionNotification::cnExtracting);
-    EXPECT_EQ(GA.GeneCalls, (std::vector<std::pair<TAxGAGene*, int>>{
-                                {Big, -1}, {Big, Deleting}, {Big, Extracting}, {nullptr, -1}}));
+    EXPECT_EQ(GA.GeneCalls,
+              (std::vector<std::pair<TAxGAGene*, int>>{
+                  {Big, -1}, {Big, -1}, {Big, Deleting}, {Big, Extracting}, {nullptr, -1}}));
 
-    // A new individual gets a chromosome of GeneSize.
-    for (int I = 0; I < 4; ++I)
-        GA.Population()->Add();
-    EXPECT_EQ(GA.Population()->Items(4)->Bits().Size(), 24);
-
-    // SetGeneSize: every chromosome resized, every individual modified, one update.
     GA.SetInitialPopulation(5);
-    GA.Initialize(); // no fitness handler: all fresh with fitness 0
-    for (int I = 0; I < 5; ++I)
-        ASSERT_FALSE(GA.Population()->Items(I)->NeedFitness());
-    Fill(First, true);
+    GA.Initialize(); // no fitness handler: every fitness is fresh
+    EXPECT_EQ(Item(GA, 4)->Bits().Size(), 24);
+    Filled(First, '1');
     GA.Updates = 0;
     GA.SetGeneSize(30);
     EXPECT_EQ(GA.Updates, 1);
-    for (int I = 0; I < 5; ++I) {
-        EXPECT_EQ(GA.Population()->Items(I)->Bits().Size(), 30);
-        EXPECT_TRUE(GA.Population()->Items(I)->NeedFitness());
-    }
-    EXPECT_EQ(Text(First->Bits()), std::string(24, '1') + std::string(6, '0'));
+    for (int I = 0; I < 5; ++I)
+        EXPECT_TRUE(Item(GA, I)->Bits().Size() == 30 && Item(GA, I)->NeedFitness()) << I;
+    EXPECT_EQ(Text(First), std::string(24, '1') + std::string(6, '0'));
     GA.SetGeneSize(10);
-    EXPECT_EQ(Text(First->Bits()), std::string(10, '1'));
+    EXPECT_EQ(Text(First), std::string(10, '1'));
     GA.Updates = 0;
     GA.SetGeneSize(10);
     EXPECT_EQ(GA.Updates, 0);
     EXPECT_THROW(GA.SetGeneSize(-1), EListError);
     EXPECT_EQ(GA.GeneSize(), 10);
-}
 
-TEST(GeneticAlgorithm, IndividualFormsOfGenesAddressThePopulation) {
-    TTestGA GA;
-    TAxGAGene* Count = AddGene(GA, TGeneType::gtInteger, 8);
+    // The per-individual forms of a gene touch only that individual.
+    TAxGAGene* Count = GA.Genes()->Items(0);
     TAxGAGene* Colour = AddGene(GA, TGeneType::gtEnumeration, 0);
     for (const char* Text : {"red", "green", "blue"})
         Colour->Enumerations().Add(Text);
     EXPECT_EQ(GA.GeneSize(), 10);
-    GA.SetInitialPopulation(3);
-    GA.Initialize();
-
+    GA.EvaluateFitness();
     Count->SetAsInteger(1, 300);
-    Colour->SetAsEnumeration(1, "Blue");
-    EXPECT_FALSE(GA.Population()->Items(0)->NeedFitness());
-    EXPECT_TRUE(GA.Population()->Items(1)->NeedFitness());
-    EXPECT_FALSE(GA.Population()->Items(2)->NeedFitness());
+    Colour->SetAsEnumeration(3, "Blue");
+    for (int I = 0; I < 5; ++I)
+        EXPECT_EQ(Item(GA, I)->NeedFitness(), I == 1 || I == 3) << I;
     EXPECT_EQ(Count->GetAsInteger(1), 255);
     EXPECT_EQ(Count->AsString(1), "255");
-    EXPECT_EQ(Colour->GetAsEnumeration(1), "blue");
-    EXPECT_EQ(Colour->AsString(1), "blue");
-    EXPECT_EQ(GA.Population()->Items(1)->Bits().GetAsInteger(8, 2), 2);
-    Count->SetAsDouble(2, 3.0);
-    EXPECT_EQ(Count->GetAsDouble(2), 3.0);
-    EXPECT_THROW(Count->GetAsInteger(3), EListError);
+    EXPECT_EQ(Colour->GetAsEnumeration(3), "blue");
+    EXPECT_EQ(Item(GA, 3)->Bits().GetAsInteger(8, 2), 2);
+    EXPECT_THROW(Count->GetAsInteger(5), EListError);
 }
 
-TEST(GeneticAlgorithm, CrossoverMethodsCutAtTheirBoundaries) {
+TEST(GeneticAlgorithm, EachCrossoverMethodCutsAtItsBoundaries) {
     RandSeed(1);
     TAxGeneticAlgorithm GA;
-    GA.SetCrossoverMethod(TGACrossoverMethod::cmByteBoundary);
-    GA.SetGeneSize(12);
-    EXPECT_EQ(Cuts(GA), Range(0, 12));
-    GA.SetGeneSize(24);
-    EXPECT_EQ(Cuts(GA), (std::set<int>{8, 16, 24}));
-    GA.SetCrossoverMethod(TGACrossoverMethod::cmWordBoundary);
-    EXPECT_EQ(Cuts(GA), Range(0, 24));
-    GA.SetGeneSize(40);
-    EXPECT_EQ(Cuts(GA), (std::set<int>{16, 32}));
-    GA.SetCrossoverMethod(TGACrossoverMethod::cmLongwordBoundary);
-    EXPECT_EQ(Cuts(GA), Range(0, 40));
-    GA.SetGeneSize(96);
-    EXPECT_EQ(Cuts(GA), (std::set<int>{32, 64, 96}));
-    GA.SetCrossoverMethod(TGACrossoverMethod::cmBitBoundary);
-    EXPECT_EQ(Cuts(GA, 2000), Range(0, 96));
-
-    // Gene boundaries: never the first gene's offset when there are several genes.
+    const struct {
+        TGACrossoverMethod Method;
+        int GeneSize;
+        std::set<int> Expected;
+    } Cases[] = {{TGACrossoverMethod::cmByteBoundary, 15, Range(0, 15)},
+                 {TGACrossoverMethod::cmByteBoundary, 16, {8, 16}},
+                 {TGACrossoverMethod::cmByteBoundary, 24, {8, 16, 24}},
+                 {TGACrossoverMethod::cmWordBoundary, 31, Range(0, 31)},
+                 {TGACrossoverMethod::cmWordBoundary, 32, {16, 32}},
+                 {TGACrossoverMethod::cmLongwordBoundary, 63, Range(0, 63)},
+                 {TGACrossoverMethod::cmLongwordBoundary, 64, {32, 64}},
+                 {TGACrossoverMethod::cmBitBoundary, 96, Range(0, 96)},
+                 {static_cast<TGACrossoverMethod>(99), 20, Range(0, 20)}};
+    for (const auto& C : Cases) {
+        GA.SetCrossoverMethod(C.Method);
+        GA.SetGeneSize(C.GeneSize);
+        EXPECT_EQ(Cuts(GA), C.Expected) << static_cast<int>(C.Method) << " " << C.GeneSize;
+    }
+    // Gene boundaries: a multiple of a single gene's size, else never the first gene.
     TAxGeneticAlgorithm Genes;
     EXPECT_THROW(Cuts(Genes), EGAException);
     TAxGAGene* Five = AddGene(Genes, TGeneType::gtInteger, 0);
-    try {
-        Cuts(Genes);
-        FAIL() << "a 0-bit gene gave a cut";
-    } catch (const EGAException& E) {
-        EXPECT_STREQ(E.what(), "Gene boundary crossover needs a first gene of at least one bit");
-    }
+    EXPECT_THROW(Cuts(Genes), EGAException); // a 0-bit gene gives no cut either
     Five->SetSize(5);
     Genes.SetGeneSize(20);
     EXPECT_EQ(Cuts(Genes), (std::set<int>{0, 5, 10, 15}));
@@ -202,129 +175,74 @@ TEST(GeneticAlgorithm, CrossoverSharesCutAndFlagBetweenChildren) {
     GA.SetCrossoverProbability(1);
     for (int I = 0; I < 4; ++I)
         GA.Population()->Add();
-    TAxGAIndividual* P1 = GA.Population()->Items(0);
-    TAxGAIndividual* P2 = GA.Population()->Items(1);
-    TAxGAIndividual* C1 = GA.Population()->Items(2);
-    TAxGAIndividual* C2 = GA.Population()->Items(3);
-    auto Reset = [&] {
-        Fill(P1, true);
-        Fill(P2, false);
-        Fill(C1, false);
-        Fill(C2, true);
+    TAxGAIndividual *P1 = Item(GA, 0), *P2 = Item(GA, 1), *C1 = Item(GA, 2), *C2 = Item(GA, 3);
+    // Per case: what the handler does on its two calls, the children and the result.
+    struct TCase {
+        int Cut1, Cut2;
+        bool Do1, Do2;
+        const char *Child1, *Child2;
+        bool Result;
     };
-
-    struct TCall {
-        TAxGAIndividual *Parent1, *Parent2, *Child;
-        int Cut;
-        bool DoIt;
-    };
-    std::vector<TCall> Calls;
-    GA.SetOnCrossover([&](TObject* Sender, TAxGAIndividual* A, TAxGAIndividual* B,
-                          TAxGAIndividual* Child, std::int32_t& Cut, bool& DoIt) {
-        EXPECT_EQ(Sender, &GA);
-        Calls.push_back({A, B, Child, Cut, DoIt});
-        if (Calls.size() == 1) Cut = 3;
-    });
-    Reset();
-    EXPECT_TRUE(GA.Crossover(P1, P2, C1, C2));
-    ASSERT_EQ(Calls.size(), 2u);
-    EXPECT_EQ(Calls[0].Parent1, P1);
-    EXPECT_EQ(Calls[0].Child, C1);
-    EXPECT_EQ(Calls[1].Parent1, P2);
-    EXPECT_EQ(Calls[1].Parent2, P1);
-    EXPECT_EQ(Calls[1].Child, C2);
-    EXPECT_EQ(Calls[1].Cut, 3); // what the first call left
-    EXPECT_EQ(Text(C1->Bits()), "11100000");
-    EXPECT_EQ(Text(C2->Bits()), "00011111");
-
-    // Clearing the flag for the first child leaves the second uncrossed too...
-    Calls.clear();
-    GA.SetOnCrossover([&](TObject*, TAxGAIndividual*, TAxGAIndividual*, TAxGAIndividual*,
-                          std::int32_t& Cut, bool& DoIt) {
-        Calls.push_back({nullptr, nullptr, nullptr, Cut, DoIt});
-        Cut = 5;
-        if (Calls.size() == 1) DoIt = false;
-    });
-    Reset();
-    EXPECT_FALSE(GA.Crossover(P1, P2, C1, C2));
-    ASSERT_EQ(Calls.size(), 2u);
-    EXPECT_FALSE(Calls[1].DoIt);
-    EXPECT_EQ(Text(C1->Bits()), "00000000");
-    EXPECT_EQ(Text(C2->Bits()), "11111111");
-
-    // ...unless the second call sets it again.
-    Calls.clear();
-    GA.SetOnCrossover([&](TObject*, TAxGAIndividual*, TAxGAIndividual*, TAxGAIndividual*,
-                          std::int32_t& Cut, bool& DoIt) {
-        Calls.push_back({nullptr, nullptr, nullptr, Cut, DoIt});
-        Cut = 6;
-        DoIt = Calls.size() == 2;
-    });
-    Reset();
-    EXPECT_TRUE(GA.Crossover(P1, P2, C1, C2));
-    EXPECT_EQ(Text(C1->Bits()), "00000000");
-    EXPECT_EQ(Text(C2->Bits()), "00000011");
-
-    // The one-child form crosses only the first child.
-    GA.SetOnCrossover(nullptr);
-    Reset();
-    EXPECT_TRUE(GA.Crossover(P1, P2, C1));
-    EXPECT_EQ(C2->Bits().OpenBit(), 8);
+    for (const TCase& C : {TCase{3, 3, true, true, "11100000", "00011111", true},
+                           TCase{5, 5, false, false, "00000000", "11111111", false},
+                           TCase{5, 6, false, true, "00000000", "00000011", true}}) {
+        Filled(P1, '1'), Filled(P2, '0'), Filled(C1, '0'), Filled(C2, '1');
+        std::vector<std::pair<int, bool>> Offered;
+        std::vector<TAxGAIndividual*> Seen;
+        GA.SetOnCrossover([&](TObject* Sender, TAxGAIndividual* A, TAxGAIndividual* B,
+                              TAxGAIndividual* Child, std::int32_t& Cut, bool& DoIt) {
+            EXPECT_EQ(Sender, &GA);
+            Seen.insert(Seen.end(), {A, B, Child});
+            Offered.emplace_back(Cut, DoIt);
+            Cut = Offered.size() == 1 ? C.Cut1 : C.Cut2;
+            DoIt = Offered.size() == 1 ? C.Do1 : C.Do2;
+        });
+        EXPECT_EQ(GA.Crossover(P1, P2, C1, C2), C.Result);
+        ASSERT_EQ(Offered.size(), 2u);
+        EXPECT_EQ(Seen, (std::vector{P1, P2, C1, P2, P1, C2}));
+        EXPECT_EQ(Offered[1], std::pair(C.Cut1, C.Do1)); // what the first call left
+        EXPECT_EQ(Text(C1), C.Child1);
+        EXPECT_EQ(Text(C2), C.Child2);
+    }
 }
 
-TEST(GeneticAlgorithm, MutationIsPerBitAndInversionFlipsARun) {
-    RandSeed(3);
+TEST(GeneticAlgorithm, MutationAndInversionDrawInOrder) {
     TTestGA GA;
     GA.SetGeneSize(64);
     GA.SetInitialPopulation(1);
     GA.Initialize();
-    TAxGAIndividual* Item = GA.Population()->Items(0);
-    ASSERT_FALSE(Item->NeedFitness());
+    TAxGAIndividual* One = Filled(Item(GA, 0), '0');
+    ASSERT_FALSE(One->NeedFitness());
     GA.Updates = 0;
-
-    // Probability 0 flips nothing but still marks the fitness stale, silently.
-    GA.SetMutationProbability(0);
-    Fill(Item, false);
-    EXPECT_FALSE(GA.Mutate(Item));
-    EXPECT_TRUE(Item->NeedFitness());
+    // Per-bit probability, no draw for the individual; the fitness goes stale silently.
+    RandSeed(8);
+    EXPECT_FALSE(GA.Mutate(One));
+    EXPECT_TRUE(One->NeedFitness());
     EXPECT_EQ(GA.Updates, 0);
     GA.SetMutationProbability(1);
-    EXPECT_TRUE(GA.Mutate(Item));
-    EXPECT_EQ(Text(Item->Bits()), std::string(64, '1'));
-
-    // The handler can veto; then no bit draws.
-    int Vetoed = 0;
-    GA.SetOnMutation([&](TObject*, TAxIndividual* Which, bool& DoIt) {
-        EXPECT_EQ(Which, Item);
-        ++Vetoed;
-        DoIt = false;
-    });
+    EXPECT_TRUE(GA.Mutate(One));
+    EXPECT_EQ(Text(One), std::string(64, '1'));
+    GA.SetOnMutation([&](TObject*, TAxIndividual*, bool& DoIt) { DoIt = false; });
     RandSeed(8);
-    EXPECT_FALSE(GA.Mutate(Item));
-    EXPECT_EQ(Vetoed, 1);
-    EXPECT_EQ(Text(Item->Bits()), std::string(64, '1'));
+    EXPECT_FALSE(GA.Mutate(One)); // vetoed: no bit draws
+    EXPECT_EQ(Text(One), std::string(64, '1'));
     const double Next = Random();
     RandSeed(8);
     EXPECT_EQ(Random(), Next);
-
-    // Inversion: one draw for the individual, then start and count.
+    // Inversion: the shared draw for the individual, then start and count.
     GA.SetInversionProbability(1);
     RandSeed(12);
     Random();
     const int Start = Random(64);
     const int Count = Random(64 - Start);
     RandSeed(12);
-    EXPECT_TRUE(GA.Invert(Item));
-    std::string Expected(64, '1');
-    for (int I = Start; I <= Start + Count && I < 64; ++I)
-        Expected[static_cast<std::size_t>(I)] = '0';
-    EXPECT_EQ(Text(Item->Bits()), Expected);
-
-    // Clear leaves the fitness as it is.
+    EXPECT_TRUE(GA.Invert(One));
+    EXPECT_EQ(Text(One), std::string(std::size_t(Start), '1') +
+                             std::string(std::size_t(Count + 1), '0') +
+                             std::string(std::size_t(63 - Start - Count), '1'));
     GA.EvaluateFitness();
-    ASSERT_FALSE(Item->NeedFitness());
-    Item->Bits().Clear();
-    EXPECT_FALSE(Item->NeedFitness());
+    One->Bits().Clear(); // Clear leaves the fitness as it is
+    EXPECT_FALSE(One->NeedFitness());
 }
 
 TEST(GeneticAlgorithm, InitializationAvoidsDuplicatesWithinOneBudget) {
@@ -332,48 +250,31 @@ TEST(GeneticAlgorithm, InitializationAvoidsDuplicatesWithinOneBudget) {
     GA.SetGeneSize(1);
     for (int I = 0; I < 100; ++I)
         GA.Population()->Add();
-
-    // One draw per 1-bit chromosome: 100 draws plus one per retry used.
-    GA.SetInitialDuplicatesRetries(10);
-    RandSeed(4);
-    EXPECT_EQ(GA.DoInitialize(), 2);
-    const double After = Random();
-    RandSeed(4);
-    for (int I = 0; I < 110; ++I)
-        Random(2);
-    EXPECT_EQ(Random(), After);
-
-    GA.SetInitialDuplicatesRetries(0);
-    RandSeed(4);
-    EXPECT_EQ(GA.DoInitialize(), 0);
-    const double NoRetries = Random();
-    RandSeed(4);
-    for (int I = 0; I < 100; ++I)
-        Random(2);
-    EXPECT_EQ(Random(), NoRetries);
-
-    // Long chromosomes are all distinct at the first draw.
+    // One draw per 1-bit chromosome, plus one per retry of the shared budget.
+    for (auto [Retries, Registered, Draws] : {std::tuple{10, 2, 110}, {0, 0, 100}}) {
+        GA.SetInitialDuplicatesRetries(Retries);
+        RandSeed(4);
+        EXPECT_EQ(GA.DoInitialize(), Registered);
+        const double After = Random();
+        RandSeed(4);
+        for (int I = 0; I < Draws; ++I)
+            Random(2);
+        EXPECT_EQ(Random(), After) << Retries;
+    }
     GA.SetGeneSize(64);
     GA.SetInitialDuplicatesRetries(1);
-    RandSeed(4);
     EXPECT_EQ(GA.DoInitialize(), 100);
-    std::set<std::string> Distinct;
-    for (int I = 0; I < 100; ++I)
-        Distinct.insert(GA.Population()->Items(I)->Bits().ToString());
-    EXPECT_EQ(Distinct.size(), 100u);
 }
 
 TEST(GeneticAlgorithm, AssignCopiesGenotypeSettingsAndChromosomes) {
     RandSeed(5);
-    TAxGeneticAlgorithm Source;
-    AddGene(Source, TGeneType::gtInteger, 6)->SetName("a");
+    TAxGeneticAlgorithm Source, Target;
+    AddGene(Source, TGeneType::gtInteger, 6);
     AddGene(Source, TGeneType::gtBoolean, 1)->SetName("b");
     Source.SetGeneSize(12);
     Source.SetCrossoverMethod(TGACrossoverMethod::cmWordBoundary);
     Source.SetInitialPopulation(4);
     Source.Initialize();
-
-    TAxGeneticAlgorithm Target;
     AddGene(Target, TGeneType::gtFloat, 40);
     Target.Assign(Source);
     EXPECT_EQ(Target.GeneSize(), 12);
@@ -382,29 +283,23 @@ TEST(GeneticAlgorithm, AssignCopiesGenotypeSettingsAndChromosomes) {
     EXPECT_EQ(Target.Genes()->Items(1)->Name(), "b");
     EXPECT_EQ(Target.Genes()->Items(1)->Offset(), 6);
     ASSERT_EQ(Target.Population()->Count(), 4);
-    for (int I = 0; I < 4; ++I) {
-        EXPECT_TRUE(
-            Target.Population()->Items(I)->Bits().Equals(Source.Population()->Items(I)->Bits()));
-        EXPECT_NE(Target.Population()->Items(I), Source.Population()->Items(I));
-    }
-
-    // Individuals: chromosome, text form, SetBits.
-    TAxGAIndividual* Item = Target.Population()->Items(0);
+    for (int I = 0; I < 4; ++I)
+        EXPECT_TRUE(Item(Target, I) != Item(Source, I) &&
+                    Item(Target, I)->Bits().Equals(Item(Source, I)->Bits()));
+    // Individuals: SetBits marks modified; Assign copies the chromosome; the text form.
     TAxGABits Pattern;
     Pattern.SetSize(4);
     Pattern.Put(1, true);
-    Item->SetBits(Pattern);
-    EXPECT_TRUE(Item->NeedFitness());
-    EXPECT_EQ(Text(Item->Bits()), "0100");
-    EXPECT_EQ(Item->ToString(), "TAxGAIndividual " + Pattern.ToString());
-    Target.Population()->Items(1)->Assign(*Item);
-    EXPECT_EQ(Text(Target.Population()->Items(1)->Bits()), "0100");
+    Item(Target, 0)->SetBits(Pattern);
+    EXPECT_TRUE(Item(Target, 0)->NeedFitness());
+    Item(Target, 1)->Assign(*Item(Target, 0));
+    EXPECT_EQ(Text(Item(Target, 1)), "0100");
+    EXPECT_EQ(Item(Target, 1)->ToString(), "TAxGAIndividual " + Pattern.ToString());
 }
 
 TEST(GeneticAlgorithm, SeededRunReachesTheOneMaxOptimum) {
     RandSeed(42);
     TAxGeneticAlgorithm GA;
-    AddGene(GA, TGeneType::gtBoolean, 1); // the genotype only sizes the chromosome here
     GA.SetGeneSize(64);
     GA.SetCrossoverMethod(TGACrossoverMethod::cmBitBoundary);
     GA.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
@@ -418,12 +313,10 @@ TEST(GeneticAlgorithm, SeededRunReachesTheOneMaxOptimum) {
             Ones += std::popcount(W);
         Fitness = Ones;
     });
-    const int Generations = GA.Evolve(300);
-    EXPECT_LT(Generations, 300);
+    EXPECT_LT(GA.Evolve(300), 300);
     ASSERT_NE(GA.FittestIndividual(), nullptr);
     EXPECT_EQ(GA.FittestIndividual()->Fitness(), 64);
     EXPECT_EQ(GA.FittestIndividual()->Bits().OpenBit(), 64);
-    EXPECT_EQ(GA.MaxFitness(), 64);
 }
 
 } // namespace
