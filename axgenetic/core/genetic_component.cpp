@@ -290,11 +290,16 @@ bool TAxCustomGeneticComponent::DoReproduce(TAxIndividual* Parent1, TAxIndividua
 
 bool TAxCustomGeneticComponent::Crossover(TAxIndividual* Parent1, TAxIndividual* Parent2,
                                           TAxIndividual* Child1) {
-    return Crossover(Parent1, Parent2, Child1, nullptr);
+    return CrossoverStep(Parent1, Parent2, Child1, nullptr);
 }
 
 bool TAxCustomGeneticComponent::Crossover(TAxIndividual* Parent1, TAxIndividual* Parent2,
                                           TAxIndividual* Child1, TAxIndividual* Child2) {
+    return CrossoverStep(Parent1, Parent2, Child1, Child2);
+}
+
+bool TAxCustomGeneticComponent::CrossoverStep(TAxIndividual* Parent1, TAxIndividual* Parent2,
+                                              TAxIndividual* Child1, TAxIndividual* Child2) {
     bool Happens = Random() < FCrossoverProbability;
     if (Happens && FOnCrossover) FOnCrossover(this, Parent1, Parent2, Child1, Happens);
     if (Happens) Happens = DoCrossover(Parent1, Parent2, Child1, Child2);
@@ -341,8 +346,10 @@ void TAxCustomGeneticComponent::PopulationNotify(TAxIndividual* Item,
                                                  TCollectionNotification Action) {
     if (Action == TCollectionNotification::cnAdded) return;
     if (Item == FFittestIndividual) FFittestIndividual = nullptr;
-    // The ranking points at individuals; one that leaves must not be ranked any more.
-    FPriorityQueue.reset();
+    // The ranking points at individuals of one population; one that leaves it must not be
+    // ranked any more. Departures from the other population (the previous generation
+    // being refilled) leave the ranking of the parents intact.
+    if (FPriorityQueue && Item->Collection() == FRankedPopulation) FPriorityQueue.reset();
 }
 
 void TAxCustomGeneticComponent::PopulationUpdate(TAxIndividual*) {}

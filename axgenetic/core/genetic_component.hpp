@@ -13,8 +13,8 @@
 //   EGAException with SNoParentSelected before the pair's children are touched.
 // - After Assign, FittestIndividual is this component's individual at the index the
 //   source's fittest had in the source's population, or nullptr.
-// - The elitist ranking holds individuals, so it is dropped whenever an individual leaves
-//   either population; the next elitist pick then ranks the population again.
+// - The elitist ranking holds individuals, so it is dropped when an individual leaves the
+//   population it was built from; the next elitist pick then ranks the population again.
 // - The ranking keeps equal single-precision keys in population order.
 //
 // Overloaded virtuals (EvaluateFitness, Crossover, Reproduce, DoReproduce): a derived
@@ -303,6 +303,15 @@ protected:
     TAxFitnessEvent FOnEvaluateWeightedFitness;
     bool FHalt = false;
     int FInitialDuplicatesRetries = 0;
+
+private:
+    // Both crossover forms: one draw, the veto, then DoCrossover (Child2 nullptr for one
+    // child). Shared without either form calling the other's override.
+    bool CrossoverStep(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
+                       TAxIndividual* Child2);
+
+    // The population the ranking was built from; only departures from it drop the ranking.
+    const TAxPopulation* FRankedPopulation = nullptr;
 };
 
 } // namespace ax

@@ -14,6 +14,12 @@
 namespace ax {
 namespace {
 
+using Strings = std::vector<std::string>;
+using Ints = std::vector<int>;
+using Doubles = std::vector<double>;
+using SM = TGASelectionMethod;
+using FM = TGAFitnessMethod;
+
 // An individual whose genome is one integer.
 class TIntIndividual : public TAxIndividual {
 public:
@@ -32,12 +38,13 @@ public:
 // (g1 + g2, g2 - g1), mutation adds 1, inversion negates; every step is logged.
 class TIntComponent : public TAxCustomGeneticComponent {
 public:
+    using TAxCustomGeneticComponent::Crossover;
     using TAxCustomGeneticComponent::EvaluateFitness;
     using TAxCustomGeneticComponent::FCumNormFitnesses;
     using TAxCustomGeneticComponent::FRouletteIndex;
-    std::vector<double> Fitnesses;
+    Doubles Fitnesses;
     std::vector<TAxIndividual*> Evaluated;
-    std::vector<std::string> Log;
+    Strings Log;
     int Tournaments = 0;
 
     TIntComponent() {
@@ -50,7 +57,7 @@ public:
     }
     static TIntIndividual* I(TAxIndividual* Item) { return static_cast<TIntIndividual*>(Item); }
     TIntIndividual* Item(int Index) const { return I(Population()->Items(Index)); }
-    void Fill(const std::vector<double>& Values) { // a fresh population with these fitness values
+    void Fill(const Doubles& Values) { // a fresh, evaluated population with these fitnesses
         Fitnesses = Values;
         Population()->Clear();
         for (std::size_t N = 0; N < Values.size(); ++N)
@@ -58,16 +65,27 @@ public:
         EvaluateFitness();
         FRouletteIndex = -1;
     }
-    std::vector<int> Genes(const TAxPopulation* P) const {
-        std::vector<int> R;
+    Ints Genes(const TAxPopulation* P) const {
+        Ints R;
         for (int N = 0; N < P->Count(); ++N)
             R.push_back(I(P->Items(N))->Gene);
         return R;
     }
     int Pick() { return SelectParent(Population())->Index(); }
+    Ints Picks(int Count) {
+        Ints R;
+        for (int N = 0; N < Count; ++N)
+            R.push_back(Pick());
+        return R;
+    }
     void SelectTournament(TObject* Sender, TAxPopulation* P, TAxIndividual*& Parent) override {
         ++Tournaments;
         TAxCustomGeneticComponent::SelectTournament(Sender, P, Parent);
+    }
+    bool Crossover(TAxIndividual* P1, TAxIndividual* P2, TAxIndividual* C1,
+                   TAxIndividual* C2) override {
+        Log.push_back("Crossover2");
+        return TAxCustomGeneticComponent::Crossover(P1, P2, C1, C2);
     }
 
 protected:
@@ -106,21 +124,27 @@ std::string Idx(TAxIndividual* Item) {
     return std::to_string(Item->Index());
 }
 
+void ExpectGAError(const std::function<void()>& Call, std::string_view Message) {
+    try {
+        Call();
+        ADD_FAILURE() << "no exception, expected " << Message;
+    } catch (const EGAException& E) {
+        EXPECT_EQ(E.Message(), Message);
+    }
+}
+
 TEST(GeneticComponent, InitialValuesAndClampingSetters) {
     TIntComponent C;
-    EXPECT_EQ(std::vector<double>({C.CrossoverProbability(), C.MutationProbability(),
-                                   C.InversionProbability(), C.ElitistPct(), C.DiversityLimit(),
-                                   C.FitnessCutoff()}),
-              std::vector<double>({0.98, 0.01, 0.1, 0.1, 0.02, 1.0}));
-    EXPECT_EQ(std::vector<int>({C.GenerationLimit(), C.Generation(), C.InitialPopulation(),
-                                C.InitialDuplicatesRetries(), C.TournamentField(),
-                                C.Operations().Bits()}),
-              std::vector<int>({0, 0, 100, 10, 2, 7}));
+    EXPECT_EQ(Doubles({C.CrossoverProbability(), C.MutationProbability(), C.InversionProbability(),
+                       C.ElitistPct(), C.DiversityLimit(), C.FitnessCutoff()}),
+              Doubles({0.98, 0.01, 0.1, 0.1, 0.02, 1.0}));
+    EXPECT_EQ(Ints({C.GenerationLimit(), C.Generation(), C.InitialPopulation(),
+                    C.InitialDuplicatesRetries(), C.TournamentField(), C.Operations().Bits()}),
+              Ints({0, 0, 100, 10, 2, 7}));
     EXPECT_FALSE(C.UseFitnessCutoff() || C.UseDiversityLimit() || C.UseGenerationLimit() ||
-                 C.Halt() || C.Initialized());
-    EXPECT_EQ(C.FitnessMethod(), TGAFitnessMethod::fmMinimize);
-    EXPECT_EQ(C.SelectionMethod(), TGASelectionMethod::smStochasticTournament);
-    EXPECT_EQ(C.PreviousGeneration(), nullptr);
+                 C.Halt() || C.Initialized() || C.PreviousGeneration());
+    EXPECT_EQ(C.FitnessMethod(), FM::fmMinimize);
+    EXPECT_EQ(C.SelectionMethod(), SM::smStochasticTournament);
     EXPECT_EQ(C.Population()->ItemClass(), ClassOf<TIntIndividual>());
 
     using P = TAxCustomGeneticComponent;
@@ -131,9 +155,9 @@ TEST(GeneticComponent, InitialValuesAndClampingSetters) {
                             {&P::SetDiversityLimit, &P::DiversityLimit}}) {
         const double Results[] = {((C.*Set)(1.5), (C.*Get)()), ((C.*Set)(-0.2), (C.*Get)()),
                                   ((C.*Set)(0.25), (C.*Get)())};
-        EXPECT_EQ(std::vector<double>(Results, Results + 3), std::vector<double>({1.0, 0.0, 0.25}));
+        EXPECT_EQ(Doubles(Results, Results + 3), Doubles({1.0, 0.0, 0.25}));
     }
-    C.SetGenerationLimit(0); // the current value: nothing happens
+    C.SetGenerationLimit(0); // the current value: nothing happens, not even the minimum
     EXPECT_EQ(C.GenerationLimit(), 0);
     for (auto [Set, Get, Min] : {std::tuple{&P::SetGenerationLimit, &P::GenerationLimit, 1},
                                  {&P::SetInitialPopulation, &P::InitialPopulation, 0},
@@ -141,36 +165,34 @@ TEST(GeneticComponent, InitialValuesAndClampingSetters) {
                                  {&P::SetTournamentField, &P::TournamentField, 2}}) {
         const int Results[] = {((C.*Set)(-7), (C.*Get)()), ((C.*Set)(Min - 1), (C.*Get)()),
                                ((C.*Set)(9), (C.*Get)())};
-        EXPECT_EQ(std::vector<int>(Results, Results + 3), std::vector<int>({Min, Min, 9}));
+        EXPECT_EQ(Ints(Results, Results + 3), Ints({Min, Min, 9}));
     }
 }
 
 TEST(GeneticComponent, SelectionMethodAndOnSelectionAreOneMechanism) {
     TIntComponent C;
     C.Fill({1, 2});
-    C.SetSelectionMethod(TGASelectionMethod::smCustom);
+    C.SetSelectionMethod(SM::smCustom);
     EXPECT_FALSE(static_cast<bool>(C.OnSelection()));
-    try {
-        C.SelectParent(C.Population());
-        ADD_FAILURE();
-    } catch (const EGAException& E) {
-        EXPECT_EQ(E.Message(), SNoSelectionFunction);
-    }
-    C.SetSelectionMethod(TGASelectionMethod::smRandom);
+    ExpectGAError([&] { C.SelectParent(C.Population()); }, SNoSelectionFunction);
+    C.SetSelectionMethod(SM::smRoulette);
     C.SetOnSelection([&](TObject* Sender, TAxPopulation* P, TAxIndividual*& Parent) {
         EXPECT_TRUE(Sender == &C && Parent == nullptr);
         Parent = P->Items(1);
     });
-    EXPECT_EQ(C.SelectionMethod(), TGASelectionMethod::smCustom);
+    EXPECT_EQ(C.SelectionMethod(), SM::smCustom);
     EXPECT_EQ(C.Pick(), 1);
-    // An empty handler installs roulette, which gives the worst of 1 and 2 no share.
-    C.SetOnSelection(nullptr);
-    EXPECT_EQ(C.SelectionMethod(), TGASelectionMethod::smRoulette);
-    RandSeed(1);
-    for (int N = 0; N < 20; ++N)
-        EXPECT_EQ(C.Pick(), 0);
+    // An empty handler installs roulette (which gives the worst of 1 and 2 no share), also
+    // when the method reads roulette already.
+    for (SM Before : {SM::smRandom, SM::smRoulette}) {
+        C.SetSelectionMethod(Before);
+        C.SetOnSelection(nullptr);
+        EXPECT_EQ(C.SelectionMethod(), SM::smRoulette);
+        RandSeed(1);
+        EXPECT_EQ(C.Picks(10), Ints(10, 0));
+    }
     // Built-in handlers reach the overrides of the actual class.
-    C.SetSelectionMethod(TGASelectionMethod::smTournament);
+    C.SetSelectionMethod(SM::smTournament);
     C.Pick();
     EXPECT_EQ(C.Tournaments, 1);
 }
@@ -184,14 +206,13 @@ TEST(GeneticComponent, InitializeFillsRandomizesEvaluatesAndCopies) {
     EXPECT_TRUE(C.Initialized());
     EXPECT_EQ(C.Generation(), 0);
     RandSeed(11);
-    std::vector<int> Expected;
+    Ints Expected;
     for (int N = 0; N < 5; ++N)
         Expected.push_back(Random(1000));
     EXPECT_EQ(C.Genes(C.Population()), Expected);
     EXPECT_EQ(C.Genes(C.PreviousGeneration()), Expected);
-    ASSERT_EQ(C.Evaluated.size(), 5u); // once each, in population order
-    for (int N = 0; N < 5; ++N)
-        EXPECT_EQ(C.Evaluated[static_cast<std::size_t>(N)], C.Item(N));
+    EXPECT_EQ(C.Evaluated,
+              (std::vector<TAxIndividual*>{C.Item(0), C.Item(1), C.Item(2), C.Item(3), C.Item(4)}));
 
     // Surplus individuals stay; a handler reporting initialization skips DoInitialize.
     TIntComponent Big;
@@ -202,7 +223,7 @@ TEST(GeneticComponent, InitializeFillsRandomizesEvaluatesAndCopies) {
         Initialized = Big.Population()->Count() == 150;
     });
     Big.Initialize();
-    EXPECT_EQ(Big.Genes(Big.Population()), std::vector<int>(150, 0));
+    EXPECT_EQ(Big.Genes(Big.Population()), Ints(150, 0));
 
     // Without a fitness handler everyone is fresh at 0 and stays so.
     Big.SetOnEvaluateFitness(nullptr);
@@ -223,27 +244,26 @@ TEST(GeneticComponent, GenerationBreedsPairsEvaluatesChangedChildrenAndCounts) {
         ++Selections;
         C.SelectRandom(S, P, Parent);
     });
-    std::vector<std::string> Children;
+    Strings Children;
     C.SetOnReproduction(
         [&](TObject*, TAxIndividual* Child, bool&) { Children.push_back(Idx(Child)); });
     C.Evaluated.clear();
     C.Evolve();
     EXPECT_TRUE(C.Evaluated.empty()); // exact copies of fresh parents
     EXPECT_EQ(Selections, 6);
-    EXPECT_EQ(C.Log, (std::vector<std::string>{"step 0", "step 2", "step 4"}));
-    EXPECT_EQ(Children, (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(C.Log, (Strings{"step 0", "step 2", "step 4"}));
+    EXPECT_EQ(Children, (Strings{"0", "1", "2", "3", "4"}));
     EXPECT_EQ(C.Generation(), 1);
 
     C.SetOperations({TGAGeneticOperation::goMutate});
     C.SetMutationProbability(1.0);
     C.Evolve();
-    ASSERT_EQ(C.Evaluated.size(), 5u);
-    for (int N = 0; N < 5; ++N)
-        EXPECT_EQ(C.Evaluated[static_cast<std::size_t>(N)], C.Item(N));
+    EXPECT_EQ(C.Evaluated,
+              (std::vector<TAxIndividual*>{C.Item(0), C.Item(1), C.Item(2), C.Item(3), C.Item(4)}));
     EXPECT_EQ(C.Population()->UpdateCount(), 0);
     C.Log.clear();
     C.DoParallelEvolveOneStep(1);
-    EXPECT_EQ(C.Log, (std::vector<std::string>{"step 2", "DoMutate", "DoMutate"}));
+    EXPECT_EQ(C.Log, (Strings{"step 2", "DoMutate", "DoMutate"}));
 }
 
 TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
@@ -253,31 +273,45 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     TIntIndividual *P1 = C.Item(0), *P2 = C.Item(1), *C1 = C.Item(2), *C2 = C.Item(3);
     P1->SetGene(10);
     P2->SetGene(3);
-    C.SetCrossoverProbability(1);
-    C.SetMutationProbability(1);
-    C.SetInversionProbability(1);
-    auto& Log = C.Log;
+    for (auto Set : {&TAxCustomGeneticComponent::SetCrossoverProbability,
+                     &TAxCustomGeneticComponent::SetMutationProbability,
+                     &TAxCustomGeneticComponent::SetInversionProbability})
+        (C.*Set)(1);
+    Strings& Log = C.Log;
+    bool Veto = false;
     C.SetOnInitializeChild([&](TObject*, TAxIndividual* A, TAxIndividual* B, TAxIndividual* Child) {
         EXPECT_TRUE(A == P1 && B == P2 && C.I(Child)->Gene == 10);
         Log.push_back("OnInitializeChild " + Idx(Child));
     });
-    C.SetOnCrossover([&](TObject*, TAxIndividual*, TAxIndividual*, TAxIndividual* Child, bool&) {
-        Log.push_back("OnCrossover " + Idx(Child));
+    C.SetOnCrossover([&](TObject*, TAxIndividual*, TAxIndividual*, TAxIndividual* Child, bool& Do) {
+        Log.push_back("OnCrossover " + Idx(Child)), Do = !Veto;
     });
-    C.SetOnMutation(
-        [&](TObject*, TAxIndividual* Item, bool&) { Log.push_back("OnMutation " + Idx(Item)); });
-    C.SetOnInversion(
-        [&](TObject*, TAxIndividual* Item, bool&) { Log.push_back("OnInversion " + Idx(Item)); });
+    C.SetOnMutation([&](TObject*, TAxIndividual* Item, bool& Do) {
+        Log.push_back("OnMutation " + Idx(Item)), Do = !Veto;
+    });
+    C.SetOnInversion([&](TObject*, TAxIndividual* Item, bool& Do) {
+        Log.push_back("OnInversion " + Idx(Item)), Do = !Veto;
+    });
     C.SetOnReproduction([&](TObject*, TAxIndividual* Item, bool& Changed) {
         Log.push_back("OnReproduction " + Idx(Item) + (Changed ? " true" : " false"));
     });
     EXPECT_TRUE(C.Reproduce(P1, P2, C1, C2));
-    EXPECT_EQ(Log, (std::vector<std::string>{
-                       "OnInitializeChild 2", "OnInitializeChild 3", "OnCrossover 2",
+    EXPECT_EQ(Log,
+              (Strings{"OnInitializeChild 2", "OnInitializeChild 3", "Crossover2", "OnCrossover 2",
                        "DoCrossover2", "OnMutation 2", "DoMutate", "OnMutation 3", "DoMutate",
                        "OnInversion 2", "DoInvert", "OnInversion 3", "DoInvert",
                        "OnReproduction 2 true", "OnReproduction 3 true"}));
-    EXPECT_EQ(C.Genes(C.Population()), (std::vector<int>{10, 3, -14, 6}));
+    EXPECT_EQ(C.Genes(C.Population()), (Ints{10, 3, -14, 6}));
+    Log.clear(); // the one-child form does not go through the two-child Crossover
+    EXPECT_TRUE(C.Reproduce(P1, P2, C1));
+    EXPECT_EQ(Log, (Strings{"OnInitializeChild 2", "OnCrossover 2", "DoCrossover1", "OnMutation 2",
+                            "DoMutate", "OnInversion 2", "DoInvert", "OnReproduction 2 true"}));
+    Log.clear(); // vetoes cancel the operator steps
+    Veto = true;
+    EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2));
+    EXPECT_EQ(Log, (Strings{"OnInitializeChild 2", "OnInitializeChild 3", "Crossover2",
+                            "OnCrossover 2", "OnMutation 2", "OnMutation 3", "OnInversion 2",
+                            "OnInversion 3", "OnReproduction 2 false", "OnReproduction 3 false"}));
 
     // Draws: five for two children, three for one, none without operations.
     C.SetCrossoverProbability(0);
@@ -293,66 +327,38 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
             ++N;
         return N;
     };
-    Log.clear();
     EXPECT_EQ(Draws([&] { EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2)); }), 5);
     EXPECT_EQ(Draws([&] { EXPECT_FALSE(C.Reproduce(P1, P2, C1)); }), 3);
-    EXPECT_EQ(Log[2], "OnReproduction 2 false");
     C.SetOperations({});
     C2->SetGene(77);
     EXPECT_EQ(Draws([&] { C.Reproduce(P1, P2, C1, C2); }), 0);
-    EXPECT_EQ(C2->Gene, 10);
+    EXPECT_EQ(C2->Gene, 10); // an exact copy of the first parent
     C.SetOnReproduction([](TObject*, TAxIndividual*, bool& Changed) { Changed = !Changed; });
     EXPECT_TRUE(C.Reproduce(P1, P2, C1));
     EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2)); // flipped twice
-
-    // Vetoes cancel the operator step.
-    C.SetOperations({TGAGeneticOperation::goCrossover, TGAGeneticOperation::goMutate,
-                     TGAGeneticOperation::goInvert});
-    C.SetCrossoverProbability(1);
-    C.SetMutationProbability(1);
-    C.SetInversionProbability(1);
-    C.SetOnReproduction(nullptr);
-    C.SetOnCrossover(
-        [](TObject*, TAxIndividual*, TAxIndividual*, TAxIndividual*, bool& Do) { Do = false; });
-    C.SetOnMutation([](TObject*, TAxIndividual*, bool& Do) { Do = false; });
-    C.SetOnInversion([](TObject*, TAxIndividual*, bool& Do) { Do = false; });
-    Log.clear();
-    EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2));
-    EXPECT_EQ(Log.size(), 2u);      // only the child initializations
 }
 
 TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
+    RandSeed(8);
     TIntComponent C;
     C.SetInitialPopulation(4);
     C.SetOnEvaluateFitness(nullptr);
-    auto Fails = [](TIntComponent& X, std::string_view Message) {
-        try {
-            X.Evolve();
-            ADD_FAILURE() << "no exception";
-        } catch (const EGAException& E) {
-            EXPECT_EQ(E.Message(), Message);
-        }
-    };
-    Fails(C, SNoFitnessFunction);
+    C.SetSelectionMethod(SM::smCustom); // both missing: the fitness function is reported
+    ExpectGAError([&] { C.Evolve(); }, SNoFitnessFunction);
     EXPECT_TRUE(C.Initialized()); // raised after initialization
     C.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
-    C.SetSelectionMethod(TGASelectionMethod::smCustom);
-    Fails(C, SNoSelectionFunction);
+    ExpectGAError([&] { C.Evolve(); }, SNoSelectionFunction);
 
     // A handler that leaves no parent: the pair is untouched, the batch closed.
-    RandSeed(8);
-    TIntComponent D;
-    D.SetInitialPopulation(4);
-    D.Initialize();
-    const std::vector<int> Before = D.Genes(D.Population());
     int Calls = 0;
-    D.SetOnSelection([&](TObject*, TAxPopulation* P, TAxIndividual*& Parent) {
+    C.SetOnSelection([&](TObject*, TAxPopulation* P, TAxIndividual*& Parent) {
         if (++Calls != 4) Parent = P->Items(0);
     });
-    Fails(D, SNoParentSelected);
-    EXPECT_EQ(D.Generation(), 0);
-    EXPECT_EQ(D.Population()->UpdateCount(), 0);
-    EXPECT_EQ(D.Genes(D.Population())[3], Before[3]);
+    const int Untouched = C.I(C.PreviousGeneration()->Items(3))->Gene;
+    ExpectGAError([&] { C.Evolve(); }, SNoParentSelected);
+    EXPECT_EQ(C.Generation(), 0);
+    EXPECT_EQ(C.Population()->UpdateCount(), 0);
+    EXPECT_EQ(C.Item(3)->Gene, Untouched);
 
     RandSeed(2);
     TIntComponent E;
@@ -375,24 +381,28 @@ TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
     E.SetOnEvolve([&](TObject*) { E.SetHalt(true); });
     EXPECT_EQ(E.Evolve(5), 1);
 
+    // Fitness 4, 2, 6: cutoff on the raw fitness of the fittest, then diversity 4 / 6.
     E.Fill({4, 2, 6});
     E.SetUseFitnessCutoff(true);
-    E.SetFitnessCutoff(2);
-    EXPECT_TRUE(E.IsFinished()); // minimizing: best 2 <= 2
-    E.SetFitnessCutoff(1.5);
-    EXPECT_FALSE(E.IsFinished());
-    E.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize);
     E.SetOnEvaluateWeightedFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 100; });
-    E.EvaluateFitness(); // the raw fitness decides: best 6
-    E.SetFitnessCutoff(6);
-    EXPECT_TRUE(E.IsFinished());
-    E.SetFitnessCutoff(6.5);
-    EXPECT_FALSE(E.IsFinished());
-    E.SetUseDiversityLimit(true); // diversity 4 / 6
-    E.SetDiversityLimit(0.66);
-    EXPECT_FALSE(E.IsFinished());
-    E.SetDiversityLimit(0.67);
-    EXPECT_TRUE(E.IsFinished());
+    const struct {
+        FM Method;
+        double Cutoff, Limit;
+        bool UseLimit, Finished;
+    } Cases[] = {{FM::fmMinimize, 2, 0, false, true},
+                 {FM::fmMinimize, 1.5, 0, false, false},
+                 {FM::fmWeightedMaximize, 6, 0, false, true},
+                 {FM::fmWeightedMaximize, 6.5, 0, false, false},
+                 {FM::fmWeightedMaximize, 6.5, 0.66, true, false},
+                 {FM::fmWeightedMaximize, 6.5, 0.67, true, true}};
+    for (const auto& Case : Cases) {
+        E.SetFitnessMethod(Case.Method);
+        E.EvaluateFitness();
+        E.SetFitnessCutoff(Case.Cutoff);
+        E.SetUseDiversityLimit(Case.UseLimit);
+        E.SetDiversityLimit(Case.Limit);
+        EXPECT_EQ(E.IsFinished(), Case.Finished) << Case.Cutoff << " " << Case.Limit;
+    }
 }
 
 TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) {
@@ -405,32 +415,30 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
     S.SetElitistPct(0.4);
     S.SetDiversityLimit(0.05);
     S.SetFitnessCutoff(3.5);
-    S.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
+    S.SetFitnessMethod(FM::fmMaximize);
     S.SetGenerationLimit(20);
     S.SetTournamentField(4);
     S.SetUseDiversityLimit(true);
     S.SetInitialDuplicatesRetries(2);
     S.SetOperations({TGAGeneticOperation::goMutate});
-    S.SetSelectionMethod(TGASelectionMethod::smElitist);
+    S.SetSelectionMethod(SM::smElitist);
     S.Evolve(2);
     TIntComponent T;
     T.Assign(S);
-    EXPECT_EQ(std::vector<double>({T.CrossoverProbability(), T.MutationProbability(),
-                                   T.InversionProbability(), T.ElitistPct(), T.DiversityLimit(),
-                                   T.FitnessCutoff(), T.MaxFitness(), T.MinFitness(),
-                                   T.AvgFitness(), T.MaxWeightedFitness(), T.MinWeightedFitness(),
-                                   T.AvgWeightedFitness()}),
-              std::vector<double>({0.5, 0.2, 0.3, 0.4, 0.05, 3.5, S.MaxFitness(), S.MinFitness(),
-                                   S.AvgFitness(), S.MaxWeightedFitness(), S.MinWeightedFitness(),
-                                   S.AvgWeightedFitness()}));
-    EXPECT_EQ(std::vector<int>({T.Generation(), T.GenerationLimit(), T.TournamentField(),
-                                T.InitialDuplicatesRetries(), T.InitialPopulation(),
-                                T.Operations().Bits()}),
-              std::vector<int>({2, 20, 4, 2, 100, 7})); // the last two are not copied
+    EXPECT_EQ(
+        Doubles({T.CrossoverProbability(), T.MutationProbability(), T.InversionProbability(),
+                 T.ElitistPct(), T.DiversityLimit(), T.FitnessCutoff(), T.MaxFitness(),
+                 T.MinFitness(), T.AvgFitness(), T.MaxWeightedFitness(), T.MinWeightedFitness(),
+                 T.AvgWeightedFitness()}),
+        Doubles({0.5, 0.2, 0.3, 0.4, 0.05, 3.5, S.MaxFitness(), S.MinFitness(), S.AvgFitness(),
+                 S.MaxWeightedFitness(), S.MinWeightedFitness(), S.AvgWeightedFitness()}));
+    EXPECT_EQ(Ints({T.Generation(), T.GenerationLimit(), T.TournamentField(),
+                    T.InitialDuplicatesRetries(), T.InitialPopulation(), T.Operations().Bits()}),
+              Ints({2, 20, 4, 2, 100, 7})); // the last two are not copied
     EXPECT_TRUE(T.Initialized() && T.UseDiversityLimit() && !T.UseFitnessCutoff());
-    EXPECT_EQ(T.FitnessMethod(), TGAFitnessMethod::fmMaximize);
-    EXPECT_EQ(T.SelectionMethod(), TGASelectionMethod::smElitist);
-    const std::vector<int> Genes = S.Genes(S.Population());
+    EXPECT_EQ(T.FitnessMethod(), FM::fmMaximize);
+    EXPECT_EQ(T.SelectionMethod(), SM::smElitist);
+    const Ints Genes = S.Genes(S.Population());
     EXPECT_EQ(T.Genes(T.Population()), Genes);
     EXPECT_EQ(T.Genes(T.PreviousGeneration()), S.Genes(S.PreviousGeneration()));
     ASSERT_NE(T.FittestIndividual(), nullptr); // the copy at the same index
@@ -444,7 +452,7 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
     Custom.SetOnSelection(
         [](TObject*, TAxPopulation* P, TAxIndividual*& Parent) { Parent = P->Items(0); });
     T.Assign(Custom);
-    EXPECT_EQ(T.SelectionMethod(), TGASelectionMethod::smCustom);
+    EXPECT_EQ(T.SelectionMethod(), SM::smCustom);
     EXPECT_FALSE(static_cast<bool>(T.OnSelection()));
     EXPECT_TRUE(T.PreviousGeneration() == nullptr && T.FittestIndividual() == nullptr);
     EXPECT_THROW(T.Assign(*Custom.Population()), EConvertError);
@@ -454,29 +462,27 @@ TEST(FitnessStatistics, SummarizeCompareAndScale) {
     TIntComponent C;
     C.Fill({3, 1, 4, 1, 5});
     EXPECT_EQ(C.FittestIndividual(), C.Item(1)); // earliest of the ties
-    EXPECT_EQ(
-        std::vector<double>({C.MinFitness(), C.MaxFitness(), C.AvgFitness(), C.MinWeightedFitness(),
-                             C.MaxWeightedFitness(), C.AvgWeightedFitness()}),
-        std::vector<double>({1, 5, 2.8, 1, 5, 2.8}));
+    EXPECT_EQ(Doubles({C.MinFitness(), C.MaxFitness(), C.AvgFitness(), C.MinWeightedFitness(),
+                       C.MaxWeightedFitness(), C.AvgWeightedFitness()}),
+              Doubles({1, 5, 2.8, 1, 5, 2.8}));
     EXPECT_DOUBLE_EQ(C.Diversity(), 2.8 / 5);
     C.SetOnEvaluateWeightedFitness(
         [](TObject*, TAxIndividual* I, TGAFitness& F) { F = -10 * I->Fitness(); });
-    C.SetFitnessMethod(TGAFitnessMethod::fmWeightedMinimize);
+    C.SetFitnessMethod(FM::fmWeightedMinimize);
     C.EvaluateFitness();
     EXPECT_EQ(C.FittestIndividual(), C.Item(1)); // judged on the raw fitness
-    EXPECT_EQ(std::vector<double>(
-                  {C.MinWeightedFitness(), C.MaxWeightedFitness(), C.AvgWeightedFitness()}),
-              std::vector<double>({-50, -10, -28}));
+    EXPECT_EQ(Doubles({C.MinWeightedFitness(), C.MaxWeightedFitness(), C.AvgWeightedFitness()}),
+              Doubles({-50, -10, -28}));
     EXPECT_EQ(C.Evaluated.size(), 5u); // raw fitness read from the cache
     EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(2), false), 1);
     EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(2), true), -1);
     EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(3), true), 0);
     EXPECT_EQ(C.Fittest(C.Item(3), C.Item(1), true), C.Item(3));
     EXPECT_EQ(C.UnfitFitness(), 3.4028234663852886e+38);
-    C.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize);
+    C.SetFitnessMethod(FM::fmWeightedMaximize);
     EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(2), false), -1);
     EXPECT_EQ(C.UnfitFitness(), 1.401298464324817e-45);
-    C.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
+    C.SetFitnessMethod(FM::fmMaximize);
     EXPECT_EQ(C.Fittest(C.Item(1), C.Item(2), true), C.Item(2));
     EXPECT_EQ(C.GetNormalizedFitness(7), 0.5);
     EXPECT_EQ(C.GetAdjustedFitness(3), 1.0 / 3);
@@ -487,9 +493,9 @@ TEST(FitnessStatistics, SummarizeCompareAndScale) {
     C.Fill({2, 8});
     C.Population()->Clear();
     C.EvaluateFitness();
-    EXPECT_EQ(std::vector<double>(
-                  {C.MaxFitness(), C.MinWeightedFitness(), C.AvgFitness(), C.AvgWeightedFitness()}),
-              std::vector<double>(4, 0.0));
+    EXPECT_EQ(
+        Doubles({C.MaxFitness(), C.MinWeightedFitness(), C.AvgFitness(), C.AvgWeightedFitness()}),
+        Doubles(4, 0.0));
 }
 
 // The roulette's index for draw R: the first entry above it, else the last.
@@ -501,25 +507,22 @@ int FirstAbove(const TGAFitnessArray& Table, double R) {
 
 TEST(Selection, RouletteTablesAndPicks) {
     TIntComponent C;
-    C.SetSelectionMethod(TGASelectionMethod::smRoulette);
-    const auto Table = [&](TGAFitnessMethod M, std::vector<double> Values) {
+    C.SetSelectionMethod(SM::smRoulette);
+    const auto Table = [&](FM M, Doubles Values) {
         C.SetFitnessMethod(M);
         C.Fill(Values);
         return C.FCumNormFitnesses;
     };
-    EXPECT_EQ(Table(TGAFitnessMethod::fmMinimize, {1, 2, 3}), (TGAFitnessArray{2.0 / 3, 1, 1}));
-    EXPECT_EQ(Table(TGAFitnessMethod::fmMaximize, {1, 1, 2}), (TGAFitnessArray{0.25, 0.5, 1}));
-    EXPECT_EQ(Table(TGAFitnessMethod::fmMinimize, {7, 7, 7, 7}),
-              (TGAFitnessArray{0.25, 0.5, 0.75, 1}));
+    EXPECT_EQ(Table(FM::fmMinimize, {1, 2, 3}), (TGAFitnessArray{2.0 / 3, 1, 1}));
+    EXPECT_EQ(Table(FM::fmMaximize, {1, 1, 2}), (TGAFitnessArray{0.25, 0.5, 1}));
+    EXPECT_EQ(Table(FM::fmMinimize, {7, 7, 7, 7}), (TGAFitnessArray{0.25, 0.5, 0.75, 1}));
     C.SetOnEvaluateWeightedFitness(
         [](TObject*, TAxIndividual* I, TGAFitness& F) { F = 10 - I->Fitness(); });
-    EXPECT_EQ(Table(TGAFitnessMethod::fmWeightedMinimize, {9, 8, 7}),
-              (TGAFitnessArray{2.0 / 3, 1, 1}));
-    EXPECT_EQ(Table(TGAFitnessMethod::fmWeightedMaximize, {9, 9, 8}),
-              (TGAFitnessArray{0.25, 0.5, 1}));
+    EXPECT_EQ(Table(FM::fmWeightedMinimize, {9, 8, 7}), (TGAFitnessArray{2.0 / 3, 1, 1}));
+    EXPECT_EQ(Table(FM::fmWeightedMaximize, {9, 9, 8}), (TGAFitnessArray{0.25, 0.5, 1}));
     C.SetOnEvaluateWeightedFitness(nullptr);
 
-    Table(TGAFitnessMethod::fmMinimize, {1, 2, 3, 0.5, 2.5, 1});
+    Table(FM::fmMinimize, {1, 2, 3, 0.5, 2.5, 1});
     for (std::uint64_t Seed = 1; Seed <= 200; ++Seed) {
         RandSeed(Seed);
         const int Expected = FirstAbove(C.FCumNormFitnesses, Random());
@@ -529,23 +532,23 @@ TEST(Selection, RouletteTablesAndPicks) {
     }
     RandSeed(23); // an entry equal to the draw is passed over
     const double R = Random();
-    EXPECT_EQ(Table(TGAFitnessMethod::fmMaximize, {R, 1 - R})[0], R);
+    EXPECT_EQ(Table(FM::fmMaximize, {R, 1 - R})[0], R);
     RandSeed(23);
     EXPECT_EQ(C.Pick(), 1);
     // No entry above the draw (zero sum, unequal values): the last entry.
-    EXPECT_EQ(Table(TGAFitnessMethod::fmMaximize, {-1, 1}), (TGAFitnessArray{0, 0}));
+    EXPECT_EQ(Table(FM::fmMaximize, {-1, 1}), (TGAFitnessArray{0, 0}));
     EXPECT_EQ(C.Pick(), 1);
     C.FCumNormFitnesses.clear(); // an empty table is computed by the pick
     C.Pick();
     EXPECT_EQ(C.FCumNormFitnesses.size(), 2u);
     // Only roulette and the stochastic tournament prepare the table.
-    C.SetSelectionMethod(TGASelectionMethod::smTournament);
+    C.SetSelectionMethod(SM::smTournament);
     C.Fill({1, 2, 3});
     EXPECT_EQ(C.FCumNormFitnesses.size(), 2u);
 }
 
 TEST(Selection, EqualSpreadRouletteAndElitistPickAtRandom) {
-    for (auto Method : {TGASelectionMethod::smRoulette, TGASelectionMethod::smElitist}) {
+    for (auto Method : {SM::smRoulette, SM::smElitist}) {
         TIntComponent C;
         C.SetSelectionMethod(Method);
         C.Fill({4, 4, 4, 4, 4});
@@ -556,13 +559,13 @@ TEST(Selection, EqualSpreadRouletteAndElitistPickAtRandom) {
             EXPECT_EQ(C.Pick(), Expected);
         }
         // The weighted methods look at the weighted spread.
-        C.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize);
+        C.SetFitnessMethod(FM::fmWeightedMaximize);
         C.SetOnEvaluateWeightedFitness(
             [](TObject*, TAxIndividual* I, TGAFitness& F) { F = I->Index(); });
         C.Fill({4, 4, 4, 4, 4});
         RandSeed(3);
         const int Expected =
-            Method == TGASelectionMethod::smElitist ? 4 : FirstAbove(C.FCumNormFitnesses, Random());
+            Method == SM::smElitist ? 4 : FirstAbove(C.FCumNormFitnesses, Random());
         RandSeed(3);
         EXPECT_EQ(C.Pick(), Expected);
     }
@@ -570,11 +573,10 @@ TEST(Selection, EqualSpreadRouletteAndElitistPickAtRandom) {
 
 TEST(Selection, TournamentsDrawWithReplacementAndKeepTheHolderOnTies) {
     TIntComponent C;
-    C.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
+    C.SetFitnessMethod(FM::fmMaximize);
     C.Fill({1, 4, 2, 5, 4});
     ASSERT_EQ(C.FCumNormFitnesses, (TGAFitnessArray{1.0 / 16, 5.0 / 16, 7.0 / 16, 12.0 / 16, 1}));
-    for (auto Method :
-         {TGASelectionMethod::smTournament, TGASelectionMethod::smStochasticTournament})
+    for (auto Method : {SM::smTournament, SM::smStochasticTournament})
         for (int Field : {2, 3}) {
             C.SetSelectionMethod(Method);
             C.SetTournamentField(Field);
@@ -582,7 +584,7 @@ TEST(Selection, TournamentsDrawWithReplacementAndKeepTheHolderOnTies) {
                 RandSeed(Seed);
                 int Winner = Random(5);
                 for (int N = 1; N < Field; ++N) {
-                    const int Contender = Method == TGASelectionMethod::smTournament
+                    const int Contender = Method == SM::smTournament
                                               ? Random(5)
                                               : FirstAbove(C.FCumNormFitnesses, Random());
                     if (C.Fitnesses[static_cast<std::size_t>(Contender)] >
@@ -599,38 +601,45 @@ TEST(Selection, TournamentsDrawWithReplacementAndKeepTheHolderOnTies) {
 
 TEST(Selection, ElitistCyclesThroughTheBestRanks) {
     TIntComponent C;
-    C.SetSelectionMethod(TGASelectionMethod::smElitist);
-    std::vector<double> Values;
+    C.SetSelectionMethod(SM::smElitist);
+    Doubles Values;
     for (int N = 0; N < 100; ++N)
         Values.push_back(100 - N); // minimizing: index 99 is best
     C.Fill(Values);
-    std::vector<int> Ranks;
-    for (int N = 0; N < 12; ++N)
-        Ranks.push_back(99 - C.Pick());
-    EXPECT_EQ(Ranks, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}));
-    const auto Picks = [&](int Count) {
-        std::vector<int> R;
-        for (int N = 0; N < Count; ++N)
-            R.push_back(C.Pick());
-        return R;
-    };
-    C.SetFitnessMethod(TGAFitnessMethod::fmMaximize); // 25 at 0.1: 2.5 rounds to 2
-    C.Fill(std::vector<double>(Values.begin(), Values.begin() + 25));
-    EXPECT_EQ(Picks(7), (std::vector<int>{0, 1, 2, 0, 1, 2, 0}));
+    Ints Ranks;
+    for (int Pick : C.Picks(12))
+        Ranks.push_back(99 - Pick);
+    EXPECT_EQ(Ranks, (Ints{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}));
+    C.SetFitnessMethod(FM::fmMaximize); // 25 at 0.1: 2.5 rounds to 2
+    C.Fill(Doubles(Values.begin(), Values.begin() + 25));
+    EXPECT_EQ(C.Picks(7), (Ints{0, 1, 2, 0, 1, 2, 0}));
     C.SetElitistPct(1); // a rank past the ranking restarts the cycle
     C.Fill({1, 2, 3, 4});
-    EXPECT_EQ(Picks(9), (std::vector<int>{3, 2, 1, 0, 3, 2, 1, 0, 3}));
+    EXPECT_EQ(C.Picks(9), (Ints{3, 2, 1, 0, 3, 2, 1, 0, 3}));
     C.SetElitistPct(0);
-    EXPECT_EQ(Picks(3), (std::vector<int>{3, 3, 3}));
-    C.SetFitnessMethod(TGAFitnessMethod::fmMinimize); // keys are single precision
+    EXPECT_EQ(C.Picks(3), (Ints{3, 3, 3}));
+    C.SetFitnessMethod(FM::fmMinimize); // keys are single precision
     C.Fill({1 + 1e-12, 1, 5});
-    EXPECT_EQ(Picks(1), (std::vector<int>{0}));
+    EXPECT_EQ(C.Picks(1), (Ints{0}));
     C.SetElitistPct(0.5); // a departure drops the ranking; the next pick ranks again
     C.Fill({3, 1, 2, 4});
-    EXPECT_EQ(Picks(1), (std::vector<int>{1}));
+    EXPECT_EQ(C.Picks(1), (Ints{1}));
     C.Population()->Delete(1);
     C.FRouletteIndex = -1;
-    EXPECT_EQ(Picks(1), (std::vector<int>{1}));
+    EXPECT_EQ(C.Picks(1), (Ints{1}));
+
+    // Refilling the previous generation keeps the ranking of the parents.
+    RandSeed(3);
+    TIntComponent R;
+    R.SetSelectionMethod(SM::smElitist);
+    R.SetInitialPopulation(6);
+    R.Initialize();
+    R.Initialize();
+    R.SetOnInitializeChild([&](TObject*, TAxIndividual* A, TAxIndividual* B, TAxIndividual*) {
+        EXPECT_TRUE(A->Collection() == R.PreviousGeneration() &&
+                    B->Collection() == R.PreviousGeneration());
+    });
+    R.Evolve();
 }
 
 } // namespace

@@ -205,6 +205,7 @@ void TAxCustomGeneticComponent::PrioritizePopulation() {
     if (!FPriorityQueue) FPriorityQueue = std::make_unique<TFloatPriorityQueue>();
     FPriorityQueue->Clear();
     FPriorityQueue->SetDescending(IsMaximizing());
+    FRankedPopulation = FPopulation.get();
     const bool Weighted = FFitnessMethod == TGAFitnessMethod::fmWeightedMinimize ||
                           FFitnessMethod == TGAFitnessMethod::fmWeightedMaximize;
     TAxPopulation& Pop = *FPopulation;
