@@ -200,36 +200,32 @@ TEST(GeneticComponent, SelectionMethodAndOnSelectionAreOneMechanism) {
 TEST(GeneticComponent, InitializeFillsRandomizesEvaluatesAndCopies) {
     RandSeed(11);
     TIntComponent C;
-    C.SetInitialPopulation(5);
+    C.SetInitialPopulation(3);
     C.SetGeneration(9);
     C.Initialize();
-    EXPECT_TRUE(C.Initialized());
-    EXPECT_EQ(C.Generation(), 0);
+    EXPECT_TRUE(C.Initialized() && C.Generation() == 0);
     RandSeed(11);
-    Ints Expected;
-    for (int N = 0; N < 5; ++N)
-        Expected.push_back(Random(1000));
+    const Ints Expected{Random(1000), Random(1000), Random(1000)};
     EXPECT_EQ(C.Genes(C.Population()), Expected);
     EXPECT_EQ(C.Genes(C.PreviousGeneration()), Expected);
-    EXPECT_EQ(C.Evaluated,
-              (std::vector<TAxIndividual*>{C.Item(0), C.Item(1), C.Item(2), C.Item(3), C.Item(4)}));
+    EXPECT_EQ(C.Evaluated, (std::vector<TAxIndividual*>{C.Item(0), C.Item(1), C.Item(2)}));
 
     // Surplus individuals stay; a handler reporting initialization skips DoInitialize.
-    TIntComponent Big;
     for (int N = 0; N < 150; ++N)
-        Big.Population()->Add();
-    Big.SetOnInitialization([&](TObject*, bool& Initialized) {
+        C.Population()->Add();
+    C.SetOnInitialization([&](TObject*, bool& Initialized) {
         EXPECT_FALSE(Initialized);
-        Initialized = Big.Population()->Count() == 150;
+        Initialized = C.Population()->Count() == 153;
     });
-    Big.Initialize();
-    EXPECT_EQ(Big.Genes(Big.Population()), Ints(150, 0));
-
+    C.SetInitialPopulation(100);
+    C.Initialize();
+    EXPECT_EQ(C.Genes(C.Population())[152], 0);
     // Without a fitness handler everyone is fresh at 0 and stays so.
-    Big.SetOnEvaluateFitness(nullptr);
-    Big.Initialize();
-    Big.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
-    EXPECT_EQ(Big.Item(0)->Fitness(), 0.0);
+    C.SetOnEvaluateFitness(nullptr);
+    C.Item(0)->Modified();
+    C.Initialize();
+    C.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
+    EXPECT_EQ(C.Item(0)->Fitness(), 0.0);
 }
 
 TEST(GeneticComponent, GenerationBreedsPairsEvaluatesChangedChildrenAndCounts) {
@@ -249,18 +245,15 @@ TEST(GeneticComponent, GenerationBreedsPairsEvaluatesChangedChildrenAndCounts) {
         [&](TObject*, TAxIndividual* Child, bool&) { Children.push_back(Idx(Child)); });
     C.Evaluated.clear();
     C.Evolve();
-    EXPECT_TRUE(C.Evaluated.empty()); // exact copies of fresh parents
-    EXPECT_EQ(Selections, 6);
+    EXPECT_TRUE(C.Evaluated.empty() && Selections == 6 && C.Generation() == 1); // fresh copies
     EXPECT_EQ(C.Log, (Strings{"step 0", "step 2", "step 4"}));
     EXPECT_EQ(Children, (Strings{"0", "1", "2", "3", "4"}));
-    EXPECT_EQ(C.Generation(), 1);
 
     C.SetOperations({TGAGeneticOperation::goMutate});
     C.SetMutationProbability(1.0);
     C.Evolve();
     EXPECT_EQ(C.Evaluated,
               (std::vector<TAxIndividual*>{C.Item(0), C.Item(1), C.Item(2), C.Item(3), C.Item(4)}));
-    EXPECT_EQ(C.Population()->UpdateCount(), 0);
     C.Log.clear();
     C.DoParallelEvolveOneStep(1);
     EXPECT_EQ(C.Log, (Strings{"step 2", "DoMutate", "DoMutate"}));
@@ -278,20 +271,21 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
                      &TAxCustomGeneticComponent::SetInversionProbability})
         (C.*Set)(1);
     Strings& Log = C.Log;
-    bool Veto = false;
+    bool Vetoing = false;
     C.SetOnInitializeChild([&](TObject*, TAxIndividual* A, TAxIndividual* B, TAxIndividual* Child) {
         EXPECT_TRUE(A == P1 && B == P2 && C.I(Child)->Gene == 10);
         Log.push_back("OnInitializeChild " + Idx(Child));
     });
+    const auto Veto = [&](const char* Name, TAxIndividual* Item, bool& Do) {
+        Log.push_back(Name + (" " + Idx(Item)));
+        Do = !Vetoing;
+    };
     C.SetOnCrossover([&](TObject*, TAxIndividual*, TAxIndividual*, TAxIndividual* Child, bool& Do) {
-        Log.push_back("OnCrossover " + Idx(Child)), Do = !Veto;
+        Veto("OnCrossover", Child, Do);
     });
-    C.SetOnMutation([&](TObject*, TAxIndividual* Item, bool& Do) {
-        Log.push_back("OnMutation " + Idx(Item)), Do = !Veto;
-    });
-    C.SetOnInversion([&](TObject*, TAxIndividual* Item, bool& Do) {
-        Log.push_back("OnInversion " + Idx(Item)), Do = !Veto;
-    });
+    C.SetOnMutation([&](TObject*, TAxIndividual* Item, bool& Do) { Veto("OnMutation", Item, Do); });
+    C.SetOnInversion(
+        [&](TObject*, TAxIndividual* Item, bool& Do) { Veto("OnInversion", Item, Do); });
     C.SetOnReproduction([&](TObject*, TAxIndividual* Item, bool& Changed) {
         Log.push_back("OnReproduction " + Idx(Item) + (Changed ? " true" : " false"));
     });
@@ -307,7 +301,7 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     EXPECT_EQ(Log, (Strings{"OnInitializeChild 2", "OnCrossover 2", "DoCrossover1", "OnMutation 2",
                             "DoMutate", "OnInversion 2", "DoInvert", "OnReproduction 2 true"}));
     Log.clear(); // vetoes cancel the operator steps
-    Veto = true;
+    Vetoing = true;
     EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2));
     EXPECT_EQ(Log, (Strings{"OnInitializeChild 2", "OnInitializeChild 3", "Crossover2",
                             "OnCrossover 2", "OnMutation 2", "OnMutation 3", "OnInversion 2",
@@ -367,17 +361,15 @@ TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
     E.SetOnEvolve([&](TObject*) { ++Evolved; });
     EXPECT_EQ(E.Evolve(0) + E.Evolve(-2) + Evolved, 0);
     E.SetUseGenerationLimit(true); // limit 0: finished before the first generation
-    EXPECT_EQ(E.Evolve(5), 0);
+    EXPECT_EQ(E.Evolve(5) + E.Generation(), 0);
     EXPECT_EQ(Evolved, 1); // reported even so
     E.SetGenerationLimit(3);
     EXPECT_EQ(E.Evolve(10), 3);
-    TAxPopulation* Current = E.Population();
     E.Evolve();
-    EXPECT_EQ(Evolved, 5);
-    EXPECT_EQ(E.Generation(), 3);
-    EXPECT_EQ(E.Population(), Current);
+    EXPECT_TRUE(Evolved == 5 && E.Generation() == 3);
     E.SetUseGenerationLimit(false);
-    E.SetHalt(true); // reset at the start; set again by the handler
+    E.SetHalt(true); // reset at the start
+    EXPECT_EQ(E.Evolve(2), 2);
     E.SetOnEvolve([&](TObject*) { E.SetHalt(true); });
     EXPECT_EQ(E.Evolve(5), 1);
 
@@ -409,17 +401,20 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
     RandSeed(4);
     TIntComponent S;
     S.SetInitialPopulation(5);
-    S.SetCrossoverProbability(0.5);
-    S.SetMutationProbability(0.2);
-    S.SetInversionProbability(0.3);
-    S.SetElitistPct(0.4);
-    S.SetDiversityLimit(0.05);
-    S.SetFitnessCutoff(3.5);
+    using P = TAxCustomGeneticComponent;
+    for (auto [Set, Value] : {std::pair{&P::SetCrossoverProbability, 0.5},
+                              {&P::SetMutationProbability, 0.2},
+                              {&P::SetInversionProbability, 0.3},
+                              {&P::SetElitistPct, 0.4},
+                              {&P::SetDiversityLimit, 0.05},
+                              {&P::SetFitnessCutoff, 3.5}})
+        (S.*Set)(Value);
+    for (auto [Set, Value] : {std::pair{&P::SetGenerationLimit, 20},
+                              {&P::SetTournamentField, 4},
+                              {&P::SetInitialDuplicatesRetries, 2}})
+        (S.*Set)(Value);
     S.SetFitnessMethod(FM::fmMaximize);
-    S.SetGenerationLimit(20);
-    S.SetTournamentField(4);
     S.SetUseDiversityLimit(true);
-    S.SetInitialDuplicatesRetries(2);
     S.SetOperations({TGAGeneticOperation::goMutate});
     S.SetSelectionMethod(SM::smElitist);
     S.Evolve(2);
@@ -436,8 +431,7 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
                     T.InitialDuplicatesRetries(), T.InitialPopulation(), T.Operations().Bits()}),
               Ints({2, 20, 4, 2, 100, 7})); // the last two are not copied
     EXPECT_TRUE(T.Initialized() && T.UseDiversityLimit() && !T.UseFitnessCutoff());
-    EXPECT_EQ(T.FitnessMethod(), FM::fmMaximize);
-    EXPECT_EQ(T.SelectionMethod(), SM::smElitist);
+    EXPECT_TRUE(T.FitnessMethod() == FM::fmMaximize && T.SelectionMethod() == SM::smElitist);
     const Ints Genes = S.Genes(S.Population());
     EXPECT_EQ(T.Genes(T.Population()), Genes);
     EXPECT_EQ(T.Genes(T.PreviousGeneration()), S.Genes(S.PreviousGeneration()));
@@ -474,24 +468,24 @@ TEST(FitnessStatistics, SummarizeCompareAndScale) {
     EXPECT_EQ(Doubles({C.MinWeightedFitness(), C.MaxWeightedFitness(), C.AvgWeightedFitness()}),
               Doubles({-50, -10, -28}));
     EXPECT_EQ(C.Evaluated.size(), 5u); // raw fitness read from the cache
-    EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(2), false), 1);
-    EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(2), true), -1);
-    EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(3), true), 0);
+    // Raw fitness 1 and 4 (weighted -10 and -40), ties keep the first.
+    const auto Compare = [&](bool Pure) { return C.CompareFitness(C.Item(1), C.Item(2), Pure); };
+    EXPECT_EQ(Ints({Compare(false), Compare(true), C.CompareFitness(C.Item(1), C.Item(3), true)}),
+              Ints({1, -1, 0}));
     EXPECT_EQ(C.Fittest(C.Item(3), C.Item(1), true), C.Item(3));
     EXPECT_EQ(C.UnfitFitness(), 3.4028234663852886e+38);
     C.SetFitnessMethod(FM::fmWeightedMaximize);
-    EXPECT_EQ(C.CompareFitness(C.Item(1), C.Item(2), false), -1);
+    EXPECT_EQ(Ints({Compare(false), Compare(true)}), Ints({-1, 1}));
     EXPECT_EQ(C.UnfitFitness(), 1.401298464324817e-45);
     C.SetFitnessMethod(FM::fmMaximize);
-    EXPECT_EQ(C.Fittest(C.Item(1), C.Item(2), true), C.Item(2));
-    EXPECT_EQ(C.GetNormalizedFitness(7), 0.5);
-    EXPECT_EQ(C.GetAdjustedFitness(3), 1.0 / 3);
+    EXPECT_EQ(C.Fittest(C.Item(1), C.Item(2), false), C.Item(2));
 
     C.Fill({0, 0});
     EXPECT_EQ(C.GetNormalizedFitness(2) + C.GetNormalizedWeightedFitness(2), 0.0);
     EXPECT_TRUE(std::isinf(C.Diversity()));
     C.Fill({2, 8});
-    C.Population()->Clear();
+    C.Population()->Clear(); // no individuals: the middle of the range
+    EXPECT_EQ(Doubles({C.AvgFitness(), C.AvgWeightedFitness()}), Doubles({5, -50}));
     C.EvaluateFitness();
     EXPECT_EQ(
         Doubles({C.MaxFitness(), C.MinWeightedFitness(), C.AvgFitness(), C.AvgWeightedFitness()}),
@@ -545,30 +539,21 @@ TEST(Selection, RouletteTablesAndPicks) {
     C.SetSelectionMethod(SM::smTournament);
     C.Fill({1, 2, 3});
     EXPECT_EQ(C.FCumNormFitnesses.size(), 2u);
-}
 
-TEST(Selection, EqualSpreadRouletteAndElitistPickAtRandom) {
+    // No spread on the scale in use: roulette and elitist pick at random.
     for (auto Method : {SM::smRoulette, SM::smElitist}) {
-        TIntComponent C;
         C.SetSelectionMethod(Method);
         C.Fill({4, 4, 4, 4, 4});
-        for (std::uint64_t Seed = 1; Seed <= 20; ++Seed) {
-            RandSeed(Seed);
-            const int Expected = Random(5);
-            RandSeed(Seed);
-            EXPECT_EQ(C.Pick(), Expected);
-        }
-        // The weighted methods look at the weighted spread.
-        C.SetFitnessMethod(FM::fmWeightedMaximize);
-        C.SetOnEvaluateWeightedFitness(
-            [](TObject*, TAxIndividual* I, TGAFitness& F) { F = I->Index(); });
-        C.Fill({4, 4, 4, 4, 4});
-        RandSeed(3);
-        const int Expected =
-            Method == SM::smElitist ? 4 : FirstAbove(C.FCumNormFitnesses, Random());
-        RandSeed(3);
-        EXPECT_EQ(C.Pick(), Expected);
+        RandSeed(7);
+        const Ints Expected{Random(5), Random(5), Random(5), Random(5)};
+        RandSeed(7);
+        EXPECT_EQ(C.Picks(4), Expected);
     }
+    C.SetFitnessMethod(FM::fmWeightedMaximize); // the weighted scale has a spread
+    C.SetOnEvaluateWeightedFitness(
+        [](TObject*, TAxIndividual* I, TGAFitness& F) { F = I->Index(); });
+    C.Fill({4, 4, 4, 4, 4});
+    EXPECT_EQ(C.Picks(2), (Ints{4, 4})); // elitist, limit 0
 }
 
 TEST(Selection, TournamentsDrawWithReplacementAndKeepTheHolderOnTies) {
