@@ -49,7 +49,10 @@ TEST(EncodedBits, RandomRunsRoundTripTouchOnlyTheirBitsAndGettersAreClean) {
         if (Signed && Count < 64) Value -= std::int64_t{1} << (Count - 1);
         const TAxEncodedBits Before = B;
         B.SetSignBit(Signed);
-        B.SetAsInt64(Start, Count, Value);
+        if (Count <= 32 && Round % 2 == 0)
+            B.SetAsInteger(Start, Count, std::int32_t(Value));
+        else
+            B.SetAsInt64(Start, Count, Value);
         ExpectRun(Before, B, Start, Count, std::uint64_t(Value));
         const std::string Snapshot = B.ToString();
         ASSERT_EQ(B.GetAsInt64(Start, Count), Value) << Start << "/" << Count;
@@ -63,44 +66,26 @@ TEST(EncodedBits, RandomRunsRoundTripTouchOnlyTheirBitsAndGettersAreClean) {
         const int FStart = Random(B.Size() - 63);
         B.SetAsFloat(FStart, 32, std::bit_cast<float>(std::uint32_t(Raw)));
         ExpectRun(Before, B, FStart, 32, std::uint32_t(Raw));
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(B.GetAsFloat(FStart, 32)), std::uint32_t(Raw));
         B.SetAsDouble(FStart, 64, std::bit_cast<double>(Raw));
         ExpectRun(Before, B, FStart, 64, Raw);
         ASSERT_EQ(std::bit_cast<std::uint64_t>(B.GetAsDouble(FStart, 64)), Raw);
     }
 }
 
-TEST(EncodedBits, IntegerSignExtensionAndValuesThatDoNotFit) {
-    for (int Count : {1, 31, 32, 33, 63, 64}) {
-        SCOPED_TRACE(Count);
-        TAxEncodedBits B;
-        B.SetSize(130);
-        B.SetSignBit(true);
-        const std::int64_t Max = Count == 64 ? std::numeric_limits<std::int64_t>::max()
-                                             : (std::int64_t{1} << (Count - 1)) - 1;
-        for (std::int64_t V : {-Max - 1, Max, std::int64_t{-1}, std::int64_t{0}}) {
-            B.SetAsInt64(60, Count, V); // crosses a word boundary from 5 bits on
-            EXPECT_EQ(B.GetAsInt64(60, Count), V);
-        }
-        B.SetAsInteger(60, Count, -1);
-        EXPECT_EQ(B.GetAsInteger(60, Count), -1);
-        B.SetSignBit(false);
-        const std::uint64_t Ones = Count == 64 ? ~0ull : (1ull << Count) - 1;
-        EXPECT_EQ(std::uint64_t(B.GetAsInt64(60, Count)), Ones);
-        EXPECT_EQ(B.GetAsInteger(60, Count), std::int32_t(Ones)); // the low 32 bits
-        EXPECT_FALSE(B[59] || B[60 + Count]);
-    }
+TEST(EncodedBits, IntegersThatDoNotFitTheRun) {
     TAxEncodedBits B;
     B.SetSize(200);
     B.SetAsInteger(0, 8, 300); // the low 8 bits are kept
     EXPECT_EQ(B.GetAsInteger(0, 8), 44);
     // Longer than 64 bits: the sign fills the rest, reads give the low 64 bits.
+    B.SetSignBit(true);
     B.SetAsInt64(10, 100, -5);
     EXPECT_EQ(B.GetAsBitString(74, 37), std::string(36, '1') + "0");
     EXPECT_EQ(B.GetAsInt64(10, 100), -5);
     B.SetAsInteger(10, 100, 9);
-    EXPECT_EQ(B.GetAsInt64(10, 100), 9);
-    EXPECT_FALSE(B.GetAsBoolean(14, 186));
+    EXPECT_TRUE(B.GetAsInt64(10, 100) == 9 && !B.GetAsBoolean(14, 186));
+    B.SetAsInteger(10, 40, -9); // sign-extended past 32 bits
+    EXPECT_EQ(B.GetAsInt64(10, 40), -9);
 }
 
 TEST(EncodedBits, FloatCodingByWidth) {
@@ -111,15 +96,11 @@ TEST(EncodedBits, FloatCodingByWidth) {
     B.SetAsDouble(5, 40, 0.1);
     EXPECT_EQ(B.GetAsDouble(5, 40), double(0.1f));
     EXPECT_EQ(B.GetAsBitString(37, 9), "000000001");
-    B.SetAsFloat(5, 64, 0.1f);
-    EXPECT_EQ(B.GetAsDouble(5, 64), double(0.1f));
     B.SetAsDouble(20, 100, -2.75); // the bits above 64 are cleared
     EXPECT_EQ(B.GetAsFloat(20, 100), -2.75f);
     EXPECT_EQ(B.GetAsBitString(84, 37), std::string(36, '0') + "1");
     B.SetAsDouble(5, 32, -1e300);
     EXPECT_EQ(B.GetAsDouble(5, 32), -std::numeric_limits<double>::infinity());
-    B.SetAsDouble(5, 32, std::numeric_limits<float>::max());
-    EXPECT_EQ(B.GetAsFloat(5, 32), std::numeric_limits<float>::max());
     B.SetAsDouble(5, 64, 1e300);
     EXPECT_EQ(B.GetAsFloat(5, 64), std::numeric_limits<float>::infinity());
     // Below 32 bits: the nearest integer, halves to even, saturated to the run's range.
@@ -132,26 +113,24 @@ TEST(EncodedBits, FloatCodingByWidth) {
                  {true, 8, -500, -128}, {true, 1, 0.7, 0},
                  {true, 8, NAN, 0},     {true, 31, -1e12, -1073741824.0}};
     for (const auto& C : Cases) {
-        SCOPED_TRACE(C.In);
         B.SetSignBit(C.Signed);
         const TAxEncodedBits Before = B;
         B.SetAsDouble(30, C.Count, C.In);
         ExpectRun(Before, B, 30, C.Count, std::uint64_t(std::int64_t(C.Out)));
-        EXPECT_EQ(B.GetAsDouble(30, C.Count), C.Out);
+        EXPECT_EQ(B.GetAsDouble(30, C.Count), C.Out) << C.In;
         B.SetAsFloat(30, C.Count, float(C.In));
-        EXPECT_EQ(B.GetAsFloat(30, C.Count), float(C.Out));
+        EXPECT_EQ(B.GetAsFloat(30, C.Count), float(C.Out)) << C.In;
     }
 }
 
 TEST(EncodedBits, BooleansBitStringsAndTextKeys) {
-    RandSeed(63);
     TAxEncodedBits B;
     B.SetSize(140);
     B.SetAsBoolean(3, 130, true);
-    EXPECT_EQ(B.ToBitString(), "000" + std::string(130, '1') + "0000000");
     B.SetAsBoolean(60, 10, false);
-    EXPECT_FALSE(B.GetAsBoolean(60, 10));
-    EXPECT_TRUE(B.GetAsBoolean(0, 61) && B.GetAsBoolean(69, 71) && !B.GetAsBoolean(133, 7));
+    EXPECT_EQ(B.ToBitString(), "000" + std::string(57, '1') + std::string(10, '0') +
+                                   std::string(63, '1') + "0000000");
+    EXPECT_TRUE(B.GetAsBoolean(3, 57) && !B.GetAsBoolean(60, 10) && !B.GetAsBoolean(133, 7));
     B.SetSize(12);
     B.SetAsInteger(0, 12, 0b1011);
     EXPECT_EQ(B.ToBitString(), "110100000000"); // bit 0 first
@@ -163,27 +142,25 @@ TEST(EncodedBits, BooleansBitStringsAndTextKeys) {
     EXPECT_EQ(B.ToBitString(), "100000000110");
     try {
         B.SetAsBitString(0, 4, "01x1");
-        FAIL() << "no EConvertError";
+        ADD_FAILURE() << "no EConvertError";
     } catch (const EConvertError& E) {
         EXPECT_STREQ(E.what(), "'01x1' is not a valid bit string");
     }
-    EXPECT_EQ(B.ToBitString(), "100000000110");
     // Count 0 reads nothing and writes nothing, even at the very end.
     EXPECT_EQ(B.GetAsInt64(12, 0) + B.GetAsDouble(12, 0), 0);
     B.SetAsInteger(12, 0, -1), B.SetAsDouble(12, 0, 1), B.SetAsBitString(12, 0, "");
     EXPECT_EQ(B.ToBitString(), "100000000110");
-    // ToString differs for the same bits in different sizes and after any flip.
-    TAxEncodedBits A9, A66;
-    A9.SetSize(9), A66.SetSize(70), A66.SetAsBoolean(0, 70, true), A66.SetSize(66);
-    EXPECT_EQ(A9.ToString(), "9:000");
+    // The text key tells sizes apart and changes with any single bit.
+    TAxEncodedBits A66;
+    A66.SetSize(70), A66.SetAsBoolean(0, 70, true), A66.SetSize(66);
     EXPECT_EQ(A66.ToString(), "66:3ffffffffffffffff");
+    RandSeed(63);
     for (int Round = 0; Round < 300; ++Round) {
         const TAxEncodedBits X = RandomBits(1 + Random(260));
         TAxEncodedBits Y;
         Y.SetSignBit(true);
         Y.Assign(X);
-        ASSERT_TRUE(Y.Equals(X) && Y.SignBit());
-        Y.SetAsBoolean(0, Y.Size(), true);
+        ASSERT_TRUE(Y.Equals(X) && Y.SignBit()); // the coding stays the target's
         Y.SetAsBitString(0, Y.Size(), X.ToBitString());
         ASSERT_EQ(X.ToString(), Y.ToString());
         const int Bit = Random(X.Size());
@@ -196,8 +173,7 @@ TEST(EncodedBits, RunsOutsideTheStringRaiseBeforeChanging) {
     TAxEncodedBits B;
     B.SetSize(20);
     B.SetAsInteger(0, 20, 0x5A5A5);
-    for (const auto& Run : {std::pair{-1, 2}, {0, -1}, {15, 6}, {21, 0}, {19, 0x7fffffff}}) {
-        const int S = Run.first, C = Run.second;
+    for (const auto& [S, C] : {std::pair{-1, 2}, {0, -1}, {15, 6}, {21, 0}, {19, 0x7fffffff}}) {
         const std::function<void()> Calls[] = {
             [&] { B.GetAsInt64(S, C); },     [&] { B.SetAsInteger(S, C, 1); },
             [&] { B.SetAsInt64(S, C, 1); },  [&] { B.SetAsFloat(S, C, 1); },

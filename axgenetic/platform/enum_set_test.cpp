@@ -18,15 +18,11 @@ namespace {
 using TColors = TSet<TColorTest>;
 
 TEST(EnumNamesTest, NamesAndValues) {
-    static_assert(EnumCount<TColorTest>() == 3);
-    static_assert(GetEnumName(TColorTest::ctBlue) == "ctBlue");
-    EXPECT_EQ(GetEnumName(TColorTest::ctRed), "ctRed");
+    static_assert(EnumCount<TColorTest>() == 3 && GetEnumName(TColorTest::ctBlue) == "ctBlue");
     EXPECT_EQ(GetEnumName(static_cast<TColorTest>(3)), "");
-    EXPECT_EQ(GetEnumValue<TColorTest>("ctGreen"), TColorTest::ctGreen);
     EXPECT_EQ(GetEnumValue<TColorTest>("CTGREEN"), TColorTest::ctGreen); // case ignored
-    EXPECT_EQ(GetEnumValue<TColorTest>("ctBlu"), std::nullopt);
-    EXPECT_EQ(GetEnumValue<TColorTest>(""), std::nullopt);
-    EXPECT_EQ(GetEnumValue<TColorTest>("ctBlue "), std::nullopt);
+    for (const char* Bad : {"ctBlu", "", "ctBlue "})
+        EXPECT_EQ(GetEnumValue<TColorTest>(Bad), std::nullopt) << Bad;
     for (std::size_t I = 0; I < EnumCount<TColorTest>(); ++I) {
         const auto V = static_cast<TColorTest>(I);
         EXPECT_EQ(GetEnumValue<TColorTest>(GetEnumName(V)), V);
@@ -35,25 +31,20 @@ TEST(EnumNamesTest, NamesAndValues) {
 
 TEST(SetTest, MembershipAndOperators) {
     TColors S;
-    EXPECT_TRUE(S.Empty());
-    EXPECT_FALSE(S.Contains(TColorTest::ctRed));
-    S.Include(TColorTest::ctBlue).Include(TColorTest::ctRed);
+    EXPECT_TRUE(S.Empty() && !S.Contains(TColorTest::ctRed));
+    S.Include(TColorTest::ctBlue).Include(TColorTest::ctRed).Include(TColorTest::ctBlue);
     EXPECT_EQ(S.Bits(), 0b101u);
     EXPECT_EQ(S, (TColors{TColorTest::ctRed, TColorTest::ctBlue}));
-    S.Include(TColorTest::ctBlue); // already in
-    EXPECT_EQ(S.Bits(), 0b101u);
     S.Exclude(TColorTest::ctRed).Exclude(TColorTest::ctGreen);
     EXPECT_EQ(S, TColors{TColorTest::ctBlue});
     EXPECT_NE(S, TColors{});
-
     const TColors A{TColorTest::ctRed, TColorTest::ctGreen};
     const TColors B{TColorTest::ctGreen, TColorTest::ctBlue};
     EXPECT_EQ((A | B).Bits(), 0b111u);
     EXPECT_EQ(A & B, TColors{TColorTest::ctGreen});
     EXPECT_EQ(A - B, TColors{TColorTest::ctRed});
     EXPECT_EQ(TColors::FromBits(7), A | B);
-    static_assert(TColors{TColorTest::ctGreen}.Contains(TColorTest::ctGreen));
-    static_assert(TSet<TColorTest, std::uint8_t>::FromBits(2).Bits() == 2);
+    static_assert(TSet<TColorTest, std::uint8_t>::FromBits(2).Contains(TColorTest::ctGreen));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <iterator>
 
 #include "axgenetic/platform/exceptions.hpp"
@@ -45,35 +46,25 @@ TEST_F(FilesTest, CreateWritesBinaryAndReplaces) {
 }
 
 TEST_F(FilesTest, FailuresNameTheFileAndTheReason) {
-    const std::string Missing = PathOf("missing.xml");
-    try {
-        OpenFileStream(Missing);
-        FAIL() << "no EFOpenError";
-    } catch (const EFOpenError& E) {
-        EXPECT_EQ(E.Message(), "Cannot open file \"" + Missing + "\". No such file or directory");
-    }
-    try {
-        OpenFileStream(FDir.string());
-        FAIL() << "no EFOpenError";
-    } catch (const EFOpenError& E) {
-        EXPECT_EQ(E.Message(), "Cannot open file \"" + FDir.string() + "\". Is a directory");
-    }
+    const auto Expect = [](const std::function<void()>& Call, const std::string& Message) {
+        try {
+            Call();
+            ADD_FAILURE() << "no error: " << Message;
+        } catch (const Exception& E) { // both are library errors a host catches in one place
+            EXPECT_EQ(E.Message(), Message);
+        }
+    };
+    const std::string Dir = FDir.string(), Missing = PathOf("missing.xml");
     const std::string NoDir = PathOf("no_such_dir/out.xml");
-    try {
-        CreateFileStream(NoDir);
-        FAIL() << "no EFCreateError";
-    } catch (const EFCreateError& E) {
-        EXPECT_EQ(E.Message(), "Cannot create file \"" + NoDir + "\". No such file or directory");
-    }
-    try {
-        CreateFileStream(FDir.string());
-        FAIL() << "no EFCreateError";
-    } catch (const EFCreateError& E) {
-        EXPECT_EQ(E.Message(), "Cannot create file \"" + FDir.string() + "\". Is a directory");
-    }
+    Expect([&] { OpenFileStream(Missing); },
+           "Cannot open file \"" + Missing + "\". No such file or directory");
+    Expect([&] { OpenFileStream(Dir); }, "Cannot open file \"" + Dir + "\". Is a directory");
+    Expect([&] { CreateFileStream(NoDir); },
+           "Cannot create file \"" + NoDir + "\". No such file or directory");
+    Expect([&] { CreateFileStream(Dir); }, "Cannot create file \"" + Dir + "\". Is a directory");
+    EXPECT_THROW(OpenFileStream(Missing), EFOpenError);
+    EXPECT_THROW(CreateFileStream(Dir), EFCreateError);
     EXPECT_FALSE(fs::exists(NoDir));
-    // Both are library errors a host can catch in one place.
-    EXPECT_THROW(OpenFileStream(Missing), Exception);
 }
 
 } // namespace
