@@ -12,15 +12,11 @@ namespace ax {
 namespace {
 
 enum class TColour { clRed, clGreen, clBlue };
-enum class TFlag { fA, fB, fC };
-using TFlags = TSet<TFlag, unsigned char>;
+using TFlags = TSet<TColour, unsigned char>;
 
 } // namespace
 template <> struct EnumNames<TColour> {
     static constexpr std::string_view Values[] = {"clRed", "clGreen", "clBlue"};
-};
-template <> struct EnumNames<TFlag> {
-    static constexpr std::string_view Values[] = {"fA", "fB", "fC"};
 };
 namespace {
 
@@ -109,13 +105,13 @@ TEST(PropertyStreaming, WritesStoredPropertiesAndReadsThemBack) {
     G.SetTag(-4);
     G.SetCount(9);
     G.SetColour(TColour::clBlue);
-    G.SetFlags({TFlag::fA, TFlag::fC});
+    G.SetFlags({TColour::clRed, TColour::clBlue});
     G.SetRatio(0.1);
     G.SetCaption("it's\na \"line\"");
     static_cast<TPart*>(G.Parts()->Add())->SetLabel("first");
     G.Parts()->Add();
     const std::string Head = "object Gadget1: TGadget\n  Tag = -4\n  Count = ";
-    const std::string Rest = "\n  Colour = clBlue\n  Flags = [fA, fC]\n  Ratio = 0.1\n"
+    const std::string Rest = "\n  Colour = clBlue\n  Flags = [clRed, clBlue]\n  Ratio = 0.1\n"
                              "  Caption = 'it''s'#10'a \"line\"'\n"
                              "  Parts = <\n    item\n      Label = 'first'\n    end\n"
                              "    item\n      Label = ''\n    end>\n"
@@ -152,7 +148,8 @@ TEST(PropertyStreaming, BadTextIsRefusedWithLineAndProperty) {
         {"object TGadget\n  Colour = clPink\nend\n", "Line 2: Colour: Invalid property value"},
         {"object TGadget\n  Count = 99999999999\nend\n", "Line 2: Count: Invalid property value"},
         {"object TGadget\n  Caption = 'open\nend\n", "Line 2: Caption: Invalid property value"},
-        {"object TGadget\n  Flags = [fA, fD]\nend\n", "Line 2: Flags: Invalid property value"},
+        {"object TGadget\n  Flags = [clRed, clPink]\nend\n",
+         "Line 2: Flags: Invalid property value"},
         {"object TGadget\n  Colour = <>\nend\n", "Line 2: Invalid property value"},
         {"object TGadget\n  Missing = 1\nend\n", "Line 2: Property Missing does not exist"}};
     for (const auto& [Text, Message] : Cases) {
