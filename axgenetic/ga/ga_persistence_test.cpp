@@ -186,14 +186,25 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     TAxGAGene* Narrow = AddGene(Bounds, TGeneType::gtInteger, 8);
     Narrow->SetMaxValue(100);
     Narrow->SetMinValue(10);
+    TAxGAGene* Signed = AddGene(Bounds, TGeneType::gtFloat, 8);
+    Signed->SetPreserveSignBit(true);
+    Signed->SetMaxValue(100);
     TAxGAGene* Colours = AddGene(Bounds, TGeneType::gtEnumeration, 0);
     for (const char* C : {"red", "green", "blue"})
         Colours->Enumerations().Add(C);
-    Load(GA, Saved(Bounds));
+    SetBits(Bounds.Population()->Add(), "001010001010000010");
+    Text = Saved(Bounds);
+    EXPECT_EQ(
+        Shape(GetGeneticAlgorithm(LoadXMLDocumentFromText(Text)).Domain().Chromosomes()[0].Genes()),
+        "Genes{ Bits=001010001010000010 IntegerGeneValue=20 FloatGeneValue=5 "
+        "EnumerationGeneValue=green } ");
+    Load(GA, Text);
     EXPECT_EQ(GA.Genes()->Items(0)->MinValue(), 10);
     EXPECT_EQ(GA.Genes()->Items(0)->MaxValue(), 100);
-    EXPECT_EQ(GA.Genes()->Items(1)->Size(), 2);
-    EXPECT_EQ(GA.Genes()->Items(1)->Enumerations().Text(), "red\ngreen\nblue\n");
+    EXPECT_EQ(GA.Genes()->Items(1)->MinValue(), -156);
+    EXPECT_EQ(GA.Genes()->Items(1)->MaxValue(), 100);
+    EXPECT_EQ(GA.Genes()->Items(2)->Size(), 2);
+    EXPECT_EQ(GA.Genes()->Items(2)->Enumerations().Text(), "red\ngreen\nblue\n");
 }
 
 TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {

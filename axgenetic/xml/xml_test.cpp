@@ -36,13 +36,16 @@ TEST(XMLValues, DefaultsWritesAndTextConversions) {
     EXPECT_EQ(Doc.DiversityLimit(), 0.0);
     EXPECT_EQ(Doc.GenerationLimit(), 4294967295u);
 
+    for (const auto& [Text, Value] : {std::pair<const char*, bool>{"TRUE", true},
+                                      {"tRuE", true},
+                                      {"yes", false},
+                                      {"Trues", false}}) {
+        Doc.ChildElement("UseFitnessCutoff").SetText(Text);
+        EXPECT_EQ(Doc.UseFitnessCutoff(), Value) << Text;
+    }
     auto Read = GetGeneticDocument(LoadXMLDocumentFromText(
-        "<GeneticDocument><UseFitnessCutoff>TRUE</UseFitnessCutoff><UseDiversityLimit>yes"
-        "</UseDiversityLimit><UseGenerationLimit>tRuE</UseGenerationLimit><AvgFitness>abc"
-        "</AvgFitness><GenerationLimit>-1</GenerationLimit></GeneticDocument>"));
-    EXPECT_TRUE(Read.UseFitnessCutoff());
-    EXPECT_FALSE(Read.UseDiversityLimit());
-    EXPECT_TRUE(Read.UseGenerationLimit());
+        "<GeneticDocument><AvgFitness>abc</AvgFitness><GenerationLimit>-1</GenerationLimit>"
+        "</GeneticDocument>"));
     EXPECT_THROW(Read.AvgFitness(), EConvertError);
     EXPECT_THROW(Read.GenerationLimit(), EConvertError);
     // Single-precision values are written so that they read back exactly.
