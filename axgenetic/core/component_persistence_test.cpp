@@ -173,7 +173,10 @@ TEST(ComponentDescription, Lines) {
     C.SetFitnessCutoff(0.5);
     C.SetUseDiversityLimit(true);
     C.SetMutationProbability(0.125);
+    C.SetCrossoverProbability(0.987);
     const std::string Text = C.ToString();
+    // Percentages keep two significant digits.
+    EXPECT_NE(Text.find("   Crossover Probability = 99.00%\n"), std::string::npos);
     EXPECT_NE(Text.find("   Mutation Probability = 13.00%\n"), std::string::npos);
     EXPECT_EQ(Text.substr(Text.find("Termination")),
               "Termination Conditions\n   Fitness >= 0.5\n   Diversity less than 2.00%\n"
@@ -227,6 +230,8 @@ TEST(PopulationDocument, OneElementPerIndividual) {
     P.LoadFromXML(GetGeneticDocument(
         LoadXMLDocumentFromText("<GeneticDocument><a/><!-- note --><b/><c/></GeneticDocument>")));
     EXPECT_EQ(P.Count(), 3);
+    P.Items(0)->SetName("not a name");
+    EXPECT_THROW(P.SaveToXML(NewGeneticDocument()), EXMLParseError);
 }
 
 } // namespace

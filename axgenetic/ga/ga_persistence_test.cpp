@@ -159,6 +159,7 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     GA.SetGeneSize(32);
     Load(Loaded, Saved(GA));
     EXPECT_EQ(Loaded.GeneSize(), 32);
+    EXPECT_EQ(Loaded.Genes()->Count(), 0);
     // Wider than the genes: the genes' total is written, the chromosomes follow it; a
     // shorter bits text leaves the rest False.
     AddGene(GA, TGeneType::gtInteger, 8);
