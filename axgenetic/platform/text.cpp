@@ -7,6 +7,7 @@
 #include <limits>
 #include <system_error>
 
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 
 namespace ax {
@@ -104,17 +105,6 @@ std::string_view TrimBlanks(std::string_view S) {
     return S;
 }
 
-bool SameTextAscii(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t I = 0; I < A.size(); ++I) {
-        char X = A[I], Y = B[I];
-        if (X >= 'A' && X <= 'Z') X = static_cast<char>(X - 'A' + 'a');
-        if (Y >= 'A' && Y <= 'Z') Y = static_cast<char>(Y - 'A' + 'a');
-        if (X != Y) return false;
-    }
-    return true;
-}
-
 bool IsDigit(char C) {
     return C >= '0' && C <= '9';
 }
@@ -137,11 +127,11 @@ bool ParseFloat(std::string_view Text, double& Value, char Separator) {
         Negative = S.front() == '-';
         S.remove_prefix(1);
     }
-    if (SameTextAscii(S, "NAN")) {
+    if (detail::SameTextAscii(S, "NAN")) {
         Value = std::numeric_limits<double>::quiet_NaN();
         return true;
     }
-    if (SameTextAscii(S, "INF")) {
+    if (detail::SameTextAscii(S, "INF")) {
         Value = Negative ? -std::numeric_limits<double>::infinity()
                          : std::numeric_limits<double>::infinity();
         return true;
@@ -375,11 +365,11 @@ std::string BoolToStr(bool Value) {
 
 bool TryStrToBool(std::string_view Text, bool& Value) {
     const std::string_view S = TrimBlanks(Text);
-    if (SameTextAscii(S, "true")) {
+    if (detail::SameTextAscii(S, "true")) {
         Value = true;
         return true;
     }
-    if (SameTextAscii(S, "false")) {
+    if (detail::SameTextAscii(S, "false")) {
         Value = false;
         return true;
     }
