@@ -2,9 +2,8 @@
 // gene decoding, and one whole generation.
 #include <benchmark/benchmark.h>
 
-#include <bit>
-
 #include "axgenetic/axgenetic.hpp"
+#include "onemax.hpp"
 
 namespace {
 
@@ -91,20 +90,7 @@ BENCHMARK(BM_DecodeIntegerGenes);
 void BM_OneMaxGeneration(benchmark::State& State) {
     ax::RandSeed(1);
     ax::TAxGeneticAlgorithm GA;
-    GA.SetGeneSize(1024);
-    GA.SetInitialPopulation(200);
-    GA.SetFitnessMethod(ax::TGAFitnessMethod::fmMaximize);
-    GA.SetCrossoverMethod(ax::TGACrossoverMethod::cmBitBoundary);
-    GA.SetMutationProbability(0.001);
-    GA.SetOperations({ax::TGAGeneticOperation::goCrossover, ax::TGAGeneticOperation::goMutate});
-    GA.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
-    GA.SetInitialDuplicatesRetries(0);
-    GA.SetOnEvaluateFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        int Ones = 0;
-        for (ax::TBits::Word W : static_cast<ax::TAxGAIndividual*>(Item)->Bits().Words())
-            Ones += std::popcount(W);
-        Fitness = Ones;
-    });
+    onemax::Configure(GA);
     GA.Initialize();
     for (auto _ : State)
         GA.Evolve();

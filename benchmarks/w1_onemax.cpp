@@ -12,36 +12,12 @@
 #include <vector>
 
 #include "axgenetic/axgenetic.hpp"
+#include "onemax.hpp"
 #include "workload.hpp"
 
 namespace {
 
-constexpr int Bits = 1024;
-constexpr int Words = Bits / 64;
-constexpr int PopulationSize = 200;
-constexpr int Generations = 200;
-constexpr double CrossoverProbability = 0.98;
-constexpr double MutationProbability = 0.001;
-constexpr std::uint64_t Seed = 20240601;
-
-void Configure(ax::TAxGeneticAlgorithm& GA) {
-    GA.SetGeneSize(Bits);
-    GA.SetInitialPopulation(PopulationSize);
-    GA.SetFitnessMethod(ax::TGAFitnessMethod::fmMaximize);
-    GA.SetCrossoverMethod(ax::TGACrossoverMethod::cmBitBoundary);
-    GA.SetCrossoverProbability(CrossoverProbability);
-    GA.SetMutationProbability(MutationProbability);
-    GA.SetOperations({ax::TGAGeneticOperation::goCrossover, ax::TGAGeneticOperation::goMutate});
-    GA.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
-    GA.SetTournamentField(2);
-    GA.SetInitialDuplicatesRetries(0);
-    GA.SetOnEvaluateFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        int Ones = 0;
-        for (ax::TBits::Word W : static_cast<ax::TAxGAIndividual*>(Item)->Bits().Words())
-            Ones += std::popcount(W);
-        Fitness = Ones;
-    });
-}
+using namespace onemax;
 
 struct TRun {
     double Seconds;     // construction to the end of the last generation
