@@ -173,7 +173,8 @@ TEST(EncodedBits, RunsOutsideTheStringRaiseBeforeChanging) {
     TAxEncodedBits B;
     B.SetSize(20);
     B.SetAsInteger(0, 20, 0x5A5A5);
-    for (const auto& [S, C] : {std::pair{-1, 2}, {0, -1}, {15, 6}, {21, 0}, {19, 0x7fffffff}}) {
+    for (const auto& Run : {std::pair{-1, 2}, {0, -1}, {15, 6}, {21, 0}, {19, 0x7fffffff}}) {
+        const int S = Run.first, C = Run.second; // lambdas may not capture bindings in C++20
         const std::function<void()> Calls[] = {
             [&] { B.GetAsInt64(S, C); },     [&] { B.SetAsInteger(S, C, 1); },
             [&] { B.SetAsInt64(S, C, 1); },  [&] { B.SetAsFloat(S, C, 1); },
