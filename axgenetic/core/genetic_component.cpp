@@ -95,38 +95,33 @@ void TAxCustomGeneticComponent::SetTournamentField(int Value) {
 void TAxCustomGeneticComponent::SetSelectionMethod(TGASelectionMethod Value) {
     if (Value == FSelectionMethod) return;
     FSelectionMethod = Value;
-    // The built-in handlers call through this component, so overrides of the actual
-    // class are the ones that run.
+    using TSelect = void (TAxCustomGeneticComponent::*)(TObject*, TAxPopulation*, TAxIndividual*&);
+    TSelect Select = nullptr;
     switch (Value) {
     case TGASelectionMethod::smRoulette:
-        FOnSelection = [this](TObject* S, TAxPopulation* P, TAxIndividual*& Parent) {
-            SelectRoulette(S, P, Parent);
-        };
+        Select = &TAxCustomGeneticComponent::SelectRoulette;
         break;
     case TGASelectionMethod::smRandom:
-        FOnSelection = [this](TObject* S, TAxPopulation* P, TAxIndividual*& Parent) {
-            SelectRandom(S, P, Parent);
-        };
+        Select = &TAxCustomGeneticComponent::SelectRandom;
         break;
     case TGASelectionMethod::smTournament:
-        FOnSelection = [this](TObject* S, TAxPopulation* P, TAxIndividual*& Parent) {
-            SelectTournament(S, P, Parent);
-        };
+        Select = &TAxCustomGeneticComponent::SelectTournament;
         break;
     case TGASelectionMethod::smStochasticTournament:
-        FOnSelection = [this](TObject* S, TAxPopulation* P, TAxIndividual*& Parent) {
-            SelectStochasticTournament(S, P, Parent);
-        };
+        Select = &TAxCustomGeneticComponent::SelectStochasticTournament;
         break;
     case TGASelectionMethod::smElitist:
-        FOnSelection = [this](TObject* S, TAxPopulation* P, TAxIndividual*& Parent) {
-            SelectElitist(S, P, Parent);
-        };
+        Select = &TAxCustomGeneticComponent::SelectElitist;
         break;
     case TGASelectionMethod::smCustom:
         FOnSelection = nullptr;
-        break;
+        return;
     }
+    // The built-in handler calls through this component (a pointer to a virtual member
+    // dispatches virtually), so overrides of the actual class are the ones that run.
+    FOnSelection = [this, Select](TObject* S, TAxPopulation* P, TAxIndividual*& Parent) {
+        (this->*Select)(S, P, Parent);
+    };
 }
 
 void TAxCustomGeneticComponent::SetOnSelection(TAxSelectionEvent Value) {
