@@ -9,6 +9,7 @@
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/math.hpp"
+#include "axgenetic/platform/text.hpp"
 
 namespace ax {
 
@@ -16,16 +17,6 @@ namespace {
 
 constexpr int SingleBits = 32;
 constexpr int DoubleBits = 64;
-
-// Double to single with IEEE overflow to infinity; a plain cast of a value beyond the
-// single range is undefined behaviour.
-float ToSingle(double Value) {
-    // FLT_MAX plus half an ulp: from here on round-to-nearest gives infinity.
-    constexpr double Overflow = 0x1.ffffffp127;
-    constexpr float Inf = std::numeric_limits<float>::infinity();
-    if (std::fabs(Value) >= Overflow) return Value > 0 ? Inf : -Inf;
-    return static_cast<float>(Value);
-}
 
 // The integer range of a run of Count (1..31) bits.
 void FixedRange(int Count, bool Signed, double& Lo, double& Hi) {
@@ -72,7 +63,7 @@ std::string TAxEncodedBits::ToString() const {
     char SizeText[16];
     const auto Res = std::to_chars(SizeText, SizeText + sizeof SizeText, Size());
     const auto SizeLen = static_cast<std::size_t>(Res.ptr - SizeText);
-    const int Nibbles = (Size() + 3) / 4;
+    const int Nibbles = Size() / 4 + (Size() % 4 != 0);
     std::string Result(SizeLen + 1 + static_cast<std::size_t>(Nibbles), ':');
     std::copy(SizeText, Res.ptr, Result.begin());
     char* Out = Result.data() + SizeLen + 1;
@@ -97,13 +88,13 @@ std::string TAxEncodedBits::GetAsBitString(int Start, int Count) const {
 
 void TAxEncodedBits::SetAsBitString(int Start, int Count, std::string_view Value) {
     CheckRun(Start, Count);
-    if (Value.find_first_not_of("01") != std::string_view::npos)
-        throw EConvertError(Format(SInvalidBitString, {Value}));
+    if (!IsBitString(Value)) throw EConvertError(Format(SInvalidBitString, {Value}));
     const int Len =
         static_cast<int>(std::min<std::size_t>(Value.size(), static_cast<std::size_t>(Count)));
     // Gather the text into words so the run is written a word at a time.
-    for (int Done = 0; Done < Count; Done += WordBits) {
-        const int N = std::min(WordBits, Count - Done);
+    // Done advances by N, never past Count: a step of a whole word could overflow.
+    for (int Done = 0, N = 0; Done < Count; Done += N) {
+        N = std::min(WordBits, Count - Done);
         Word Chunk = 0;
         for (int I = std::min(N, Len - Done) - 1; I >= 0; --I)
             Chunk =
@@ -165,7 +156,7 @@ void TAxEncodedBits::SetAsDouble(int Start, int Count, double Value) {
         WriteRun(Start, DoubleBits, std::bit_cast<Word>(Value));
         FillRun(Start + DoubleBits, Count - DoubleBits, false);
     } else if (Count >= SingleBits) {
-        WriteRun(Start, SingleBits, std::bit_cast<std::uint32_t>(ToSingle(Value)));
+        WriteRun(Start, SingleBits, std::bit_cast<std::uint32_t>(NarrowToSingle(Value)));
         WriteRun(Start + SingleBits, Count - SingleBits, 0);
     } else {
         WriteRun(Start, Count, static_cast<Word>(FixedFromFloat(Value, Count, FSignBit)));
@@ -174,7 +165,8 @@ void TAxEncodedBits::SetAsDouble(int Start, int Count, double Value) {
 
 float TAxEncodedBits::GetAsFloat(int Start, int Count) const {
     CheckRun(Start, Count);
-    if (Count >= DoubleBits) return ToSingle(std::bit_cast<double>(ReadRun(Start, DoubleBits)));
+    if (Count >= DoubleBits)
+        return NarrowToSingle(std::bit_cast<double>(ReadRun(Start, DoubleBits)));
     if (Count >= SingleBits)
         return std::bit_cast<float>(static_cast<std::uint32_t>(ReadRun(Start, SingleBits)));
     return static_cast<float>(GetAsInt64(Start, Count));

@@ -37,6 +37,13 @@ namespace ax {
 // The text of a bit string that holds other characters than '0' and '1'.
 inline constexpr std::string_view SInvalidBitString = "'%s' is not a valid bit string";
 
+// True when Text holds only '0' and '1' characters.
+inline bool IsBitString(std::string_view Text) {
+    for (const char C : Text)
+        if ((C & ~1) != '0') return false;
+    return true;
+}
+
 class TAxEncodedBits : public TBits {
 public:
     TAxEncodedBits() = default;

@@ -5,10 +5,13 @@
 // number converts, every genotype child is a gene element, every chromosome's bits are
 // '0'/'1' text. Only then are the settings, genes and population replaced, so a document
 // that fails with EConvertError or EInvalidCast leaves the component as it was.
-#include <cstring>
+#include <algorithm>
+#include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string_view>
 
+#include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/ga/genetic_algorithm.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
@@ -26,7 +29,7 @@ bool IsNumericGene(TGeneType Type) {
 }
 
 bool NodeNamed(const IXMLNode& Node, const char* Name) {
-    return !Node.IsNull() && std::strcmp(Node.Node().name(), Name) == 0;
+    return Node.HasName(Name);
 }
 
 // The chromosome's Bits text; the empty text when there is no Genes element.
@@ -34,8 +37,42 @@ std::string BitsText(const IXMLChromosomeType& Chromosome) {
     return IXMLGenesType(Chromosome.FindChild("Genes")).Bits();
 }
 
+// Documents hold chromosomes of at most this many bits; longer genotypes are neither
+// saved nor loaded.
+constexpr std::int64_t MaxChromosomeBits = std::int64_t{1} << 24;
+// Chromosome bits a document may ask for beyond eight per character of its Bits texts:
+// a document makes the loader allocate at most this much more than it holds itself.
+constexpr std::int64_t FreeChromosomeBits = std::int64_t{1} << 24;
+
+constexpr std::string_view SNotAGeneElement = "Element \"%s\" is not a gene";
+constexpr std::string_view SSizeOutOfRange = "Size %d of \"%s\" is outside 0 to %d bits";
+constexpr std::string_view SChromosomeTooLong =
+    "Chromosomes of %d bits exceed the limit of %d bits";
+constexpr std::string_view SPopulationTooLarge =
+    "%d chromosomes of %d bits are more than the document's bits can justify";
+
+// The gene type an element of a genotype stands for; EInvalidCast for an element that is
+// no gene element, which cannot be read as a gene.
+TGeneType GeneElementType(const IXMLNode& Element) {
+    if (Element.HasName("BooleanGene")) return TGeneType::gtBoolean;
+    if (Element.HasName("IntegerGene")) return TGeneType::gtInteger;
+    if (Element.HasName("FloatGene")) return TGeneType::gtFloat;
+    if (Element.HasName("EnumerationGene")) return TGeneType::gtEnumeration;
+    throw EInvalidCast(Format(SNotAGeneElement, {Element.Name()}));
+}
+
+std::int64_t CheckedSize(std::int64_t Size, const char* Where) {
+    if (Size < 0 || Size > MaxChromosomeBits)
+        throw EGAException(Format(SSizeOutOfRange, {Size, Where, MaxChromosomeBits}));
+    return Size;
+}
+
 // Reads every value the load will use, so that a bad one fails before anything changes.
-void CheckGeneticAlgorithmDocument(const IXMLGeneticAlgorithmType& Root) {
+// Sizes are checked too: the longest the chromosomes grow to while the genes load stays
+// within MaxChromosomeBits, and the chromosomes (the component's current ones, resized
+// by the genotype, and the loaded ones) within what the document's Bits texts justify.
+void CheckGeneticAlgorithmDocument(const IXMLGeneticAlgorithmType& Root,
+                                   const TAxCustomGeneticAlgorithm& Algorithm) {
     Root.DiversityLimit();
     Root.FitnessCutoff();
     Root.Generation();
@@ -50,22 +87,52 @@ void CheckGeneticAlgorithmDocument(const IXMLGeneticAlgorithmType& Root) {
 
     const IXMLGADomainType Domain(Root.FindChild("Domain"));
     const IXMLGenoTypeType GenoType(Domain.FindChild("GenoType"));
-    GenoType.Size();
+    std::int64_t Longest = CheckedSize(GenoType.Size(), "GenoType");
+    std::int64_t Genes = 0;
     for (const IXMLNode& Child : GenoType.ChildElements()) {
         const TGeneType Type = GeneElementType(Child);
         const IXMLNumericGeneType Gene(Child);
-        Gene.Size();
+        const std::int64_t Size = CheckedSize(Gene.Size(), Child.Name());
+        std::int64_t Final = Size;
         if (IsNumericGene(Type)) {
             Gene.MinValue();
             Gene.MaxValue();
         }
+        if (Type == TGeneType::gtEnumeration) {
+            std::uint32_t Values = 0;
+            for (IXMLNode Value = Child.FirstChildElement("Enumeration"); Value;
+                 Value = Value.NextSiblingElement("Enumeration"))
+                ++Values;
+            if (Values > 0) Final = BitsRequired(Values);
+        }
+        Longest = std::max(Longest, Genes + std::max(Size, Final));
+        Genes += Final;
+        if (Longest > MaxChromosomeBits)
+            throw EGAException(Format(SChromosomeTooLong, {Longest, MaxChromosomeBits}));
     }
+    std::int64_t Chromosomes = 0, Characters = 0;
     for (const IXMLChromosomeType Chromosome :
          IXMLChromosomesType(Domain.FindChild("Chromosomes")).Chromosome()) {
         const std::string Bits = BitsText(Chromosome);
-        if (Bits.find_first_not_of("01") != std::string::npos)
-            throw EConvertError(Format(SInvalidBitString, {Bits}));
+        if (!IsBitString(Bits)) throw EConvertError(Format(SInvalidBitString, {Bits}));
+        ++Chromosomes;
+        Characters += static_cast<std::int64_t>(Bits.size());
     }
+    const std::int64_t Count = std::max<std::int64_t>(Chromosomes, Algorithm.Population()->Count());
+    if (Longest != 0 && Count > (FreeChromosomeBits + 8 * Characters) / Longest)
+        throw EGAException(Format(SPopulationTooLarge, {Count, Longest}));
+}
+
+// A genotype that a document could not load back is not saved.
+void CheckSavedGenotype(const TAxCustomGeneticAlgorithm& Algorithm) {
+    const TAxGAGenes& Genes = *Algorithm.Genes();
+    for (int I = 0; I < Genes.Count(); ++I)
+        if (Genes.Items(I)->GeneType() != TGeneType::gtUnknown)
+            CheckedSize(Genes.Items(I)->Size(), Genes.Items(I)->DisplayName().c_str());
+    const std::int64_t Saved = Genes.GetSize() != 0 ? Genes.GetSize() : Algorithm.GeneSize();
+    if (Saved > MaxChromosomeBits)
+        throw EGAException(Format(SChromosomeTooLong, {Saved, MaxChromosomeBits}));
+    CheckedSize(Saved, "GenoType");
 }
 
 // Stored bounds go through the setters after everything that recomputes them (size, sign
@@ -235,6 +302,7 @@ void TAxGAGenes::LoadFromXML(const IXMLGenoTypeType& GenoType) {
 // ---- component --------------------------------------------------------------------------
 
 void TAxCustomGeneticAlgorithm::SaveToXML(const IXMLGeneticDocumentType& Document) {
+    CheckSavedGenotype(*this);
     TAxCustomGeneticComponent::SaveToXML(Document);
     const IXMLGeneticAlgorithmType Root(Document);
     const IXMLGAReproductionType Reproduction = Root.Reproduction();
@@ -258,7 +326,7 @@ void TAxCustomGeneticAlgorithm::SaveToXML(const IXMLGADomainType& Domain) {
 
 void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGeneticDocumentType& Document) {
     const IXMLGeneticAlgorithmType Root(Document);
-    CheckGeneticAlgorithmDocument(Root);
+    CheckGeneticAlgorithmDocument(Root, *this);
     TAxCustomGeneticComponent::LoadFromXML(Document);
 
     const IXMLGAReproductionType Reproduction = Root.Reproduction();

@@ -1,12 +1,25 @@
 #include "axgenetic/ga/gene.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "axgenetic/ga/genetic_algorithm.hpp"
 #include "axgenetic/platform/math.hpp"
 
 namespace ax {
+
+namespace {
+
+// Offset + Size without overflow: sizes that add up past the integer range saturate (a
+// chromosome that long cannot be allocated anyway, and a document never asks for one).
+std::int32_t EndOf(const TAxGAGene& Gene) {
+    const std::int64_t End = std::int64_t{Gene.Offset()} + Gene.Size();
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(End, INT32_MIN, INT32_MAX));
+}
+
+} // namespace
 
 std::int32_t BitsRequired(std::uint32_t Value) {
     return static_cast<std::int32_t>(std::bit_width(Value));
@@ -178,18 +191,15 @@ TAxCustomGeneticAlgorithm* TAxGAGenes::Owner() const {
 
 std::int32_t TAxGAGenes::GetSize() const {
     if (Count() == 0) return 0;
-    const TAxGAGene* Last = Items(Count() - 1);
-    return Last->Offset() + Last->Size();
+    return EndOf(*Items(Count() - 1));
 }
 
 void TAxGAGenes::UpdateOffsets(std::int32_t Start) {
     const std::int32_t N = Count();
     if (N == 0) return;
     Items(0)->SetOffset(0);
-    for (std::int32_t I = Max(Start, 1); I < N; ++I) {
-        const TAxGAGene* Prior = Items(I - 1);
-        Items(I)->SetOffset(Prior->Offset() + Prior->Size());
-    }
+    for (std::int32_t I = Max(Start, 1); I < N; ++I)
+        Items(I)->SetOffset(EndOf(*Items(I - 1)));
 }
 
 void TAxGAGenes::SizeChange(std::int32_t Index) {

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 
 #include "axgenetic/platform/exceptions.hpp"
 
 namespace ax {
 
 namespace {
-[[noreturn]] void BitsError() { throw EListError("Bits index out of range"); }
+[[noreturn]] void BitsError() {
+    throw EListError("Bits index out of range");
+}
 } // namespace
 
 void TBits::SetSize(int Value) {
@@ -30,7 +33,7 @@ bool TBits::Bits(int Index) const {
 }
 
 void TBits::SetBits(int Index, bool Value) {
-    if (Index < 0) BitsError();
+    if (Index < 0 || Index == INT32_MAX) BitsError(); // no set holds more than INT32_MAX bits
     if (Index >= FSize) SetSize(Index + 1);
     Put(Index, Value);
 }
@@ -62,7 +65,8 @@ void TBits::CopyRange(const TBits& Source, int SourceStart, int DestStart, int C
     auto ReadWord = [&](unsigned Bit, unsigned N) -> Word {
         const unsigned W = Bit / WordBits, Off = Bit % WordBits;
         Word V = Src[W] >> Off;
-        if (Off != 0 && Off + N > static_cast<unsigned>(WordBits)) V |= Src[W + 1] << (WordBits - Off);
+        if (Off != 0 && Off + N > static_cast<unsigned>(WordBits))
+            V |= Src[W + 1] << (WordBits - Off);
         return N == static_cast<unsigned>(WordBits) ? V : (V & ((Word{1} << N) - 1));
     };
     unsigned S = static_cast<unsigned>(SourceStart), D = static_cast<unsigned>(DestStart);
@@ -71,7 +75,8 @@ void TBits::CopyRange(const TBits& Source, int SourceStart, int DestStart, int C
         const unsigned DW = D / WordBits, DOff = D % WordBits;
         const unsigned N = std::min(Left, static_cast<unsigned>(WordBits) - DOff);
         const Word Chunk = ReadWord(S, N);
-        const Word Mask = (N == static_cast<unsigned>(WordBits) ? ~Word{0} : ((Word{1} << N) - 1)) << DOff;
+        const Word Mask = (N == static_cast<unsigned>(WordBits) ? ~Word{0} : ((Word{1} << N) - 1))
+                          << DOff;
         Dst[DW] = (Dst[DW] & ~Mask) | ((Chunk << DOff) & Mask);
         S += N;
         D += N;

@@ -265,6 +265,24 @@ std::size_t FormatSingle(char* Buffer, float Value, const TFormatSettings& Setti
     return WriteGeneral(Buffer, D, Settings.DecimalSeparator);
 }
 
+std::size_t FormatDouble(char* Buffer, double Value, const TFormatSettings& Settings) {
+    if (const std::size_t N = WriteSpecial(Buffer, Value)) return N;
+    char Tmp[40];
+    const auto R = std::to_chars(Tmp, Tmp + sizeof Tmp, Value, std::chars_format::scientific);
+    TDecimal D;
+    ParseScientific(Tmp, R.ptr, D);
+    return WriteGeneral(Buffer, D, Settings.DecimalSeparator);
+}
+
+float NarrowToSingle(double Value) {
+    // FLT_MAX plus half an ulp: from here on round-to-nearest gives infinity.
+    constexpr double Overflow = 0x1.ffffffp127;
+    if (std::fabs(Value) >= Overflow)
+        return Value > 0 ? std::numeric_limits<float>::infinity()
+                         : -std::numeric_limits<float>::infinity();
+    return static_cast<float>(Value);
+}
+
 std::string FloatToStr(double Value) {
     return FloatToStr(Value, FormatSettings());
 }

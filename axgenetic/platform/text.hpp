@@ -40,6 +40,16 @@ std::size_t FormatFloat(char* Buffer, double Value, const TFormatSettings& Setti
 // StrToFloat and narrowing to float) to the same float.
 std::size_t FormatSingle(char* Buffer, float Value, const TFormatSettings& Settings);
 
+// The general form with as many digits as it takes (up to 17) to read back through
+// StrToFloat to the very same double: documents store doubles this way, so that every
+// value, DBL_MAX and the denormals included, survives a save and a load. Non-finite
+// values are written as FormatFloat writes them.
+std::size_t FormatDouble(char* Buffer, double Value, const TFormatSettings& Settings);
+
+// Narrows to single precision the way IEEE arithmetic does: magnitudes past the single
+// range round to an infinity of their sign (a plain cast of them is undefined).
+float NarrowToSingle(double Value);
+
 std::string FloatToStr(double Value);
 std::string FloatToStr(double Value, const TFormatSettings& Settings);
 std::string SingleToStr(float Value);

@@ -6,7 +6,6 @@
 #include <iosfwd>
 #include <string>
 
-#include "axgenetic/core/types.hpp"
 #include "axgenetic/xml/xml_node.hpp"
 
 namespace ax {
@@ -14,8 +13,6 @@ namespace ax {
 inline constexpr const char* GADomainTag = "GADomain";
 inline constexpr const char* GenoTypeTag = "GenoType";
 inline constexpr const char* ChromosomesTag = "Chromosomes";
-
-inline constexpr std::string_view SNotAGeneElement = "Element \"%s\" is not a gene";
 
 // Name and Size, common to every gene element.
 class IXMLGeneType : public IXMLNode {
@@ -86,10 +83,6 @@ public:
     IXMLEnumerationGeneTypeList EnumerationGene() const { return {*this, "EnumerationGene"}; }
 };
 
-// The gene type an element of a genotype stands for; EInvalidCast for an element that is
-// no gene element, which cannot be read as a gene.
-TGeneType GeneElementType(const IXMLNode& Element);
-
 // The chromosome's bits, then one value element per typed gene, in gene order. The value
 // elements are written for readers; loading uses only Bits.
 class IXMLGenesType : public IXMLNode {
@@ -118,7 +111,7 @@ public:
     double Fitness() const { return ChildValue<float>("Fitness"); }
     IXMLGenesType Genes() const { return IXMLGenesType(ChildElement("Genes")); }
     void SetName(const std::string& Value) const { SetChildValue("Name", Value); }
-    void SetFitness(double Value) const { SetChildValue("Fitness", static_cast<float>(Value)); }
+    void SetFitness(double Value) const { SetChildValue("Fitness", NarrowToSingle(Value)); }
 };
 
 // The population: one Chromosome per individual, in population order.

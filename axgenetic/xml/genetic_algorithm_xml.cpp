@@ -1,10 +1,5 @@
 #include "axgenetic/xml/genetic_algorithm_xml.hpp"
 
-#include <cstring>
-
-#include "axgenetic/platform/exceptions.hpp"
-#include "axgenetic/platform/format.hpp"
-
 namespace ax {
 
 IXMLGeneticAlgorithmType NewGeneticAlgorithm() {
@@ -21,15 +16,6 @@ IXMLGeneticAlgorithmType LoadGeneticAlgorithm(std::istream& Stream) {
 
 IXMLGeneticAlgorithmType GetGeneticAlgorithm(const TXMLDocumentPtr& Document) {
     return IXMLGeneticAlgorithmType(BindDocumentElement(Document, GeneticAlgorithmTag));
-}
-
-TGeneType GeneElementType(const IXMLNode& Element) {
-    const char* Name = Element.Node().name();
-    if (std::strcmp(Name, "BooleanGene") == 0) return TGeneType::gtBoolean;
-    if (std::strcmp(Name, "IntegerGene") == 0) return TGeneType::gtInteger;
-    if (std::strcmp(Name, "FloatGene") == 0) return TGeneType::gtFloat;
-    if (std::strcmp(Name, "EnumerationGene") == 0) return TGeneType::gtEnumeration;
-    throw EInvalidCast(Format(SNotAGeneElement, {Name}));
 }
 
 // Each kind of domain document is bound the same way; only the root name differs.

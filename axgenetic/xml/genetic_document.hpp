@@ -25,7 +25,7 @@ public:
     std::int32_t TournamentField() const { return ChildValue<std::int32_t>("TournamentField"); }
     void SetMethod(const std::string& Value) const { SetChildValue("Method", Value); }
     void SetElitistPercent(double Value) const {
-        SetChildValue("ElitistPercent", static_cast<float>(Value));
+        SetChildValue("ElitistPercent", NarrowToSingle(Value));
     }
     void SetTournamentField(std::int32_t Value) const { SetChildValue("TournamentField", Value); }
 };
@@ -44,13 +44,13 @@ public:
         return IXMLReproductionType_SelectionMethod(ChildElement("SelectionMethod"));
     }
     void SetCrossoverProbability(double Value) const {
-        SetChildValue("CrossoverProbability", static_cast<float>(Value));
+        SetChildValue("CrossoverProbability", NarrowToSingle(Value));
     }
     void SetInversionProbability(double Value) const {
-        SetChildValue("InversionProbability", static_cast<float>(Value));
+        SetChildValue("InversionProbability", NarrowToSingle(Value));
     }
     void SetMutationProbability(double Value) const {
-        SetChildValue("MutationProbability", static_cast<float>(Value));
+        SetChildValue("MutationProbability", NarrowToSingle(Value));
     }
 };
 
@@ -73,19 +73,13 @@ public:
     bool UseGenerationLimit() const { return ChildValue<bool>("UseGenerationLimit"); }
 
     void SetDiversityLimit(double Value) const {
-        SetChildValue("DiversityLimit", static_cast<float>(Value));
+        SetChildValue("DiversityLimit", NarrowToSingle(Value));
     }
-    void SetAvgFitness(double Value) const {
-        SetChildValue("AvgFitness", static_cast<float>(Value));
-    }
-    void SetMaxFitness(double Value) const {
-        SetChildValue("MaxFitness", static_cast<float>(Value));
-    }
-    void SetMinFitness(double Value) const {
-        SetChildValue("MinFitness", static_cast<float>(Value));
-    }
+    void SetAvgFitness(double Value) const { SetChildValue("AvgFitness", NarrowToSingle(Value)); }
+    void SetMaxFitness(double Value) const { SetChildValue("MaxFitness", NarrowToSingle(Value)); }
+    void SetMinFitness(double Value) const { SetChildValue("MinFitness", NarrowToSingle(Value)); }
     void SetFitnessCutoff(double Value) const {
-        SetChildValue("FitnessCutoff", static_cast<float>(Value));
+        SetChildValue("FitnessCutoff", NarrowToSingle(Value));
     }
     void SetFitnessMethod(const std::string& Value) const { SetChildValue("FitnessMethod", Value); }
     void SetGeneration(std::int32_t Value) const { SetChildValue("Generation", Value); }

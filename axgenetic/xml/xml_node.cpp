@@ -1,40 +1,85 @@
 #include "axgenetic/xml/xml_node.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <istream>
 #include <ostream>
 #include <sstream>
 
+#include <pugixml.hpp>
+
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/files.hpp"
 #include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/xml/xml_reader.hpp"
+#include "axgenetic/xml/xml_text.hpp"
 
 namespace ax {
 
-inline constexpr std::string_view SXMLInvalidName = "\"%s\" is not a valid XML element name";
-
-// ---- value conversions ----------------------------------------------------------------
+// The DOM of a document, and for a parsed one the text its strings live in.
+class TXMLDocument {
+public:
+    pugi::xml_document DOM;
+    std::string Text;
+};
 
 namespace {
 
-// Numbers are written through a stack buffer: saving a large population writes hundreds
-// of thousands of them.
-template <class Target> void WriteFloatText(Target T, double Value, bool Single) {
-    char Buffer[MaxFloatTextLength];
-    const std::size_t Length =
-        Single ? FormatSingle(Buffer, static_cast<float>(Value), FormatSettings())
-               : FormatFloat(Buffer, Value, FormatSettings());
-    if constexpr (std::is_same_v<Target, pugi::xml_text>)
-        T.set(Buffer, Length);
-    else
-        T.set_value(Buffer, Length);
+pugi::xml_node Pugi(TXMLElement* Handle) {
+    return pugi::xml_node(reinterpret_cast<pugi::xml_node_struct*>(Handle));
+}
+TXMLElement* ToHandle(pugi::xml_node Node) {
+    return reinterpret_cast<TXMLElement*>(Node.internal_object());
 }
 
-template <class Target> void WriteIntText(Target T, std::int64_t Value) {
-    char Buffer[24];
-    char* End = Buffer + sizeof Buffer;
+bool IsText(pugi::xml_node Node) {
+    return Node.type() == pugi::node_pcdata || Node.type() == pugi::node_cdata;
+}
+
+bool IsElementNamed(pugi::xml_node Node, const char* Name) {
+    return Node.type() == pugi::node_element && (!Name || std::strcmp(Node.name(), Name) == 0);
+}
+
+std::string ElementText(pugi::xml_node Element) {
+    std::string Text;
+    for (pugi::xml_node C = Element.first_child(); C; C = C.next_sibling())
+        if (IsText(C)) Text += C.value();
+    return Text;
+}
+
+// Raises the error of text that no XML 1.0 document can hold.
+void CheckText(std::string_view Value) {
+    std::string Problem;
+    const std::size_t At = FindInvalidXMLText(Value, Problem);
+    if (At != std::string_view::npos)
+        throw EXMLParseError(Format(SXMLInvalidText, {Problem, static_cast<std::int64_t>(At)}));
+}
+
+// Replaces the character data of Element with Value (checked already); an empty Value
+// leaves no text node.
+void ReplaceText(pugi::xml_node Element, std::string_view Value) {
+    pugi::xml_node Kept;
+    for (pugi::xml_node C = Element.first_child(); C;) {
+        const pugi::xml_node Next = C.next_sibling();
+        if (IsText(C)) {
+            if (!Kept && C.type() == pugi::node_pcdata && !Value.empty())
+                Kept = C;
+            else
+                Element.remove_child(C);
+        }
+        C = Next;
+    }
+    if (Value.empty()) return;
+    if (!Kept) Kept = Element.append_child(pugi::node_pcdata);
+    Kept.set_value(Value.data(), Value.size());
+}
+
+// Numbers go through a stack buffer: saving a large population writes hundreds of
+// thousands of them.
+std::string_view IntText(std::int64_t Value, TXMLNumberText& Buffer) {
+    char* End = Buffer.Data + sizeof Buffer.Data;
     char* P = End;
     std::uint64_t Magnitude =
         Value < 0 ? 0 - static_cast<std::uint64_t>(Value) : static_cast<std::uint64_t>(Value);
@@ -43,113 +88,136 @@ template <class Target> void WriteIntText(Target T, std::int64_t Value) {
         Magnitude /= 10;
     } while (Magnitude != 0);
     if (Value < 0) *--P = '-';
-    if constexpr (std::is_same_v<Target, pugi::xml_text>)
-        T.set(P, static_cast<std::size_t>(End - P));
-    else
-        T.set_value(P, static_cast<std::size_t>(End - P));
-}
-
-bool IsTrueText(const char* Text) {
-    static constexpr char True[] = "true";
-    for (std::size_t I = 0; I < 4; ++I)
-        if (std::tolower(static_cast<unsigned char>(Text[I])) != True[I]) return false;
-    return Text[4] == '\0';
+    return {P, static_cast<std::size_t>(End - P)};
 }
 
 } // namespace
 
-float TXMLValue<float>::Read(const char* Text) {
-    return *Text ? static_cast<float>(StrToFloat(Text)) : 0.0f;
+// ---- value conversions ----------------------------------------------------------------
+
+float TXMLValue<float>::Read(std::string_view Text) {
+    return Text.empty() ? 0.0f : NarrowToSingle(StrToFloat(Text));
 }
-void TXMLValue<float>::Write(pugi::xml_text Target, float Value) {
-    WriteFloatText(Target, Value, true);
-}
-void TXMLValue<float>::Write(pugi::xml_attribute Target, float Value) {
-    WriteFloatText(Target, Value, true);
+std::string_view TXMLValue<float>::Format(float Value, TXMLNumberText& Buffer) {
+    return {Buffer.Data, FormatSingle(Buffer.Data, Value, FormatSettings())};
 }
 
-double TXMLValue<double>::Read(const char* Text) {
-    return *Text ? StrToFloat(Text) : 0.0;
+double TXMLValue<double>::Read(std::string_view Text) {
+    return Text.empty() ? 0.0 : StrToFloat(Text);
 }
-void TXMLValue<double>::Write(pugi::xml_text Target, double Value) {
-    WriteFloatText(Target, Value, false);
-}
-void TXMLValue<double>::Write(pugi::xml_attribute Target, double Value) {
-    WriteFloatText(Target, Value, false);
+std::string_view TXMLValue<double>::Format(double Value, TXMLNumberText& Buffer) {
+    return {Buffer.Data, FormatDouble(Buffer.Data, Value, FormatSettings())};
 }
 
-std::int32_t TXMLValue<std::int32_t>::Read(const char* Text) {
-    return *Text ? StrToInt(Text) : 0;
+std::int32_t TXMLValue<std::int32_t>::Read(std::string_view Text) {
+    return Text.empty() ? 0 : StrToInt(Text);
 }
-void TXMLValue<std::int32_t>::Write(pugi::xml_text Target, std::int32_t Value) {
-    WriteIntText(Target, Value);
-}
-void TXMLValue<std::int32_t>::Write(pugi::xml_attribute Target, std::int32_t Value) {
-    WriteIntText(Target, Value);
+std::string_view TXMLValue<std::int32_t>::Format(std::int32_t Value, TXMLNumberText& Buffer) {
+    return IntText(Value, Buffer);
 }
 
-std::uint32_t TXMLValue<std::uint32_t>::Read(const char* Text) {
-    return *Text ? StrToUInt(Text) : 0u;
+std::uint32_t TXMLValue<std::uint32_t>::Read(std::string_view Text) {
+    return Text.empty() ? 0u : StrToUInt(Text);
 }
-void TXMLValue<std::uint32_t>::Write(pugi::xml_text Target, std::uint32_t Value) {
-    WriteIntText(Target, Value);
-}
-void TXMLValue<std::uint32_t>::Write(pugi::xml_attribute Target, std::uint32_t Value) {
-    WriteIntText(Target, Value);
+std::string_view TXMLValue<std::uint32_t>::Format(std::uint32_t Value, TXMLNumberText& Buffer) {
+    return IntText(Value, Buffer);
 }
 
-bool TXMLValue<bool>::Read(const char* Text) {
-    return IsTrueText(Text);
-}
-void TXMLValue<bool>::Write(pugi::xml_text Target, bool Value) {
-    Target.set(Value ? "True" : "False");
-}
-void TXMLValue<bool>::Write(pugi::xml_attribute Target, bool Value) {
-    Target.set_value(Value ? "True" : "False");
+bool TXMLValue<bool>::Read(std::string_view Text) {
+    static constexpr char True[] = "true";
+    if (Text.size() != 4) return false;
+    for (std::size_t I = 0; I < 4; ++I)
+        if (std::tolower(static_cast<unsigned char>(Text[I])) != True[I]) return false;
+    return true;
 }
 
 // ---- element view -----------------------------------------------------------------------
 
-namespace {
-
-bool IsNameStart(unsigned char C) {
-    return std::isalpha(C) || C == '_' || C == ':' || C >= 0x80;
-}
-bool IsNameChar(unsigned char C) {
-    return IsNameStart(C) || std::isdigit(C) || C == '-' || C == '.';
+const char* IXMLNode::Name() const {
+    return Pugi(FNode).name();
 }
 
-bool IsXMLName(std::string_view Name) {
-    if (Name.empty() || !IsNameStart(static_cast<unsigned char>(Name[0]))) return false;
-    for (char C : Name)
-        if (!IsNameChar(static_cast<unsigned char>(C))) return false;
-    return true;
+bool IXMLNode::HasName(const char* Name) const {
+    return FNode && std::strcmp(Pugi(FNode).name(), Name) == 0;
 }
 
-} // namespace
+std::string IXMLNode::Text() const {
+    return ElementText(Pugi(FNode));
+}
+
+void IXMLNode::SetText(std::string_view Value) const {
+    CheckText(Value);
+    ReplaceText(Pugi(FNode), Value);
+}
+
+IXMLNode IXMLNode::FindChild(const char* Name) const {
+    return Wrap(ToHandle(Pugi(FNode).child(Name)));
+}
 
 IXMLNode IXMLNode::ChildElement(const char* Name) const {
-    pugi::xml_node Found = FNode.child(Name);
-    if (!Found) Found = pugi::xml_node(FNode).append_child(Name);
-    return Wrap(Found);
+    pugi::xml_node Found = Pugi(FNode).child(Name);
+    if (!Found) Found = Pugi(FNode).append_child(Name);
+    return Wrap(ToHandle(Found));
 }
 
-IXMLNode IXMLNode::AddChild(const std::string& Name) const {
-    if (!IsXMLName(Name)) throw EXMLParseError(Format(SXMLInvalidName, {Name}));
-    return Wrap(pugi::xml_node(FNode).append_child(Name.c_str()));
+IXMLNode IXMLNode::AddChild(std::string_view Name) const {
+    if (!IsXMLName(Name)) {
+        // The name is quoted in the message only as far as it is text at all.
+        std::string Problem;
+        const std::size_t Bad = FindInvalidXMLText(Name, Problem);
+        throw EXMLParseError(Format(SXMLInvalidName, {Name.substr(0, Bad)}));
+    }
+    return Wrap(ToHandle(Pugi(FNode).append_child(std::string(Name).c_str())));
 }
 
 int IXMLNode::ChildElementCount() const {
     int N = 0;
-    for (pugi::xml_node C = FNode.first_child(); C; C = C.next_sibling())
+    for (pugi::xml_node C = Pugi(FNode).first_child(); C; C = C.next_sibling())
         if (C.type() == pugi::node_element) ++N;
     return N;
 }
 
-void TChildIterator::Skip() {
-    while (FNode &&
-           (FNode.type() != pugi::node_element || (FName && std::strcmp(FNode.name(), FName) != 0)))
-        FNode = FNode.next_sibling();
+IXMLNode IXMLNode::FirstChildElement(const char* Name) const {
+    pugi::xml_node C = Name ? Pugi(FNode).child(Name) : Pugi(FNode).first_child();
+    while (C && !IsElementNamed(C, Name))
+        C = C.next_sibling();
+    return Wrap(ToHandle(C));
+}
+
+IXMLNode IXMLNode::NextSiblingElement(const char* Name) const {
+    pugi::xml_node C = Name ? Pugi(FNode).next_sibling(Name) : Pugi(FNode).next_sibling();
+    while (C && !IsElementNamed(C, Name))
+        C = C.next_sibling();
+    return Wrap(ToHandle(C));
+}
+
+IXMLNode IXMLNode::AppendChild(const char* Name) const {
+    return Wrap(ToHandle(Pugi(FNode).append_child(Name)));
+}
+
+IXMLNode IXMLNode::InsertChildBefore(const char* Name, const IXMLNode& Before) const {
+    return Wrap(ToHandle(Pugi(FNode).insert_child_before(Name, Pugi(Before.FNode))));
+}
+
+std::string IXMLNode::ChildText(const char* Name) const {
+    return ElementText(Pugi(FNode).child(Name));
+}
+
+void IXMLNode::SetChildText(const char* Name, std::string_view Value) const {
+    CheckText(Value);
+    ReplaceText(Pugi(ChildElement(Name).FNode), Value);
+}
+
+std::string IXMLNode::AttributeText(const char* Name) const {
+    return Pugi(FNode).attribute(Name).value();
+}
+
+void IXMLNode::SetAttributeText(const char* Name, std::string_view Value) const {
+    CheckText(Value);
+    pugi::xml_node Node = Pugi(FNode);
+    pugi::xml_attribute Attribute = Node.attribute(Name);
+    if (!Attribute) Attribute = Node.append_attribute(Name);
+    Attribute.set_value(Value.data(), Value.size());
 }
 
 void RaiseXMLListIndexError(int Index) {
@@ -159,37 +227,70 @@ void RaiseXMLListIndexError(int Index) {
 // ---- documents --------------------------------------------------------------------------
 
 TXMLDocumentPtr NewXMLDocument() {
-    auto Document = std::make_shared<pugi::xml_document>();
-    pugi::xml_node Declaration = Document->append_child(pugi::node_declaration);
-    Declaration.append_attribute("version").set_value("1.0");
-    Declaration.append_attribute("encoding").set_value("UTF-8");
-    return Document;
+    return std::make_shared<TXMLDocument>();
 }
 
 IXMLNode AddDocumentElement(const TXMLDocumentPtr& Document, const char* Name) {
-    return IXMLNode(Document, Document->append_child(Name));
+    return IXMLNode(Document, ToHandle(Document->DOM.append_child(Name)));
 }
 
-TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text) {
-    auto Document = std::make_shared<pugi::xml_document>();
-    // Whitespace-only text between elements is layout, not content; a document type
-    // declaration is parsed and skipped.
-    const pugi::xml_parse_result Result =
-        Document->load_buffer(Text.data(), Text.size(),
-                              pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
-    if (!Result)
-        throw EXMLParseError(Format(SXMLParseError, {Result.description(),
-                                                     static_cast<std::int64_t>(Result.offset)}),
-                             Result.offset);
+namespace {
+
+// Room the reader's look-ahead needs behind a document's text.
+constexpr std::size_t ReadPadding = 32;
+
+TXMLDocumentPtr ParseText(std::string&& Text) {
+    TXMLTextFacts Facts;
+    PrepareXMLText(Text, Facts);
+    auto Document = std::make_shared<TXMLDocument>();
+    Document->Text = std::move(Text);
+    // The text is known to be well-formed; the parser is told which of its conversions
+    // the text needs at all. A blank-only text that is an element's only content is data.
+    unsigned Options = pugi::parse_cdata | pugi::parse_ws_pcdata_single;
+    if (Facts.HasReferences) Options |= pugi::parse_escapes;
+    if (Facts.HasCarriageReturn) Options |= pugi::parse_eol;
+    if (Facts.HasAttributeBlanks || Facts.HasCarriageReturn) Options |= pugi::parse_wconv_attribute;
+    std::string& Buffer = Document->Text;
+    const pugi::xml_parse_result Result = Document->DOM.load_buffer_inplace(
+        Buffer.data() + Facts.Start, Buffer.size() - Facts.Start, Options, pugi::encoding_utf8);
+    if (!Result) {
+        const auto Offset = static_cast<std::int64_t>(Facts.Start) + Result.offset;
+        throw EXMLParseError(Format(SXMLParseError, {Result.description(), Offset}), Offset);
+    }
     return Document;
+}
+
+} // namespace
+
+TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text) {
+    std::string Copy;
+    Copy.reserve(Text.size() + ReadPadding);
+    Copy.assign(Text);
+    return ParseText(std::move(Copy));
 }
 
 TXMLDocumentPtr LoadXMLDocument(std::istream& Stream) {
     std::string Data;
-    char Chunk[65536];
-    while (Stream.read(Chunk, sizeof Chunk) || Stream.gcount() > 0)
-        Data.append(Chunk, static_cast<std::size_t>(Stream.gcount()));
-    return LoadXMLDocumentFromText(Data);
+    // Streams that know their length are read in one piece.
+    const std::istream::pos_type Start = Stream.tellg();
+    if (Start != std::istream::pos_type(-1) && Stream.seekg(0, std::ios::end)) {
+        const std::istream::pos_type End = Stream.tellg();
+        Stream.seekg(Start);
+        if (End != std::istream::pos_type(-1) && End > Start)
+            Data.reserve(static_cast<std::size_t>(End - Start) + ReadPadding);
+    }
+    Stream.clear(Stream.rdstate() & ~std::ios::failbit);
+    std::size_t Chunk = Data.capacity() > ReadPadding ? Data.capacity() - ReadPadding : 65536;
+    for (;;) {
+        const std::size_t Old = Data.size();
+        Data.resize(Old + Chunk);
+        Stream.read(Data.data() + Old, static_cast<std::streamsize>(Chunk));
+        Data.resize(Old + static_cast<std::size_t>(Stream.gcount()));
+        if (!Stream || Stream.peek() == std::char_traits<char>::eof()) break;
+        Chunk = 65536;
+    }
+    Data.reserve(Data.size() + ReadPadding);
+    return ParseText(std::move(Data));
 }
 
 TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName) {
@@ -199,14 +300,155 @@ TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName) {
 
 IXMLNode BindDocumentElement(const TXMLDocumentPtr& Document, const char* Name) {
     if (!Document) throw EXMLParseError(std::string(SXMLNoDocument));
-    pugi::xml_node Root = Document->document_element();
+    const pugi::xml_node Root = Document->DOM.document_element();
     if (std::strcmp(Root.name(), Name) != 0)
         throw EXMLParseError(Format(SXMLWrongRoot, {Root.name(), Name}));
-    return IXMLNode(Document, Root);
+    return IXMLNode(Document, ToHandle(Root));
 }
 
+namespace {
+
+// Writes a document as UTF-8: the declaration, then the elements indented by two blanks,
+// one per line. An element that holds text has its whole content written as it stands,
+// since added line breaks and blanks would become part of the text. Every character a
+// reader would normalize (a CR anywhere, a tab or line break in an attribute) is written
+// as a character reference, so texts read back exactly.
+class TDocumentWriter {
+public:
+    explicit TDocumentWriter(std::ostream& Stream) : FStream(Stream) { FBuffer.reserve(Flush * 2); }
+
+    void Document(const pugi::xml_document& DOM) {
+        Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+        for (pugi::xml_node C = DOM.first_child(); C; C = C.next_sibling())
+            if (C.type() == pugi::node_element) Tree(C);
+        FStream.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
+    }
+
+private:
+    static constexpr std::size_t Flush = 1 << 16;
+
+    void Put(std::string_view Text) {
+        FBuffer.append(Text);
+        if (FBuffer.size() >= Flush) {
+            FStream.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
+            FBuffer.clear();
+        }
+    }
+
+    void Escaped(const char* Text, bool Attribute) {
+        const char* Run = Text;
+        for (const char* P = Text;; ++P) {
+            const char* Replacement = nullptr;
+            switch (*P) {
+            case '\0':
+                Put(std::string_view(Run, static_cast<std::size_t>(P - Run)));
+                return;
+            case '&':
+                Replacement = "&amp;";
+                break;
+            case '<':
+                Replacement = "&lt;";
+                break;
+            case '>':
+                Replacement = "&gt;";
+                break;
+            case '\r':
+                Replacement = "&#13;";
+                break;
+            case '"':
+                Replacement = Attribute ? "&quot;" : nullptr;
+                break;
+            case '\t':
+                Replacement = Attribute ? "&#9;" : nullptr;
+                break;
+            case '\n':
+                Replacement = Attribute ? "&#10;" : nullptr;
+                break;
+            default:
+                break;
+            }
+            if (!Replacement) continue;
+            Put(std::string_view(Run, static_cast<std::size_t>(P - Run)));
+            Put(Replacement);
+            Run = P + 1;
+        }
+    }
+
+    void Indent(int Depth) {
+        for (int I = 0; I < Depth; ++I)
+            Put("  ");
+    }
+
+    void StartTag(pugi::xml_node Element) {
+        Put("<");
+        Put(Element.name());
+        for (pugi::xml_attribute A = Element.first_attribute(); A; A = A.next_attribute()) {
+            Put(" ");
+            Put(A.name());
+            Put("=\"");
+            Escaped(A.value(), true);
+            Put("\"");
+        }
+    }
+
+    static bool HoldsText(pugi::xml_node Element) {
+        for (pugi::xml_node C = Element.first_child(); C; C = C.next_sibling())
+            if (IsText(C)) return true;
+        return false;
+    }
+
+    // Walks the tree without recursion, so any nesting depth is written.
+    void Tree(pugi::xml_node Root) {
+        pugi::xml_node Node = Root;
+        int Depth = 0;
+        int InlineFrom = -1; // depth of the element whose content is written as it stands
+        for (;;) {
+            if (IsText(Node)) {
+                Escaped(Node.value(), false);
+            } else if (Node.type() == pugi::node_element) {
+                if (InlineFrom < 0) Indent(Depth);
+                StartTag(Node);
+                if (const pugi::xml_node First = Node.first_child()) {
+                    Put(">");
+                    if (InlineFrom < 0) {
+                        if (HoldsText(Node))
+                            InlineFrom = Depth;
+                        else
+                            Put("\n");
+                    }
+                    Node = First;
+                    ++Depth;
+                    continue;
+                }
+                Put(InlineFrom < 0 ? " />\n" : " />");
+            }
+            for (;;) {
+                if (Depth == 0) return;
+                if (const pugi::xml_node Next = Node.next_sibling()) {
+                    Node = Next;
+                    break;
+                }
+                Node = Node.parent();
+                --Depth;
+                if (InlineFrom < 0) Indent(Depth);
+                Put("</");
+                Put(Node.name());
+                Put(">");
+                if (InlineFrom == Depth) InlineFrom = -1;
+                if (InlineFrom < 0) Put("\n");
+            }
+        }
+    }
+
+    std::ostream& FStream;
+    std::string FBuffer;
+};
+
+} // namespace
+
 void SaveXMLDocument(const TXMLDocumentPtr& Document, std::ostream& Stream) {
-    Document->save(Stream, "  ", pugi::format_indent, pugi::encoding_utf8);
+    if (!Document) throw EXMLParseError(std::string(SXMLNoDocument));
+    TDocumentWriter(Stream).Document(Document->DOM);
 }
 
 std::string SaveXMLDocumentToText(const TXMLDocumentPtr& Document) {

@@ -4,6 +4,9 @@
 // A view is a cheap handle: it holds the element and a shared reference to its document,
 // so a view keeps its document alive and copies of a view see the same element. Views are
 // handles like pointers: a const view still changes the document it points into.
+//
+// The DOM underneath is private to the library: a view holds an opaque element handle,
+// and only the library's sources know what it points to.
 #pragma once
 
 #include <cstddef>
@@ -14,116 +17,140 @@
 #include <string>
 #include <string_view>
 
-#include <pugixml.hpp>
+#include "axgenetic/platform/text.hpp"
 
 namespace ax {
 
-using TXMLDocumentPtr = std::shared_ptr<pugi::xml_document>;
+// A parsed or new document; its content is reached through views only.
+class TXMLDocument;
+using TXMLDocumentPtr = std::shared_ptr<TXMLDocument>;
+// An element of a document. Never defined: a handle is only passed around and compared.
+struct TXMLElement;
 
 inline constexpr std::string_view SXMLParseError = "%s at offset %d";
 inline constexpr std::string_view SXMLWrongRoot =
     "Document element \"%s\" found where \"%s\" was expected";
 inline constexpr std::string_view SXMLNoDocument = "No XML document";
 inline constexpr std::string_view SXMLListIndexError = "List index out of bounds (%d)";
+inline constexpr std::string_view SXMLInvalidName = "\"%s\" is not a valid XML element name";
+inline constexpr std::string_view SXMLInvalidText = "Text that XML 1.0 cannot hold: %s at byte %d";
+
+// Room for the text of any number a value type writes.
+struct TXMLNumberText {
+    char Data[40];
+};
 
 // How a value type is read from and written to text. Missing or empty text reads as the
 // type's zero. Specialized for float (single precision), double, std::int32_t,
 // std::uint32_t, bool and std::string; numbers that do not convert raise EConvertError.
+// Format returns the text, which may live in Buffer.
 template <class T> struct TXMLValue;
 
+// Single precision: text beyond the single range reads as an infinity of its sign, as
+// narrowing a double does in IEEE arithmetic.
 template <> struct TXMLValue<float> {
-    static float Read(const char* Text);
-    static void Write(pugi::xml_text Target, float Value);
-    static void Write(pugi::xml_attribute Target, float Value);
+    static float Read(std::string_view Text);
+    static std::string_view Format(float Value, TXMLNumberText& Buffer);
 };
+// Written with the shortest text that reads back to the same double.
 template <> struct TXMLValue<double> {
-    static double Read(const char* Text);
-    static void Write(pugi::xml_text Target, double Value);
-    static void Write(pugi::xml_attribute Target, double Value);
+    static double Read(std::string_view Text);
+    static std::string_view Format(double Value, TXMLNumberText& Buffer);
 };
 template <> struct TXMLValue<std::int32_t> {
-    static std::int32_t Read(const char* Text);
-    static void Write(pugi::xml_text Target, std::int32_t Value);
-    static void Write(pugi::xml_attribute Target, std::int32_t Value);
+    static std::int32_t Read(std::string_view Text);
+    static std::string_view Format(std::int32_t Value, TXMLNumberText& Buffer);
 };
 template <> struct TXMLValue<std::uint32_t> {
-    static std::uint32_t Read(const char* Text);
-    static void Write(pugi::xml_text Target, std::uint32_t Value);
-    static void Write(pugi::xml_attribute Target, std::uint32_t Value);
+    static std::uint32_t Read(std::string_view Text);
+    static std::string_view Format(std::uint32_t Value, TXMLNumberText& Buffer);
 };
 // True exactly when the lower-cased text is "true"; written as True or False.
 template <> struct TXMLValue<bool> {
-    static bool Read(const char* Text);
-    static void Write(pugi::xml_text Target, bool Value);
-    static void Write(pugi::xml_attribute Target, bool Value);
+    static bool Read(std::string_view Text);
+    static std::string_view Format(bool Value, TXMLNumberText&) { return Value ? "True" : "False"; }
 };
 template <> struct TXMLValue<std::string> {
-    static std::string Read(const char* Text) { return Text; }
-    static void Write(pugi::xml_text Target, const std::string& Value) {
-        Target.set(Value.data(), Value.size());
-    }
-    static void Write(pugi::xml_attribute Target, const std::string& Value) {
-        Target.set_value(Value.data(), Value.size());
-    }
+    static std::string Read(std::string_view Text) { return std::string(Text); }
+    static std::string_view Format(const std::string& Value, TXMLNumberText&) { return Value; }
 };
 
 class TChildRange;
 
 // A view of one element. The empty view (IsNull) reads every child value as its default.
+//
+// Text written into a document must be something XML 1.0 can hold: valid UTF-8 without
+// the control characters U+0000 to U+001F (tab, line feed and carriage return excepted)
+// and without U+FFFE and U+FFFF. Any other text raises EXMLParseError (SXMLInvalidText)
+// and leaves the element as it was. Blanks, tabs, line feeds and carriage returns are
+// kept exactly: the writer escapes whatever a reader would otherwise normalize.
 class IXMLNode {
 public:
     IXMLNode() = default;
-    IXMLNode(TXMLDocumentPtr Document, pugi::xml_node Node)
+    IXMLNode(TXMLDocumentPtr Document, TXMLElement* Node)
         : FDocument(std::move(Document)), FNode(Node) {}
 
-    bool IsNull() const { return FNode.empty(); }
+    bool IsNull() const { return FNode == nullptr; }
     explicit operator bool() const { return !IsNull(); }
     const TXMLDocumentPtr& OwnerDocument() const { return FDocument; }
-    pugi::xml_node Node() const { return FNode; }
-    std::string NodeName() const { return FNode.name(); }
+    TXMLElement* Handle() const { return FNode; }
+    // The element's name; empty for the empty view.
+    const char* Name() const;
+    std::string NodeName() const { return Name(); }
+    bool HasName(const char* Name) const;
     bool operator==(const IXMLNode& Other) const { return FNode == Other.FNode; }
 
-    // The element's own text; writing replaces it.
-    std::string Text() const { return FNode.text().get(); }
-    void SetText(const std::string& Value) const {
-        TXMLValue<std::string>::Write(FNode.text(), Value);
-    }
+    // The element's own text (its character data, in document order); writing replaces it.
+    std::string Text() const;
+    void SetText(std::string_view Value) const;
 
     // The first child element named Name, or the empty view.
-    IXMLNode FindChild(const char* Name) const { return Wrap(FNode.child(Name)); }
+    IXMLNode FindChild(const char* Name) const;
     // The first child element named Name, appended as the last child when missing.
     IXMLNode ChildElement(const char* Name) const;
     // Appends a new child element named Name. Raises EXMLParseError for a name that is
     // no XML name, since such an element could never be read back.
-    IXMLNode AddChild(const std::string& Name) const;
+    IXMLNode AddChild(std::string_view Name) const;
     // Number of child elements, of any name.
     int ChildElementCount() const;
+    // Navigation among child elements; with a Name only those of that name.
+    IXMLNode FirstChildElement(const char* Name = nullptr) const;
+    IXMLNode NextSiblingElement(const char* Name = nullptr) const;
+    // A new child element Name behind the last child, or before the child Before.
+    IXMLNode AppendChild(const char* Name) const;
+    IXMLNode InsertChildBefore(const char* Name, const IXMLNode& Before) const;
+
+    // The text of the child element Name; empty when it is missing.
+    std::string ChildText(const char* Name) const;
+    // Writes the child element Name; a first write appends it as the last child.
+    void SetChildText(const char* Name, std::string_view Value) const;
+    std::string AttributeText(const char* Name) const;
+    void SetAttributeText(const char* Name, std::string_view Value) const;
 
     // Typed value of the child element Name; a missing element reads as the default.
     template <class T> T ChildValue(const char* Name) const {
-        return TXMLValue<T>::Read(FNode.child(Name).text().get());
+        return TXMLValue<T>::Read(ChildText(Name));
     }
-    // Writes the child element Name; a first write appends it as the last child.
     template <class T> void SetChildValue(const char* Name, const T& Value) const {
-        TXMLValue<T>::Write(ChildElement(Name).FNode.text(), Value);
+        TXMLNumberText Buffer;
+        SetChildText(Name, TXMLValue<T>::Format(Value, Buffer));
     }
     template <class T> T AttributeValue(const char* Name) const {
-        return TXMLValue<T>::Read(FNode.attribute(Name).value());
+        return TXMLValue<T>::Read(AttributeText(Name));
     }
     template <class T> void SetAttributeValue(const char* Name, const T& Value) const {
-        pugi::xml_attribute Attr = FNode.attribute(Name);
-        if (!Attr) Attr = pugi::xml_node(FNode).append_attribute(Name);
-        TXMLValue<T>::Write(Attr, Value);
+        TXMLNumberText Buffer;
+        SetAttributeText(Name, TXMLValue<T>::Format(Value, Buffer));
     }
 
     // The child elements in document order; with a Name only those of that name.
     TChildRange ChildElements(const char* Name = nullptr) const;
 
-    IXMLNode Wrap(pugi::xml_node Node) const { return IXMLNode(FDocument, Node); }
+    IXMLNode Wrap(TXMLElement* Node) const { return IXMLNode(FDocument, Node); }
 
 private:
     TXMLDocumentPtr FDocument;
-    pugi::xml_node FNode;
+    TXMLElement* FNode = nullptr;
 };
 
 // Walks the child elements of a view in document order, of any name or of one name.
@@ -136,32 +163,24 @@ public:
     using reference = IXMLNode;
 
     TChildIterator() = default;
-    TChildIterator(const IXMLNode* Parent, pugi::xml_node Node, const char* Name)
-        : FParent(Parent), FNode(Node), FName(Name) {
-        Skip();
-    }
-    IXMLNode operator*() const { return FParent->Wrap(FNode); }
+    TChildIterator(IXMLNode Node, const char* Name) : FNode(std::move(Node)), FName(Name) {}
+    IXMLNode operator*() const { return FNode; }
     TChildIterator& operator++() {
-        FNode = FNode.next_sibling();
-        Skip();
+        FNode = FNode.NextSiblingElement(FName);
         return *this;
     }
     bool operator==(const TChildIterator& Other) const { return FNode == Other.FNode; }
 
 private:
-    void Skip();
-    const IXMLNode* FParent = nullptr;
-    pugi::xml_node FNode;
+    IXMLNode FNode;
     const char* FName = nullptr;
 };
 
 class TChildRange {
 public:
     TChildRange(IXMLNode Parent, const char* Name) : FParent(std::move(Parent)), FName(Name) {}
-    TChildIterator begin() const {
-        return TChildIterator(&FParent, FParent.Node().first_child(), FName);
-    }
-    TChildIterator end() const { return TChildIterator(&FParent, pugi::xml_node(), FName); }
+    TChildIterator begin() const { return TChildIterator(FParent.FirstChildElement(FName), FName); }
+    TChildIterator end() const { return TChildIterator(); }
 
 private:
     IXMLNode FParent;
@@ -172,6 +191,8 @@ inline TChildRange IXMLNode::ChildElements(const char* Name) const {
     return TChildRange(*this, Name);
 }
 
+[[noreturn]] void RaiseXMLListIndexError(int Index);
+
 // The repeated child elements named Tag of a parent element, each seen as an Item view.
 // New items go behind the parent's last child (Add) or before the item at Index (Insert).
 template <class Item> class TXMLNodeList {
@@ -180,17 +201,17 @@ public:
 
     int Count() const {
         int N = 0;
-        for (pugi::xml_node C = FParent.Node().child(FTag); C; C = C.next_sibling(FTag))
+        for (IXMLNode C = FParent.FirstChildElement(FTag); C; C = C.NextSiblingElement(FTag))
             ++N;
         return N;
     }
-    Item Items(int Index) const { return Item(FParent.Wrap(At(Index, false))); }
+    Item Items(int Index) const { return Item(At(Index, false)); }
     Item operator[](int Index) const { return Items(Index); }
-    Item Add() const { return Item(FParent.Wrap(FParent.Node().append_child(FTag))); }
+    Item Add() const { return Item(FParent.AppendChild(FTag)); }
     Item Insert(int Index) const {
-        pugi::xml_node Before = At(Index, true);
+        const IXMLNode Before = At(Index, true);
         if (!Before) return Add();
-        return Item(FParent.Wrap(FParent.Node().insert_child_before(FTag, Before)));
+        return Item(FParent.InsertChildBefore(FTag, Before));
     }
 
     class TIterator {
@@ -201,24 +222,33 @@ public:
         using pointer = void;
         using reference = Item;
         TIterator() = default;
-        TIterator(const TXMLNodeList* List, pugi::xml_node Node) : FList(List), FNode(Node) {}
-        Item operator*() const { return Item(FList->FParent.Wrap(FNode)); }
+        TIterator(IXMLNode Node, const char* Tag) : FNode(std::move(Node)), FTag(Tag) {}
+        Item operator*() const { return Item(FNode); }
         TIterator& operator++() {
-            FNode = FNode.next_sibling(FList->FTag);
+            FNode = FNode.NextSiblingElement(FTag);
             return *this;
         }
         bool operator==(const TIterator& Other) const { return FNode == Other.FNode; }
 
     private:
-        const TXMLNodeList* FList = nullptr;
-        pugi::xml_node FNode;
+        IXMLNode FNode;
+        const char* FTag = nullptr;
     };
-    TIterator begin() const { return TIterator(this, FParent.Node().child(FTag)); }
-    TIterator end() const { return TIterator(this, pugi::xml_node()); }
+    TIterator begin() const { return TIterator(FParent.FirstChildElement(FTag), FTag); }
+    TIterator end() const { return TIterator(); }
 
 private:
-    // The item at Index; with AllowEnd, Index == Count gives the empty node.
-    pugi::xml_node At(int Index, bool AllowEnd) const;
+    // The item at Index; with AllowEnd, Index == Count gives the empty view.
+    IXMLNode At(int Index, bool AllowEnd) const {
+        if (Index >= 0) {
+            int I = 0;
+            for (IXMLNode C = FParent.FirstChildElement(FTag); C;
+                 C = C.NextSiblingElement(FTag), ++I)
+                if (I == Index) return C;
+            if (AllowEnd && I == Index) return IXMLNode();
+        }
+        RaiseXMLListIndexError(Index);
+    }
 
     IXMLNode FParent;
     const char* FTag;
@@ -229,42 +259,30 @@ template <class T> class TXMLValueList {
 public:
     TXMLValueList(IXMLNode Parent, const char* Tag) : FNodes(std::move(Parent), Tag) {}
     int Count() const { return FNodes.Count(); }
-    T Items(int Index) const { return TXMLValue<T>::Read(FNodes.Items(Index).Node().text().get()); }
+    T Items(int Index) const { return TXMLValue<T>::Read(FNodes.Items(Index).Text()); }
     T operator[](int Index) const { return Items(Index); }
-    IXMLNode Add(const T& Value) const {
-        IXMLNode Made = FNodes.Add();
-        TXMLValue<T>::Write(Made.Node().text(), Value);
-        return Made;
-    }
+    IXMLNode Add(const T& Value) const { return Written(FNodes.Add(), Value); }
     IXMLNode Insert(int Index, const T& Value) const {
-        IXMLNode Made = FNodes.Insert(Index);
-        TXMLValue<T>::Write(Made.Node().text(), Value);
-        return Made;
+        return Written(FNodes.Insert(Index), Value);
     }
 
 private:
+    static IXMLNode Written(IXMLNode Made, const T& Value) {
+        TXMLNumberText Buffer;
+        Made.SetText(TXMLValue<T>::Format(Value, Buffer));
+        return Made;
+    }
     TXMLNodeList<IXMLNode> FNodes;
 };
 
-[[noreturn]] void RaiseXMLListIndexError(int Index);
-
-template <class Item> pugi::xml_node TXMLNodeList<Item>::At(int Index, bool AllowEnd) const {
-    if (Index >= 0) {
-        int I = 0;
-        for (pugi::xml_node C = FParent.Node().child(FTag); C; C = C.next_sibling(FTag), ++I)
-            if (I == Index) return C;
-        if (AllowEnd && I == Index) return pugi::xml_node();
-    }
-    RaiseXMLListIndexError(Index);
-}
-
-// Documents. A new document carries the XML declaration with version "1.0" and no
-// element yet; AddDocumentElement gives it its root.
+// Documents. A new document is written with the XML declaration (version "1.0", encoding
+// UTF-8) and has no element yet; AddDocumentElement gives it its root.
 TXMLDocumentPtr NewXMLDocument();
 IXMLNode AddDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
-// Parses Stream (or the file FileName), detecting the encoding from the data; a document
-// type declaration is accepted. Text that does not parse raises EXMLParseError with the
-// parser's description and the offset; a file that cannot be opened raises EFOpenError.
+// Parses Stream (or the file FileName, or Text). The text must be a well-formed XML 1.0
+// document: anything else raises EXMLParseError naming the problem and its offset (see
+// docs/persistence.md for what is read and refused); a file that cannot be opened
+// raises EFOpenError.
 TXMLDocumentPtr LoadXMLDocument(std::istream& Stream);
 TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName);
 TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text);

@@ -71,7 +71,7 @@ TEST(XMLDocuments, LoadingAcceptsEncodingsAndRejectsBadInput) {
         LoadXMLDocumentFromText("<GeneticDocument><Generation>1</Generation>");
         ADD_FAILURE();
     } catch (const EXMLParseError& E) {
-        EXPECT_EQ(std::string(E.what()), "Start-end tags mismatch at offset 42");
+        EXPECT_EQ(std::string(E.what()), "Element \"GeneticDocument\" is not closed at offset 43");
     }
     try {
         GetGeneticDocument(LoadXMLDocumentFromText("<GeneticAlgorithm/>"));
@@ -112,13 +112,6 @@ TEST(XMLLists, AddInsertAndOrderOfMixedGenes) {
         Order += Child.NodeName() + ":" + IXMLGeneType(Child).Name() + " ";
     EXPECT_EQ(Order, "BooleanGene:b1 IntegerGene:i1 BooleanGene:b1a BooleanGene:b2 FloatGene:f1 "
                      "EnumerationGene: ");
-    EXPECT_EQ(GeneElementType(Geno.FloatGene()[0]), TGeneType::gtFloat);
-    try {
-        GeneElementType(Geno.AddChild("Name"));
-        ADD_FAILURE();
-    } catch (const EInvalidCast& Error) {
-        EXPECT_EQ(std::string(Error.what()), "Element \"Name\" is not a gene");
-    }
 
     // Elements keep the order of their first write.
     auto Repro = NewGeneticAlgorithm().Reproduction();
