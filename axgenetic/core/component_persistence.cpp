@@ -99,6 +99,20 @@ std::filesystem::path TemporaryFileBeside(const std::filesystem::path& FileName)
     }
 }
 
+// The file a save writes: FileName itself, or the file a symbolic link (or a chain of
+// them) points to, so that a save through a link replaces the target and keeps the link.
+std::filesystem::path SaveTarget(const std::string& FileName) {
+    namespace fs = std::filesystem;
+    fs::path Path = FileName;
+    std::error_code Error;
+    for (int Links = 0; fs::is_symlink(fs::symlink_status(Path, Error)); ++Links) {
+        const fs::path Target = fs::read_symlink(Path, Error);
+        if (Error || Links >= 40) break; // a loop: the create below reports it
+        Path = Target.is_absolute() ? Target : Path.parent_path() / Target;
+    }
+    return Path;
+}
+
 [[noreturn]] void RaiseCreateError(const std::string& FileName, const std::string& Reason) {
     throw EFCreateError("Cannot create file \"" + FileName + "\". " + Reason);
 }
@@ -110,15 +124,16 @@ std::filesystem::path TemporaryFileBeside(const std::filesystem::path& FileName)
 void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
     namespace fs = std::filesystem;
     std::error_code Error;
-    const bool Exists = fs::exists(FileName, Error);
+    const fs::path Target = SaveTarget(FileName);
+    const bool Exists = fs::exists(Target, Error);
     if (Exists) {
         // A file that may not be written is not replaced behind its owner's back.
         errno = 0;
-        std::ofstream Probe(FileName, std::ios::binary | std::ios::app);
+        std::ofstream Probe(Target, std::ios::binary | std::ios::app);
         if (!Probe.is_open())
             RaiseCreateError(FileName, std::system_category().message(errno ? errno : EACCES));
     }
-    const fs::path Temporary = TemporaryFileBeside(FileName);
+    const fs::path Temporary = TemporaryFileBeside(Target);
     const std::string TemporaryName = Temporary.string();
     std::ofstream Stream;
     try {
@@ -134,8 +149,8 @@ void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
         SaveToStream(Stream);
         Stream.close();
         if (Stream.fail()) RaiseCreateError(FileName, "The file could not be written completely");
-        if (Exists) fs::permissions(Temporary, fs::status(FileName).permissions(), Error);
-        fs::rename(Temporary, FileName, Error);
+        if (Exists) fs::permissions(Temporary, fs::status(Target).permissions(), Error);
+        fs::rename(Temporary, Target, Error);
         if (Error) RaiseCreateError(FileName, Error.message());
     } catch (...) {
         if (Stream.is_open()) Stream.close();

@@ -145,6 +145,17 @@ TEST(ComponentFiles, SaveReplacesOnlyOnSuccess) {
     }
     EXPECT_EQ(ReadFile(Name), Previous);
     EXPECT_EQ(Entries(), 1);
+
+    // Saving through symbolic links (a chain, one relative) writes the file they lead to.
+    fs::permissions(Name, fs::perms::owner_all, fs::perm_options::replace);
+    fs::create_symlink("settings.xml", Dir / "link1");
+    fs::create_symlink(Dir / "link1", Dir / "link2");
+    C.SetGeneration(12);
+    C.SaveToFile((Dir / "link2").string());
+    EXPECT_TRUE(fs::is_symlink(Dir / "link2"));
+    EXPECT_TRUE(fs::is_symlink(Dir / "link1"));
+    EXPECT_EQ(ReadFile(Name), Saved(C));
+    EXPECT_EQ(Entries(), 3);
     fs::remove_all(Dir);
 }
 

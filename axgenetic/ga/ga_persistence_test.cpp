@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -9,6 +12,7 @@
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/ga/genetic_algorithm.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/xml/genetic_algorithm_xml.hpp"
@@ -253,6 +257,126 @@ TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {
     std::ifstream In(Name);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}), Good);
     std::filesystem::remove(Name);
+}
+
+// True when libxml2's xmllint (installed by scripts/deps) accepts Text as XML.
+bool XmllintAccepts(const std::string& Text) {
+    const auto File = std::filesystem::temp_directory_path() / "axgenetic_ga_xmllint.xml";
+    std::ofstream(File, std::ios::binary) << Text;
+    const int Status =
+        std::system(("xmllint --noout --nonet " + File.string() + " 2>/dev/null").c_str());
+    std::filesystem::remove(File);
+    return Status == 0;
+}
+
+TEST(GADocument, HostileDocumentsAreRefusedBeforeAnythingChanges) {
+    TAxGeneticAlgorithm GA;
+    CountOnes(GA);
+    AddGene(GA, TGeneType::gtInteger, 6, "x");
+    GA.SetInitialPopulation(3);
+    RandSeed(5);
+    GA.Initialize();
+    GA.SetMutationProbability(0.3);
+    const std::string Good = Saved(GA);
+    const auto Replace = [&](const std::string& From, const std::string& To) {
+        std::string Text = Good;
+        return Text.replace(Text.find(From), From.size(), To);
+    };
+    const std::string Domain =
+        "<GeneticAlgorithm><Reproduction><MutationProbability>0.5</MutationProbability>"
+        "</Reproduction><Domain><GenoType Size=\"%s\">%s</GenoType><Chromosomes>%s"
+        "</Chromosomes></Domain></GeneticAlgorithm>";
+    const auto Document = [&](const std::string& Size, const std::string& Genes, int Chromosomes) {
+        std::string Items;
+        for (int I = 0; I < Chromosomes; ++I)
+            Items += "<Chromosome/>";
+        return Format(Domain, {Size, Genes, Items});
+    };
+    const std::string Big = "<BooleanGene><Size>10000000</Size></BooleanGene>";
+    struct TCase {
+        std::string Text, Error;
+    };
+    const TCase Cases[] = {
+        {Good + "<GeneticAlgorithm/>", "Second document element"},
+        {Replace("<Name>x</Name>", "<Name>x\xC3(</Name>"), "Truncated UTF-8 sequence"},
+        {Replace("<Name>x</Name>", "<Name>&x;</Name>"), "Undefined entity \"x\""},
+        {Replace("<Name>x</Name>", "<Name>x\x1B</Name>"), "Character U+001B is not allowed"},
+        {Replace("encoding=\"UTF-8\"", "encoding=\"KOI8-R\""), "Unsupported encoding"},
+        {Replace("Size=\"6\"", "Size=\"-6\""), "Size -6 of \"GenoType\" is outside 0 to 16777216"},
+        {Replace("<Size>6<", "<Size>-1<"), "Size -1 of \"IntegerGene\" is outside 0 to 16777216"},
+        {Document("0", Big + Big, 1), "Chromosomes of 20000000 bits exceed the limit"},
+        {Document("2147483600", "", 1), "Size 2147483600 of \"GenoType\" is outside"},
+        {Document("16777216", "", 10), "10 chromosomes of 16777216 bits are more than"},
+    };
+    for (const TCase& Case : Cases) {
+        try {
+            Load(GA, Case.Text);
+            ADD_FAILURE() << Case.Text;
+        } catch (const Exception& E) {
+            EXPECT_EQ(std::string(E.what()).rfind(Case.Error, 0), 0u) << E.what();
+        }
+        EXPECT_EQ(Saved(GA), Good) << Case.Error;
+    }
+    // Chromosomes that the document's own bits pay for load: one of 2^24 bits.
+    TAxGeneticAlgorithm Wide;
+    Load(Wide, Document("16777216", "", 1));
+    EXPECT_EQ(Wide.Population()->Items(0)->Bits().Size(), 1 << 24);
+
+    // What a document could not hold is not saved, and nothing is written.
+    for (const auto& Spoil : std::initializer_list<std::function<void(TAxGeneticAlgorithm&)>>{
+             [](TAxGeneticAlgorithm& A) { A.Genes()->Items(0)->SetSize(-3); },
+             [](TAxGeneticAlgorithm& A) { A.Genes()->Items(0)->SetSize(1 << 25); },
+             [](TAxGeneticAlgorithm& A) { A.Genes()->Items(0)->SetName("x\x01"); },
+             [](TAxGeneticAlgorithm& A) { A.Population()->Items(1)->SetName("\xFF"); }}) {
+        TAxGeneticAlgorithm Spoilt;
+        CountOnes(Spoilt);
+        Load(Spoilt, Good);
+        Spoil(Spoilt);
+        std::ostringstream Out;
+        EXPECT_THROW(Spoilt.SaveToStream(Out), Exception);
+        EXPECT_EQ(Out.str(), "");
+    }
+}
+
+TEST(GADocument, AwkwardTextsAndExtremeBoundsReloadEqual) {
+    TAxGeneticAlgorithm GA, Loaded;
+    CountOnes(GA);
+    CountOnes(Loaded);
+    const std::string Texts[] = {
+        "   ", "\t", "a\rb", "a\r\nb\n", " <&> ", "]]>", "\xC3\xA9\xF0\x9D\x84\x9E"};
+    for (const std::string& Text : Texts) {
+        TAxGAGene* Gene = AddGene(GA, TGeneType::gtEnumeration, 0, Text);
+        Gene->Enumerations().Add(Text);
+        Gene->Enumerations().Add(Text + Text);
+    }
+    TAxGAGene* Wide = AddGene(GA, TGeneType::gtFloat, 64, "wide");
+    Wide->SetMaxValue(DBL_MAX);
+    Wide->SetMinValue(-DBL_MAX);
+    AddGene(GA, TGeneType::gtFloat, 64, "tiny")->SetMaxValue(DBL_TRUE_MIN);
+    GA.SetInitialPopulation(7);
+    RandSeed(9);
+    GA.Initialize();
+    for (int I = 0; I < 7; ++I) {
+        TAxGAIndividual* Item = GA.Population()->Items(I);
+        Item->SetName(Texts[I]);
+        for (int G = 0; G < 7; ++G)
+            GA.Genes()->Items(G)->SetGeneAsInteger(Item->Bits(), I % 2);
+    }
+    GA.SetGenerationLimit(5);
+    GA.EvaluateFitness();
+    const std::string Text = Saved(GA);
+    EXPECT_TRUE(XmllintAccepts(Text));
+    Load(Loaded, Text);
+    Loaded.EvaluateFitness();
+    for (int I = 0; I < 7; ++I) {
+        EXPECT_EQ(Loaded.Genes()->Items(I)->Name(), Texts[I]);
+        EXPECT_EQ(Loaded.Genes()->Items(I)->Enumerations()[0], Texts[I]);
+        EXPECT_EQ(Loaded.Population()->Items(I)->Name(), Texts[I]);
+    }
+    EXPECT_EQ(Loaded.Genes()->Items(7)->MinValue(), -DBL_MAX); // the setters moved the maximum
+    EXPECT_EQ(Loaded.Genes()->Items(7)->MaxValue(), GA.Genes()->Items(7)->MaxValue());
+    EXPECT_EQ(Loaded.Genes()->Items(8)->MaxValue(), DBL_TRUE_MIN);
+    EXPECT_EQ(Saved(Loaded), Text);
 }
 
 TEST(GAStreaming, GenesAndPopulationStreamAsText) {
