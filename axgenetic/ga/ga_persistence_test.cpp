@@ -212,15 +212,20 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     EXPECT_EQ(GA.Genes()->Items(2)->Enumerations().Text(), "red\ngreen\nblue\n");
 }
 
-TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {
-    TAxGeneticAlgorithm GA;
+// Three individuals of one 6-bit integer gene x; returns the saved document.
+std::string SmallAlgorithm(TAxGeneticAlgorithm& GA) {
     CountOnes(GA);
     AddGene(GA, TGeneType::gtInteger, 6, "x");
     GA.SetInitialPopulation(3);
     RandSeed(5);
     GA.Initialize();
     GA.SetMutationProbability(0.3);
-    const std::string Good = Saved(GA);
+    return Saved(GA);
+}
+
+TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {
+    TAxGeneticAlgorithm GA;
+    const std::string Good = SmallAlgorithm(GA);
     // The good text with the first From behind Start replaced.
     const auto Replace = [&](const std::string& From, const std::string& To,
                              const std::string& Start = "<") {
@@ -271,13 +276,7 @@ bool XmllintAccepts(const std::string& Text) {
 
 TEST(GADocument, HostileDocumentsAreRefusedBeforeAnythingChanges) {
     TAxGeneticAlgorithm GA;
-    CountOnes(GA);
-    AddGene(GA, TGeneType::gtInteger, 6, "x");
-    GA.SetInitialPopulation(3);
-    RandSeed(5);
-    GA.Initialize();
-    GA.SetMutationProbability(0.3);
-    const std::string Good = Saved(GA);
+    const std::string Good = SmallAlgorithm(GA);
     const auto Replace = [&](const std::string& From, const std::string& To) {
         std::string Text = Good;
         return Text.replace(Text.find(From), From.size(), To);

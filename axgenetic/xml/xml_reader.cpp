@@ -397,24 +397,31 @@ private:
             Fail("Undefined entity \"" + std::string(Entity) + "\"", From);
     }
 
+    // Skips ordinary characters of Class, and checks the others, up to and past Close.
+    template <std::size_t Size>
+    void SkipPast(std::uint8_t Class, const char (&Close)[Size], const char* Unterminated,
+                  std::size_t From) {
+        for (;;) {
+            while (Classes[B[P]] & Class)
+                ++P;
+            if (P >= N) Fail(Unterminated, From);
+            if (B[P] != static_cast<unsigned char>(Close[0])) {
+                OtherChar();
+            } else if (At(Close)) {
+                P += Size - 1;
+                return;
+            } else {
+                ++P;
+            }
+        }
+    }
+
     void Comment() {
         const std::size_t From = P;
         P += 4;
-        for (;;) {
-            while (Classes[B[P]] & InComment)
-                ++P;
-            if (B[P] == '-' && P < N) {
-                if (B[P + 1] == '-') {
-                    if (B[P + 2] != '>') Fail("\"--\" in a comment", P);
-                    P += 3;
-                    return;
-                }
-                ++P;
-                continue;
-            }
-            if (P >= N) Fail("Unterminated comment", From);
-            OtherChar();
-        }
+        SkipPast(InComment, "--", "Unterminated comment", From);
+        if (B[P] != '>') Fail("\"--\" in a comment", P - 2);
+        ++P;
     }
 
     void Instruction() {
@@ -425,39 +432,13 @@ private:
             Fail("XML declaration not at the start of the document", From);
         if (!SkipBlanks() && !At("?>"))
             Fail("Expected a blank after the processing instruction target", P);
-        for (;;) {
-            while (Classes[B[P]] & InInstruction)
-                ++P;
-            if (B[P] == '?' && P < N) {
-                if (B[P + 1] == '>') {
-                    P += 2;
-                    return;
-                }
-                ++P;
-                continue;
-            }
-            if (P >= N) Fail("Unterminated processing instruction", From);
-            OtherChar();
-        }
+        SkipPast(InInstruction, "?>", "Unterminated processing instruction", From);
     }
 
     void Section() {
         const std::size_t From = P;
         P += 9;
-        for (;;) {
-            while (Classes[B[P]] & InSection)
-                ++P;
-            if (B[P] == ']' && P < N) {
-                if (B[P + 1] == ']' && B[P + 2] == '>') {
-                    P += 3;
-                    return;
-                }
-                ++P;
-                continue;
-            }
-            if (P >= N) Fail("Unterminated CDATA section", From);
-            OtherChar();
-        }
+        SkipPast(InSection, "]]>", "Unterminated CDATA section", From);
     }
 
     void Literal() {
