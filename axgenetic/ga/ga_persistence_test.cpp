@@ -277,8 +277,10 @@ bool XmllintAccepts(const std::string& Text) {
 TEST(GADocument, HostileDocumentsAreRefusedBeforeAnythingChanges) {
     TAxGeneticAlgorithm GA;
     const std::string Good = SmallAlgorithm(GA);
+    // Good with other settings (which must not reach the component) and From replaced.
     const auto Replace = [&](const std::string& From, const std::string& To) {
         std::string Text = Good;
+        Text.replace(Text.find("y>0.3<"), 6, "y>0.5<");
         return Text.replace(Text.find(From), From.size(), To);
     };
     const std::string Domain =

@@ -114,7 +114,8 @@ TEST(XMLReader, DecodesDeclaredEncodingsAndKeepsTexts) {
         {"<GeneticDocument><FitnessMethod>   </FitnessMethod></GeneticDocument>", "   "},
         {"<GeneticDocument><FitnessMethod>a&#13;&#10;b&#13;</FitnessMethod></GeneticDocument>",
          "a\r\nb\r"},
-        {"<GeneticDocument><FitnessMethod>a\r\nb\rc</FitnessMethod></GeneticDocument>", "a\nb\nc"},
+        {"<GeneticDocument><FitnessMethod>a\r\nb\rc&#13;\r</FitnessMethod></GeneticDocument>",
+         "a\nb\nc\r\n"},
         {"<GeneticDocument><FitnessMethod>a<!--x-->b<![CDATA[<&]]>c</FitnessMethod>"
          "</GeneticDocument>",
          "ab<&c"},
@@ -127,6 +128,11 @@ TEST(XMLReader, DecodesDeclaredEncodingsAndKeepsTexts) {
             GetGeneticDocument(LoadXMLDocumentFromText(SaveXMLDocumentToText(Doc.OwnerDocument())));
         EXPECT_EQ(Again.FitnessMethod(), Case.Name) << Case.Text;
     }
+    // Attribute values: line ends and tabs as blanks, references kept as characters.
+    EXPECT_EQ(
+        GetGeneticDocument(LoadXMLDocumentFromText("<GeneticDocument b='x\r\ny\t&#9;&#13;'/>"))
+            .AttributeText("b"),
+        "x y \t\r");
 }
 
 // What libxml2's xmllint reads as the text of /GeneticDocument/T and of its attribute a;
