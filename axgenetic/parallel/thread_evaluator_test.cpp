@@ -1,0 +1,109 @@
+#include "axgenetic/parallel/thread_evaluator.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <stdexcept>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "axgenetic/parallel/evaluation_test_support.hpp"
+
+namespace ax {
+namespace {
+
+// Applies a rule of its own before the handler, with a draw, as a component with an
+// unfit rule does; the draws must stay on the caller's thread and in population order.
+class TRuleGA : public TAxGeneticAlgorithm {
+public:
+    using TAxGeneticAlgorithm::EvaluateFitness;
+    TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted) override {
+        if (!Weighted && Random() < 0.25) return UnfitFitness();
+        return TAxGeneticAlgorithm::EvaluateFitness(Item, Weighted);
+    }
+};
+
+template <class GA> test::TRunRecord RunWith(IAxFitnessEvaluator* Evaluator, std::uint64_t Seed) {
+    GA Algorithm;
+    test::SetUpGA(Algorithm);
+    Algorithm.SetFitnessEvaluator(Evaluator);
+    return test::Run(Algorithm, Seed, 12);
+}
+
+TEST(ThreadEvaluator, RunsEqualTheSequentialRunForAnyNumberOfWorkers) {
+    for (const std::uint64_t Seed : {1u, 7u}) {
+        const test::TRunRecord Plain = RunWith<TAxGeneticAlgorithm>(nullptr, Seed);
+        const test::TRunRecord Ruled = RunWith<TRuleGA>(nullptr, Seed);
+        ASSERT_EQ(Plain.Generations.size(), 12u);
+        ASSERT_NE(Plain, Ruled);
+        for (const auto& [Workers, Chunk] : {std::pair{1, 0}, {2, 0}, {8, 0}, {8, 1}, {3, 100}}) {
+            SCOPED_TRACE(testing::Message()
+                         << Workers << " workers, chunk " << Chunk << ", seed " << Seed);
+            TAxThreadEvaluator Evaluator(Workers, Chunk);
+            EXPECT_EQ(Evaluator.Workers(), Workers);
+            EXPECT_EQ(RunWith<TAxGeneticAlgorithm>(&Evaluator, Seed), Plain);
+            EXPECT_EQ(RunWith<TRuleGA>(&Evaluator, Seed), Ruled);
+        }
+    }
+}
+
+TEST(ThreadEvaluator, EvaluatesEachStaleIndividualOnceOnSeveralThreads) {
+    TAxGeneticAlgorithm GA;
+    test::SetUpGA(GA);
+    std::atomic<int> Calls{0};
+    std::mutex Mutex;
+    std::set<std::thread::id> Threads;
+    const TAxFitnessEvent Handler = GA.OnEvaluateFitness();
+    GA.SetOnEvaluateFitness([&](TObject* Sender, TAxIndividual* Item, TGAFitness& Fitness) {
+        ++Calls;
+        {
+            std::lock_guard Lock(Mutex);
+            Threads.insert(std::this_thread::get_id());
+        }
+        // Long enough that every worker gets a chunk.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Handler(Sender, Item, Fitness);
+    });
+    TAxThreadEvaluator Evaluator(4);
+    GA.SetFitnessEvaluator(&Evaluator);
+    RandSeed(3);
+    GA.Initialize();
+    EXPECT_EQ(Calls, 41);
+    EXPECT_EQ(Threads.size(), 4u);
+    for (int I = 0; I < GA.Population()->Count(); ++I)
+        EXPECT_FALSE(GA.Population()->Items(I)->NeedFitness());
+    // Reading the fitness afterwards calls nothing more.
+    GA.Population()->Items(5)->Fitness();
+    EXPECT_EQ(Calls, 41);
+}
+
+TEST(ThreadEvaluator, AThrowingHandlerFailsTheGenerationAndLosesNothing) {
+    const std::string Poison = test::ChoosePoison(5, 4);
+    ASSERT_FALSE(Poison.empty());
+    test::GPoison = Poison;
+    TAxGeneticAlgorithm Sequential;
+    test::SetUpGA(Sequential);
+    const test::TRunRecord Expected = test::Run(Sequential, 5, 12);
+    EXPECT_EQ(Expected.Error, test::PoisonMessage);
+    EXPECT_EQ(Expected.Generations.size(), 3u);
+    for (const int Workers : {1, 2, 8}) {
+        SCOPED_TRACE(Workers);
+        test::GPoison = Poison;
+        TAxThreadEvaluator Evaluator(Workers, 1);
+        TAxGeneticAlgorithm GA;
+        test::SetUpGA(GA);
+        GA.SetFitnessEvaluator(&Evaluator);
+        EXPECT_TRUE(test::SameFailure(Expected, test::Run(GA, 5, 12)));
+        EXPECT_EQ(GA.Generation(), 3);
+        // The handler's own exception reaches the host; once its cause is gone the
+        // component and the evaluator carry on.
+        EXPECT_THROW(GA.EvaluateFitness(), std::runtime_error);
+        test::GPoison.clear();
+        EXPECT_NO_THROW(GA.Evolve());
+        EXPECT_EQ(GA.Generation(), 4);
+    }
+}
+
+} // namespace
+} // namespace ax
