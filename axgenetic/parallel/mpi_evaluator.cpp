@@ -87,9 +87,12 @@ void TAxMPIEvaluator::Receive(const MPI_Status& Status, std::vector<std::byte>& 
              MPI_STATUS_IGNORE);
 }
 
-std::size_t TAxMPIEvaluator::Serve(TAxCustomGeneticComponent& Component) {
+std::size_t TAxMPIEvaluator::Serve(TAxCustomGeneticComponent& Component,
+                                   IAxFitnessEvaluator* Local) {
     std::size_t Evaluated = 0;
     std::vector<std::byte> Reply;
+    std::vector<TAxIndividual*> Items;
+    std::vector<int> Indexes;
     std::vector<TGAFitness> Fitness;
     for (;;) {
         const MPI_Status Status = WaitForMessage(0);
@@ -99,8 +102,10 @@ std::size_t TAxMPIEvaluator::Serve(TAxCustomGeneticComponent& Component) {
 
         TAxGenomeReader Reader(FMessage);
         std::uint32_t Chunk = 0;
+        // The individual being worked on; -1 while unknown (e.g. inside Local).
         std::int32_t Index = -1;
-        Fitness.clear();
+        Items.clear();
+        Indexes.clear();
         Reply.clear();
         TAxGenomeWriter Writer(Reply);
         bool Failed = false;
@@ -119,12 +124,24 @@ std::size_t TAxMPIEvaluator::Serve(TAxCustomGeneticComponent& Component) {
                 TAxIndividual* Item = Population.Items(Index);
                 FCodec->Decode(Genome, *Item);
                 if (!Genome.AtEnd()) throw EGAException(std::string(SMalformedGenome));
-                Fitness.push_back(Component.RunFitnessHandler(Item));
+                Items.push_back(Item);
+                Indexes.push_back(Index);
+            }
+            Fitness.assign(Items.size(), 0.0);
+            if (Local) {
+                Index = -1;
+                Local->EvaluateFitnessBatch(Component, {Items, Indexes, Fitness});
+            } else {
+                for (std::size_t I = 0; I < Items.size(); ++I) {
+                    Index = Indexes[I];
+                    Fitness[I] = Component.RunFitnessHandler(Items[I]);
+                }
             }
             Writer.WriteUInt32(Chunk);
             Writer.WriteUInt32(Count);
             for (const TGAFitness F : Fitness)
                 Writer.WriteDouble(F);
+            Evaluated += Items.size();
         } catch (const std::exception& E) {
             Failed = true;
             Failure = E.what();
@@ -138,7 +155,6 @@ std::size_t TAxMPIEvaluator::Serve(TAxCustomGeneticComponent& Component) {
             Writer.WriteInt32(Index);
             Writer.WriteString(Failure);
         }
-        Evaluated += Fitness.size();
         MPI_Send(Reply.data(), ToInt(Reply.size()), MPI_BYTE, 0, Failed ? TagError : TagResult,
                  FComm);
     }

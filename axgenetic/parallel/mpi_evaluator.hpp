@@ -29,7 +29,8 @@ class EAxWorkerError : public EGAException {
 public:
     EAxWorkerError(const std::string& Message, int Rank, int Index)
         : EGAException(Message), FRank(Rank), FIndex(Index) {}
-    // The rank the handler ran on, and the individual's index in the population.
+    // The rank the handler ran on, and the individual's index in the population (-1 when
+    // a worker's local evaluator does not tell which one failed).
     int Rank() const { return FRank; }
     int Index() const { return FIndex; }
 
@@ -71,9 +72,11 @@ public:
     void SetChunkSize(int Value) { FChunkSize = Value < 0 ? 0 : Value; }
 
     // Worker ranks: evaluates genomes on Component until rank 0 stops; returns how many
-    // individuals this rank evaluated. Individual i of a batch is restored into
-    // individual i of Component's population, which grows as needed.
-    std::size_t Serve(TAxCustomGeneticComponent& Component);
+    // individuals this rank evaluated. The individual at population index i on rank 0 is
+    // restored into individual i of Component's population, which grows as needed. With
+    // Local (e.g. a TAxThreadEvaluator) each chunk is computed by it, so one rank per
+    // machine can use every core of it.
+    std::size_t Serve(TAxCustomGeneticComponent& Component, IAxFitnessEvaluator* Local = nullptr);
     // Rank 0: tells every worker to return from Serve. Later calls do nothing.
     void Stop();
 

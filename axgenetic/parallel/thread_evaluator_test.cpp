@@ -31,6 +31,47 @@ template <class GA> test::TRunRecord RunWith(IAxFitnessEvaluator* Evaluator, std
     return test::Run(Algorithm, Seed, 12);
 }
 
+// Records the batches it is given and computes them in order.
+class TRecordingEvaluator : public IAxFitnessEvaluator {
+public:
+    std::vector<std::vector<int>> Batches;
+    void EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
+                              const TAxFitnessBatch& Batch) override {
+        Batches.emplace_back(Batch.Indexes.begin(), Batch.Indexes.end());
+        for (std::size_t I = 0; I < Batch.Items.size(); ++I) {
+            EXPECT_EQ(Batch.Items[I], Component.Population()->Items(Batch.Indexes[I]));
+            Batch.Fitness[I] = Component.RunFitnessHandler(Batch.Items[I]);
+        }
+    }
+};
+
+TEST(FitnessBatch, HoldsTheStaleIndividualsThatNeedTheHandlerInPopulationOrder) {
+    TAxGeneticAlgorithm GA;
+    test::SetUpGA(GA);
+    RandSeed(2);
+    GA.Initialize();
+    TRecordingEvaluator Evaluator;
+    GA.SetFitnessEvaluator(&Evaluator);
+    for (const int I : {10, 3})
+        GA.Population()->Items(I)->Bits().Invert(0, 5);
+    GA.EvaluateFitness();
+    TAxGeneticAlgorithm Check; // the same chromosomes, evaluated one by one
+    test::SetUpGA(Check);
+    Check.SetPopulation(GA.Population());
+    for (const int I : {3, 10}) {
+        EXPECT_FALSE(GA.Population()->Items(I)->NeedFitness());
+        Check.Population()->Items(I)->Modified();
+        EXPECT_EQ(GA.Population()->Items(I)->Fitness(), Check.Population()->Items(I)->Fitness());
+    }
+    // Nothing stale, nothing handed over; no handler, no batch.
+    GA.EvaluateFitness();
+    GA.Population()->Items(0)->Modified();
+    GA.SetOnEvaluateFitness(nullptr);
+    GA.EvaluateFitness();
+    EXPECT_EQ(Evaluator.Batches, (std::vector<std::vector<int>>{{3, 10}}));
+    EXPECT_EQ(GA.Population()->Items(0)->Fitness(), 0);
+}
+
 TEST(ThreadEvaluator, RunsEqualTheSequentialRunForAnyNumberOfWorkers) {
     for (const std::uint64_t Seed : {1u, 7u}) {
         const test::TRunRecord Plain = RunWith<TAxGeneticAlgorithm>(nullptr, Seed);
