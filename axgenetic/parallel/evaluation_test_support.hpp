@@ -69,6 +69,7 @@ inline TRunRecord Run(TAxGeneticAlgorithm& GA, std::uint64_t Seed, int Generatio
     } catch (const std::exception& E) {
         Record.Error = E.what();
     }
+    GA.SetOnEvolve(nullptr);
     for (int I = 0; I < GA.Population()->Count(); ++I) {
         TAxGAIndividual* Item = GA.Population()->Items(I);
         Record.Population.push_back(Item->Bits().ToString());
@@ -93,6 +94,25 @@ inline std::string ChoosePoison(std::uint64_t Seed, int Generation) {
     for (const std::string& Chromosome : During)
         if (std::find(Before.begin(), Before.end(), Chromosome) == Before.end()) return Chromosome;
     return {};
+}
+
+// Decides some fitness values itself, with a draw, before the handler, as a component
+// with an unfit rule does; the draws must stay on the caller's thread, in population order.
+class TRuleGA : public TAxGeneticAlgorithm {
+public:
+    using TAxGeneticAlgorithm::EvaluateFitness;
+    TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted) override {
+        if (!Weighted && Random() < 0.25) return UnfitFitness();
+        return TAxGeneticAlgorithm::EvaluateFitness(Item, Weighted);
+    }
+};
+
+// Run of 12 generations of a fresh GA (of class GA), through Evaluator when given.
+template <class GA> TRunRecord RunWith(IAxFitnessEvaluator* Evaluator, std::uint64_t Seed) {
+    GA Algorithm;
+    SetUpGA(Algorithm);
+    Algorithm.SetFitnessEvaluator(Evaluator);
+    return Run(Algorithm, Seed, 12);
 }
 
 // A run that failed through an evaluator matches the sequential one that failed on the

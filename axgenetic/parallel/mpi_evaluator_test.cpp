@@ -21,32 +21,15 @@ void Check(bool Ok, const char* What) {
     std::fprintf(stderr, "FAILED: %s\n", What);
 }
 
-// Decides some fitness values itself, drawing on the master's generator in population
-// order before any worker is asked, as a component with an unfit rule does.
-class TRuleGA : public TAxGeneticAlgorithm {
-public:
-    using TAxGeneticAlgorithm::EvaluateFitness;
-    TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted) override {
-        if (!Weighted && Random() < 0.25) return UnfitFitness();
-        return TAxGeneticAlgorithm::EvaluateFitness(Item, Weighted);
-    }
-};
-
-template <class GA> test::TRunRecord RunWith(IAxFitnessEvaluator* Evaluator, std::uint64_t Seed) {
-    GA Algorithm;
-    test::SetUpGA(Algorithm);
-    Algorithm.SetFitnessEvaluator(Evaluator);
-    return test::Run(Algorithm, Seed, 12);
-}
-
 void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
     for (const std::uint64_t Seed : {1u, 7u})
         for (const int Chunk : {0, 1}) {
             Evaluator.SetChunkSize(Chunk);
-            Check(RunWith<TAxGeneticAlgorithm>(&Evaluator, Seed) ==
-                      RunWith<TAxGeneticAlgorithm>(nullptr, Seed),
+            Check(test::RunWith<TAxGeneticAlgorithm>(&Evaluator, Seed) ==
+                      test::RunWith<TAxGeneticAlgorithm>(nullptr, Seed),
                   "a run through the workers differs from the sequential one");
-            Check(RunWith<TRuleGA>(&Evaluator, Seed) == RunWith<TRuleGA>(nullptr, Seed),
+            Check(test::RunWith<test::TRuleGA>(&Evaluator, Seed) ==
+                      test::RunWith<test::TRuleGA>(nullptr, Seed),
                   "a run with a rule of the component's own differs from the sequential one");
         }
 

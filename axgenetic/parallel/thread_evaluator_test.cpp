@@ -13,24 +13,6 @@
 namespace ax {
 namespace {
 
-// Applies a rule of its own before the handler, with a draw, as a component with an
-// unfit rule does; the draws must stay on the caller's thread and in population order.
-class TRuleGA : public TAxGeneticAlgorithm {
-public:
-    using TAxGeneticAlgorithm::EvaluateFitness;
-    TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted) override {
-        if (!Weighted && Random() < 0.25) return UnfitFitness();
-        return TAxGeneticAlgorithm::EvaluateFitness(Item, Weighted);
-    }
-};
-
-template <class GA> test::TRunRecord RunWith(IAxFitnessEvaluator* Evaluator, std::uint64_t Seed) {
-    GA Algorithm;
-    test::SetUpGA(Algorithm);
-    Algorithm.SetFitnessEvaluator(Evaluator);
-    return test::Run(Algorithm, Seed, 12);
-}
-
 // Records the batches it is given and computes them in order.
 class TRecordingEvaluator : public IAxFitnessEvaluator {
 public:
@@ -74,8 +56,8 @@ TEST(FitnessBatch, HoldsTheStaleIndividualsThatNeedTheHandlerInPopulationOrder) 
 
 TEST(ThreadEvaluator, RunsEqualTheSequentialRunForAnyNumberOfWorkers) {
     for (const std::uint64_t Seed : {1u, 7u}) {
-        const test::TRunRecord Plain = RunWith<TAxGeneticAlgorithm>(nullptr, Seed);
-        const test::TRunRecord Ruled = RunWith<TRuleGA>(nullptr, Seed);
+        const test::TRunRecord Plain = test::RunWith<TAxGeneticAlgorithm>(nullptr, Seed);
+        const test::TRunRecord Ruled = test::RunWith<test::TRuleGA>(nullptr, Seed);
         ASSERT_EQ(Plain.Generations.size(), 12u);
         ASSERT_NE(Plain, Ruled);
         for (const auto& [Workers, Chunk] : {std::pair{1, 0}, {2, 0}, {8, 0}, {8, 1}, {3, 100}}) {
@@ -83,8 +65,8 @@ TEST(ThreadEvaluator, RunsEqualTheSequentialRunForAnyNumberOfWorkers) {
                          << Workers << " workers, chunk " << Chunk << ", seed " << Seed);
             TAxThreadEvaluator Evaluator(Workers, Chunk);
             EXPECT_EQ(Evaluator.Workers(), Workers);
-            EXPECT_EQ(RunWith<TAxGeneticAlgorithm>(&Evaluator, Seed), Plain);
-            EXPECT_EQ(RunWith<TRuleGA>(&Evaluator, Seed), Ruled);
+            EXPECT_EQ(test::RunWith<TAxGeneticAlgorithm>(&Evaluator, Seed), Plain);
+            EXPECT_EQ(test::RunWith<test::TRuleGA>(&Evaluator, Seed), Ruled);
         }
     }
 }
