@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "axgenetic/core/individual.hpp"
+#include "axgenetic/parallel/chunking.hpp"
 
 namespace ax {
 
@@ -172,10 +173,13 @@ void TAxMPIEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
         throw EGAException("Only rank 0 evaluates through the MPI evaluator, before Stop");
 
     const std::size_t Workers = static_cast<std::size_t>(FSize - 1);
-    const std::size_t ChunkLength = FChunkSize > 0
-                                        ? static_cast<std::size_t>(FChunkSize)
-                                        : std::max<std::size_t>(1, Count / (Workers * 4));
-    const std::size_t Chunks = (Count + ChunkLength - 1) / ChunkLength;
+    FChunkStarts.assign(1, 0);
+    while (FChunkStarts.back() < Count) {
+        const std::size_t First = FChunkStarts.back();
+        FChunkStarts.push_back(std::min(
+            Count, First + parallel_detail::ChunkLength(Count - First, Workers, FChunkSize)));
+    }
+    const std::size_t Chunks = FChunkStarts.size() - 1;
 
     // Everything is encoded before the first send, so a codec failure leaves no worker
     // holding a task.
@@ -184,7 +188,7 @@ void TAxMPIEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
         std::vector<std::byte>& Task = FTasks[C];
         Task.clear();
         TAxGenomeWriter Writer(Task);
-        const std::size_t First = C * ChunkLength, Last = std::min(Count, First + ChunkLength);
+        const std::size_t First = FChunkStarts[C], Last = FChunkStarts[C + 1];
         Writer.WriteUInt32(static_cast<std::uint32_t>(C));
         Writer.WriteUInt32(static_cast<std::uint32_t>(Last - First));
         for (std::size_t I = First; I < Last; ++I) {
@@ -220,7 +224,7 @@ void TAxMPIEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
         TAxGenomeReader Reader(FMessage);
         const std::size_t Chunk = Reader.ReadUInt32();
         if (Chunk >= Chunks) throw EGAException(std::string(SMalformedGenome));
-        const std::size_t First = Chunk * ChunkLength, Last = std::min(Count, First + ChunkLength);
+        const std::size_t First = FChunkStarts[Chunk], Last = FChunkStarts[Chunk + 1];
         if (Status.MPI_TAG == TagResult) {
             if (Reader.ReadUInt32() != Last - First)
                 throw EGAException(std::string(SMalformedGenome));

@@ -4,10 +4,11 @@
 // handler) and the same evaluator; rank 0 installs the evaluator and evolves, every other
 // rank calls Serve, which evaluates the genomes rank 0 sends until rank 0 calls Stop (or
 // its evaluator is destroyed). Genomes travel in the codec's compact binary form, in
-// chunks handed out as workers finish (two in flight per worker), so uneven costs
-// balance out. A handler that throws on a worker sends its message back; rank 0 lets the
-// outstanding chunks finish and raises EAxWorkerError with that message. Waiting ranks
-// probe with growing sleeps instead of spinning, so an idle rank does not hold a core.
+// guided chunks (large first, single genomes last) handed out as workers finish, two in
+// flight per worker, so uneven costs balance out. A handler that throws on a worker sends its
+// message back; rank 0 lets the outstanding chunks finish and raises EAxWorkerError with that
+// message. Waiting ranks probe with growing sleeps instead of spinning, so an idle rank does not
+// hold a core.
 #pragma once
 
 #include <mpi.h>
@@ -68,7 +69,7 @@ public:
     bool IsMaster() const { return FRank == 0; }
     int Workers() const { return FSize - 1; }
     int ChunkSize() const { return FChunkSize; }
-    // 0 or less: automatic (about four chunks per worker and batch).
+    // 0 or less: guided chunks, each the remaining count over twice the workers.
     void SetChunkSize(int Value) { FChunkSize = Value < 0 ? 0 : Value; }
 
     // Worker ranks: evaluates genomes on Component until rank 0 stops; returns how many
@@ -97,6 +98,7 @@ private:
     bool FStopped = false;
     // Buffers kept between batches, so a generation allocates nothing once warmed up.
     std::vector<std::vector<std::byte>> FTasks;
+    std::vector<std::size_t> FChunkStarts; // chunk c is [FChunkStarts[c], FChunkStarts[c + 1])
     std::vector<MPI_Request> FRequests;
     std::vector<std::byte> FMessage;
 };

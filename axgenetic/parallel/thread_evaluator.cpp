@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "axgenetic/parallel/chunking.hpp"
+
 namespace ax {
 
 TAxThreadEvaluator::TAxThreadEvaluator(int Workers, int ChunkSize)
@@ -55,10 +57,14 @@ void TAxThreadEvaluator::WorkerLoop() {
 
 void TAxThreadEvaluator::RunChunks() {
     const std::size_t Count = FBatch->Items.size();
+    const std::size_t Workers = FThreads.size() + 1;
+    std::size_t First = FNext.load(std::memory_order_relaxed);
     while (!FFailed.load(std::memory_order_relaxed)) {
-        const std::size_t First = FNext.fetch_add(FChunk, std::memory_order_relaxed);
         if (First >= Count) return;
-        const std::size_t Last = std::min(Count, First + FChunk);
+        const std::size_t Length = parallel_detail::ChunkLength(Count - First, Workers, FChunkSize);
+        if (!FNext.compare_exchange_weak(First, First + Length, std::memory_order_relaxed))
+            continue;
+        const std::size_t Last = std::min(Count, First + Length);
         try {
             for (std::size_t I = First; I < Last; ++I)
                 FBatch->Fitness[I] = FComponent->RunFitnessHandler(FBatch->Items[I]);
@@ -68,15 +74,12 @@ void TAxThreadEvaluator::RunChunks() {
             FFailed = true;
             return;
         }
+        First = FNext.load(std::memory_order_relaxed);
     }
 }
 
 void TAxThreadEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
                                               const TAxFitnessBatch& Batch) {
-    const std::size_t Count = Batch.Items.size();
-    const std::size_t Workers = FThreads.size() + 1;
-    FChunk = FChunkSize > 0 ? static_cast<std::size_t>(FChunkSize)
-                            : std::max<std::size_t>(1, Count / (Workers * 4));
     FComponent = &Component;
     FBatch = &Batch;
     FNext = 0;

@@ -22,8 +22,8 @@ namespace ax {
 
 class TAxThreadEvaluator : public IAxFitnessEvaluator {
 public:
-    // Workers below 1 count as 1 (the caller alone). ChunkSize 0 sizes chunks so that each
-    // worker claims about four per batch.
+    // Workers below 1 count as 1 (the caller alone). ChunkSize 0: guided chunks, each the
+    // remaining count over twice the workers, at least 1.
     explicit TAxThreadEvaluator(int Workers = DefaultWorkers(), int ChunkSize = 0);
     ~TAxThreadEvaluator() override;
     TAxThreadEvaluator(const TAxThreadEvaluator&) = delete;
@@ -57,7 +57,6 @@ private:
     // The batch being computed; read by the workers between a post and their finish.
     TAxCustomGeneticComponent* FComponent = nullptr;
     const TAxFitnessBatch* FBatch = nullptr;
-    std::size_t FChunk = 1;
     std::atomic<std::size_t> FNext{0};
     std::atomic<bool> FFailed{false};
     std::exception_ptr FError; // guarded by FMutex
