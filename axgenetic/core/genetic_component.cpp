@@ -368,7 +368,7 @@ void TAxCustomGeneticComponent::EvaluateStaleInBatch() {
         TAxIndividual* Item = Pop.Items(I);
         if (!Item->NeedFitness()) continue;
         FDeferredItem = Item;
-        TGAFitness Fitness;
+        TGAFitness Fitness = 0;
         try {
             Fitness = EvaluateFitness(Item, false);
         } catch (...) {
