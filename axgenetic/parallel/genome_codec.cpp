@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "axgenetic/ga/genetic_algorithm.hpp"
+#include "axgenetic/platform/format.hpp"
 
 namespace ax {
 
@@ -35,9 +36,7 @@ template <class Individual> auto& AsGA(Individual& Item) {
     auto* GA = dynamic_cast<
         std::conditional_t<std::is_const_v<Individual>, const TAxGAIndividual, TAxGAIndividual>*>(
         &Item);
-    if (!GA)
-        throw EGAException("The GA genome codec needs a TAxGAIndividual, not a " +
-                           Item.ClassName());
+    if (!GA) throw EGAException(Format(SWrongGenomeClass, {Item.ClassName()}));
     return *GA;
 }
 

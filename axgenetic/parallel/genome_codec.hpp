@@ -22,6 +22,8 @@ class TAxIndividual;
 
 // Raised when a received genome or message does not have the expected form.
 inline constexpr std::string_view SMalformedGenome = "Malformed genome data";
+// Raised when a codec is given an individual of another kind (%s: its class name).
+inline constexpr std::string_view SWrongGenomeClass = "The genome codec cannot handle a %s";
 
 // Appends little-endian numbers and raw bytes to a buffer the caller owns and reuses.
 class TAxGenomeWriter {

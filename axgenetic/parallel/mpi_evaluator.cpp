@@ -148,7 +148,7 @@ std::size_t TAxMPIEvaluator::Serve(TAxCustomGeneticComponent& Component,
             Failure = E.what();
         } catch (...) {
             Failed = true;
-            Failure = "Unknown exception";
+            Failure = SUnknownWorkerError;
         }
         if (Failed) {
             Reply.clear();
@@ -169,8 +169,7 @@ void TAxMPIEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
             Batch.Fitness[I] = Component.RunFitnessHandler(Batch.Items[I]);
         return;
     }
-    if (!IsMaster() || FStopped)
-        throw EGAException("Only rank 0 evaluates through the MPI evaluator, before Stop");
+    if (!IsMaster() || FStopped) throw EGAException(std::string(SNotMasterEvaluator));
 
     const std::size_t Workers = static_cast<std::size_t>(FSize - 1);
     FChunkStarts.assign(1, 0);

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "axgenetic/core/exceptions.hpp"
@@ -24,6 +25,12 @@
 #include "axgenetic/parallel/genome_codec.hpp"
 
 namespace ax {
+
+// Raised when rank 0's evaluator is used after Stop, or a worker's at all.
+inline constexpr std::string_view SNotMasterEvaluator =
+    "Only rank 0 evaluates through the MPI evaluator, and only before Stop";
+// Sent back for a handler exception that is not a std::exception.
+inline constexpr std::string_view SUnknownWorkerError = "Unknown exception in the fitness handler";
 
 // A fitness handler failed on another rank. what() is the handler's own message.
 class EAxWorkerError : public EGAException {
