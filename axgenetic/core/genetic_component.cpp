@@ -349,6 +349,47 @@ void TAxCustomGeneticComponent::PopulationNotify(TAxIndividual* Item,
 
 void TAxCustomGeneticComponent::PopulationUpdate(TAxIndividual*) {}
 
+// --- batch evaluation -------------------------------------------------------------
+
+TGAFitness TAxCustomGeneticComponent::RunFitnessHandler(TAxIndividual* Item) {
+    TGAFitness Result = 0;
+    if (FOnEvaluateFitness) FOnEvaluateFitness(this, Item, Result);
+    return Result;
+}
+
+void TAxCustomGeneticComponent::EvaluateStaleInBatch() {
+    FBatchItems.clear();
+    FBatchIndexes.clear();
+    TAxPopulation& Pop = *FPopulation;
+    const int Count = Pop.Count();
+    // The same calls, in the same order, as the statistics pass would make; only the
+    // handler calls are gathered instead of made.
+    for (int I = 0; I < Count; ++I) {
+        TAxIndividual* Item = Pop.Items(I);
+        if (!Item->NeedFitness()) continue;
+        FDeferredItem = Item;
+        TGAFitness Fitness = 0;
+        try {
+            Fitness = EvaluateFitness(Item, false);
+        } catch (...) {
+            FDeferredItem = nullptr;
+            throw;
+        }
+        if (FDeferredItem) {
+            FDeferredItem = nullptr;
+            Item->StoreFitness(Fitness);
+        } else {
+            FBatchItems.push_back(Item);
+            FBatchIndexes.push_back(I);
+        }
+    }
+    if (FBatchItems.empty()) return;
+    FBatchFitness.assign(FBatchItems.size(), 0.0);
+    FFitnessEvaluator->EvaluateFitnessBatch(*this, {FBatchItems, FBatchIndexes, FBatchFitness});
+    for (std::size_t I = 0; I < FBatchItems.size(); ++I)
+        FBatchItems[I]->StoreFitness(FBatchFitness[I]);
+}
+
 // --- copying ------------------------------------------------------------------------
 
 void TAxCustomGeneticComponent::Assign(const TPersistent& Source) {

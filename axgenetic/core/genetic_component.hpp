@@ -24,7 +24,9 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "axgenetic/common/float_priority_queue.hpp"
 #include "axgenetic/core/individual.hpp"
@@ -50,6 +52,28 @@ using TAxSelectionEvent =
 using TAxCrossoverEvent =
     std::function<void(TObject* Sender, TAxIndividual* Parent1, TAxIndividual* Parent2,
                        TAxIndividual* Child, bool& DoMutation)>;
+
+class TAxCustomGeneticComponent;
+
+// The stale individuals of one statistics pass, handed to a fitness evaluator at once:
+// Items in population order, their Indexes in the population, and Fitness to fill in (one
+// value per item, same position).
+struct TAxFitnessBatch {
+    std::span<TAxIndividual* const> Items;
+    std::span<const int> Indexes;
+    std::span<TGAFitness> Fitness;
+};
+
+// Computes the raw fitness of a whole batch, e.g. on worker threads or other processes
+// (axgenetic/parallel). Installed by the host with SetFitnessEvaluator; called on the
+// caller's thread. Each value must be what Component.RunFitnessHandler gives for the
+// item; a throw leaves every item of the batch stale.
+class IAxFitnessEvaluator {
+public:
+    virtual ~IAxFitnessEvaluator() = default;
+    virtual void EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
+                                      const TAxFitnessBatch& Batch) = 0;
+};
 
 class TAxCustomGeneticComponent : public TComponent {
 public:
@@ -185,6 +209,17 @@ public:
     TGAFitness GetNormalizedFitness(TGAFitness Fitness) const;
     TGAFitness GetNormalizedWeightedFitness(TGAFitness Fitness) const;
 
+    // --- batch evaluation (opt-in) ---------------------------------------------------
+    // With an evaluator installed (not owned; nullptr by default) the statistics pass
+    // first hands every stale individual whose fitness needs OnEvaluateFitness to it in
+    // one batch. EvaluateFitness(Item, false) still runs for each of them on this thread,
+    // in population order, so an override that decides a fitness itself keeps its draws.
+    IAxFitnessEvaluator* FitnessEvaluator() const { return FFitnessEvaluator; }
+    void SetFitnessEvaluator(IAxFitnessEvaluator* Value) { FFitnessEvaluator = Value; }
+    // OnEvaluateFitness for Item, Fitness starting at 0; 0 without a handler. It touches
+    // no component state, so evaluators call it from any thread.
+    TGAFitness RunFitnessHandler(TAxIndividual* Item);
+
     // --- selection -----------------------------------------------------------------
     // One parent through OnSelection, or DoSelectParent when it is empty.
     virtual TAxIndividual* SelectParent(TAxPopulation* Population);
@@ -312,6 +347,15 @@ private:
 
     // The population the ranking was built from; only departures from it drop the ranking.
     const TAxPopulation* FRankedPopulation = nullptr;
+
+    // Evaluates the population's stale individuals through FFitnessEvaluator.
+    void EvaluateStaleInBatch();
+    IAxFitnessEvaluator* FFitnessEvaluator = nullptr;
+    // The individual whose handler call EvaluateFitness(Item, false) defers to the batch.
+    TAxIndividual* FDeferredItem = nullptr;
+    std::vector<TAxIndividual*> FBatchItems;
+    std::vector<int> FBatchIndexes;
+    std::vector<TGAFitness> FBatchFitness;
 };
 
 } // namespace ax

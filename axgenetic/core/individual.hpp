@@ -81,6 +81,14 @@ protected:
     std::string FName;
     bool FNeedFitness = true;
     TGAFitness FFitness = 0;
+
+private:
+    friend class TAxCustomGeneticComponent;
+    // A raw fitness computed in a batch evaluation, kept as if evaluated here.
+    void StoreFitness(TGAFitness Value) {
+        FFitness = Value;
+        FNeedFitness = false;
+    }
 };
 
 // The owned collection of individuals of one component. A population whose owner is a

@@ -88,9 +88,12 @@ TGAFitness TAxCustomGeneticComponent::Diversity() const {
 
 TGAFitness TAxCustomGeneticComponent::EvaluateFitness(TAxIndividual* Item, bool Weighted) {
     if (Weighted) return DoEvaluateWeightedFitness(Item);
-    TGAFitness Result = 0;
-    if (FOnEvaluateFitness) FOnEvaluateFitness(this, Item, Result);
-    return Result;
+    if (Item == FDeferredItem && FOnEvaluateFitness) {
+        // Left to the batch: the caller sees the deferral as the cleared marker.
+        FDeferredItem = nullptr;
+        return 0;
+    }
+    return RunFitnessHandler(Item);
 }
 
 TGAFitness TAxCustomGeneticComponent::DoEvaluateWeightedFitness(TAxIndividual* Item) {
@@ -106,6 +109,7 @@ void TAxCustomGeneticComponent::EvaluateFitness() {
         FMaxWeightedFitness = FMinWeightedFitness = FWeightedFitnessSum = 0;
         return;
     }
+    if (FFitnessEvaluator) EvaluateStaleInBatch();
     DoCalculateFitnessStatistics();
     DoCalculateWeightedFitnessStatistics();
     DoSelectionPreparation();

@@ -1,0 +1,86 @@
+// Run under mpirun with 2 or more ranks: rank 0 evolves seeded runs through the MPI
+// evaluator and compares them with the same runs made sequentially; the other ranks
+// serve (even ranks on threads of their own). Every rank exits with a failure status when
+// one of its checks fails.
+#include "axgenetic/parallel/mpi_evaluator.hpp"
+
+#include <cstdio>
+
+#include "axgenetic/parallel/evaluation_test_support.hpp"
+#include "axgenetic/parallel/thread_evaluator.hpp"
+
+namespace {
+
+using namespace ax;
+
+int GFailures = 0;
+
+void Check(bool Ok, const char* What) {
+    if (Ok) return;
+    ++GFailures;
+    std::fprintf(stderr, "FAILED: %s\n", What);
+}
+
+void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
+    for (const std::uint64_t Seed : {1u, 7u})
+        for (const int Chunk : {0, 1}) {
+            Evaluator.SetChunkSize(Chunk);
+            Check(test::RunWith<TAxGeneticAlgorithm>(&Evaluator, Seed) ==
+                      test::RunWith<TAxGeneticAlgorithm>(nullptr, Seed),
+                  "a run through the workers differs from the sequential one");
+            Check(test::RunWith<test::TRuleGA>(&Evaluator, Seed) ==
+                      test::RunWith<test::TRuleGA>(nullptr, Seed),
+                  "a run with a rule of the component's own differs from the sequential one");
+        }
+
+    Evaluator.SetChunkSize(0);
+    test::GPoison = Poison; // the workers have it from the start
+    TAxGeneticAlgorithm Sequential;
+    test::SetUpGA(Sequential);
+    const test::TRunRecord Expected = test::Run(Sequential, 5, 12);
+    TAxGeneticAlgorithm GA;
+    test::SetUpGA(GA);
+    GA.SetFitnessEvaluator(&Evaluator);
+    Check(test::SameFailure(Expected, test::Run(GA, 5, 12)),
+          "a failing worker changed the outcome or lost an individual");
+    // The workers are still serving; the same batch fails the same way, reported with
+    // the rank and the population index of the failing individual.
+    try {
+        GA.EvaluateFitness();
+        Check(false, "the poisoned batch passed");
+    } catch (const EAxWorkerError& E) {
+        Check(std::string(E.what()) == test::PoisonMessage, "the handler's message was lost");
+        Check(E.Rank() >= 1 && E.Rank() < Evaluator.Size(), "the failing rank is wrong");
+        // Ranks computing on threads of their own do not know the failing index.
+        Check(E.Index() == -1 ? E.Rank() % 2 == 0
+                              : GA.Population()->Items(E.Index())->Bits().ToString() == Poison,
+              "the failing index is wrong");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TAxMPIEnvironment Environment(argc, argv);
+    // Computed on every rank before anything is distributed: the chromosome that fails.
+    const std::string Poison = test::ChoosePoison(5, 4);
+    Check(!Poison.empty(), "no chromosome to poison");
+    {
+        TAxMPIEvaluator Evaluator;
+        if (Evaluator.IsMaster()) {
+            Master(Evaluator, Poison);
+            Evaluator.Stop();
+            std::printf("MPI evaluator, %d ranks: %s\n", Evaluator.Size(),
+                        GFailures ? "FAILED" : "identical runs, clean failure");
+        } else {
+            test::GPoison = Poison;
+            TAxGeneticAlgorithm Served;
+            test::SetUpGA(Served);
+            // Even ranks compute their chunks on two threads.
+            TAxThreadEvaluator Local(2);
+            Check(Evaluator.Serve(Served, Evaluator.Rank() % 2 == 0 ? &Local : nullptr) > 0,
+                  "a worker rank was given nothing to do");
+        }
+    }
+    return GFailures ? 1 : 0;
+}
