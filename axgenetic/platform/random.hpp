@@ -7,6 +7,7 @@
 // and almost always costs exactly one output.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace ax {
@@ -39,6 +40,19 @@ void RandSeed(std::uint64_t Seed);
 std::uint64_t GetRandSeed();
 // Seeds the generator from the clock.
 void Randomize();
+
+// The generator's complete state: the seed it was last given and the four state words.
+// Restoring a state read earlier continues the sequence exactly where it was read, also in
+// another process, which is what a checkpoint of a run needs.
+struct TRandomGeneratorState {
+    std::uint64_t Seed = 0;
+    std::array<std::uint64_t, 4> Words{};
+    bool operator==(const TRandomGeneratorState&) const = default;
+};
+TRandomGeneratorState GetRandomState();
+// Raises EConvertError for the all-zero state words, which no seed produces and from
+// which the generator would only ever give 0.
+void SetRandomState(const TRandomGeneratorState& State);
 
 // A uniform double in [0, 1).
 inline double Random() {

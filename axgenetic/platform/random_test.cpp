@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "axgenetic/platform/exceptions.hpp"
+
 namespace ax {
 namespace {
 
@@ -32,6 +34,20 @@ TEST(RandomTest, SeedGivesFixedSequence) {
     Randomize();
     RandSeed(7);
     EXPECT_DOUBLE_EQ(Random(), 0.7005764821796896);
+}
+
+TEST(RandomTest, RestoredStateContinuesTheSequence) {
+    RandSeed(99);
+    Random(10);
+    const TRandomGeneratorState Saved = GetRandomState();
+    const double Next = Random();
+    RandSeed(1);
+    SetRandomState(Saved);
+    EXPECT_EQ(GetRandSeed(), 99u);
+    EXPECT_EQ(Random(), Next);
+    // The all-zero state would only give zeros (and Random(n) would never return).
+    EXPECT_THROW(SetRandomState(TRandomGeneratorState{}), EConvertError);
+    EXPECT_EQ(GetRandomState().Seed, 99u);
 }
 
 TEST(RandomTest, RangesAndUniformity) {
