@@ -13,7 +13,7 @@ void TAxIndividual::SetName(const std::string& Value) {
 }
 
 TAxPopulation* TAxIndividual::Collection() const {
-    return dynamic_cast<TAxPopulation*>(TCollectionItem::Collection());
+    return FPopulation;
 }
 
 TAxCustomGeneticComponent* TAxIndividual::Component() const {
@@ -101,7 +101,11 @@ void TAxPopulation::SetItems(int Index, const TAxIndividual& Value) {
 }
 
 void TAxPopulation::Notify(TCollectionItem* Item, TCollectionNotification Action) {
-    if (FComponent) FComponent->PopulationNotify(static_cast<TAxIndividual*>(Item), Action);
+    auto* Individual = static_cast<TAxIndividual*>(Item);
+    // A leaving individual is still a member while its departure is reported.
+    if (Action == TCollectionNotification::cnAdded) Individual->FPopulation = this;
+    if (FComponent) FComponent->PopulationNotify(Individual, Action);
+    if (Action == TCollectionNotification::cnExtracting) Individual->FPopulation = nullptr;
 }
 
 void TAxPopulation::Update(TCollectionItem* Item) {

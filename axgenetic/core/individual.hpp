@@ -81,6 +81,12 @@ protected:
     std::string FName;
     bool FNeedFitness = true;
     TGAFitness FFitness = 0;
+
+private:
+    friend class TAxPopulation;
+    // Kept by the population's notifications, so that finding the component on every
+    // fitness read costs no cast.
+    TAxPopulation* FPopulation = nullptr;
 };
 
 // The owned collection of individuals of one component. A population whose owner is a

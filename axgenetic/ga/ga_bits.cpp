@@ -42,6 +42,8 @@ void TAxGABits::CrossOver(const TBits& Parent1, const TBits& Parent2) {
 }
 
 bool TAxGABits::Mutate(double Probability) {
+    // Random() < Probability, decided on integers with identical outcomes.
+    const std::uint64_t Threshold = RandomThreshold(Probability);
     const std::int32_t N = Size();
     Word* W = MutableWords().data();
     Word Any = 0;
@@ -49,7 +51,7 @@ bool TAxGABits::Mutate(double Probability) {
         const std::int32_t Count = std::min(N - Base, WordBits);
         Word Flips = 0;
         for (std::int32_t B = 0; B < Count; ++B)
-            if (Random() < Probability) Flips |= Word{1} << B;
+            if (RandomBelow(Threshold)) Flips |= Word{1} << B;
         W[Base / WordBits] ^= Flips;
         Any |= Flips;
     }

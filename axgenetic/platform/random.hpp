@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace ax {
@@ -73,6 +74,20 @@ inline std::int32_t Random(std::int32_t N) {
         }
     }
     return static_cast<std::int32_t>(M >> 32);
+}
+
+// Random() < P decided on integers: the draw is u * 2^-53 with u the top 53 bits of one
+// output, exactly, and P * 2^53 is exact too, so Random() < P holds exactly when
+// u < ceil(P * 2^53). RandomThreshold(P) gives that bound (0 for P <= 0 or NaN, 2^53 for
+// P >= 1); RandomBelow(Threshold) makes the draw Random() would make and compares it.
+// Same decisions, same draws, no float conversion.
+inline std::uint64_t RandomThreshold(double P) {
+    if (!(P > 0)) return 0;
+    if (P >= 1) return std::uint64_t{1} << 53;
+    return static_cast<std::uint64_t>(std::ceil(P * 0x1.0p53));
+}
+inline bool RandomBelow(std::uint64_t Threshold) {
+    return (detail::NextRandom64() >> 11) < Threshold;
 }
 
 } // namespace ax
