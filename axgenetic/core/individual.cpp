@@ -1,5 +1,7 @@
 #include "axgenetic/core/individual.hpp"
 
+#include <typeinfo>
+
 #include "axgenetic/core/genetic_component.hpp"
 
 namespace ax {
@@ -61,7 +63,11 @@ void TAxIndividual::Modified() {
 }
 
 void TAxIndividual::Assign(const TPersistent& Source) {
-    const auto* From = dynamic_cast<const TAxIndividual*>(&Source);
+    // Breeding copies between individuals of one class; that needs no search of the
+    // class hierarchy.
+    const auto* From = typeid(Source) == typeid(*this)
+                           ? static_cast<const TAxIndividual*>(&Source)
+                           : dynamic_cast<const TAxIndividual*>(&Source);
     if (!From) {
         TCollectionItem::Assign(Source);
         return;

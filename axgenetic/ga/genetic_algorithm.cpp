@@ -1,5 +1,7 @@
 #include "axgenetic/ga/genetic_algorithm.hpp"
 
+#include <typeinfo>
+
 #include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/platform/exceptions.hpp"
@@ -25,7 +27,10 @@ void TAxGAIndividual::SetBits(const TBits& Value) {
 }
 
 void TAxGAIndividual::Assign(const TPersistent& Source) {
-    if (const auto* From = dynamic_cast<const TAxGAIndividual*>(&Source)) FBits.Assign(From->FBits);
+    const auto* From = typeid(Source) == typeid(*this)
+                           ? static_cast<const TAxGAIndividual*>(&Source)
+                           : dynamic_cast<const TAxGAIndividual*>(&Source);
+    if (From) FBits.Assign(From->FBits);
     TAxIndividual::Assign(Source);
 }
 
