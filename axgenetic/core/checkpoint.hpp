@@ -39,7 +39,9 @@ void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
 // Continues the run saved in the checkpoint. The whole file is read and checked
 // (structure, checksum, setting names, generator state) before anything changes;
 // EReadError (SInvalidCheckpoint) when that fails, EFOpenError when the file cannot be
-// opened, and the document's own errors when it does not load.
+// opened, and the document's own errors when it does not load. A setting text that the
+// checksum vouches for but that does not convert (a file made by hand) raises the
+// setting's error after the document has been loaded.
 void LoadCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
 void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream);
 
