@@ -9,8 +9,9 @@
 // MinFitness, FittestIndividual and the selection tables read as they did when the
 // checkpoint was saved) and finally restores the generator.
 //
-// The continued run equals the uninterrupted one when the host attaches the same
-// handlers and its fitness handler depends on the individual only (it runs again for
+// The continued run equals the uninterrupted one when the checkpoint is taken of an
+// initialized component (after Initialize or any generation), the host attaches the same
+// handlers, and its fitness handler depends on the individual only (it runs again for
 // every loaded individual, and must not draw random numbers).
 //
 // File layout (text): the line "axgenetic-checkpoint 1 <checksum>", where the checksum is

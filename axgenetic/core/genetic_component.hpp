@@ -59,8 +59,8 @@ public:
     std::string ClassName() const override { return "TAxCustomGeneticComponent"; }
 
     // --- settings ------------------------------------------------------------------
-    // The default of each setting follows its setter. Probabilities are clamped to
-    // [0, 1]; a write of the current value does nothing.
+    // Each setting's comment gives its default. Probabilities are clamped to [0, 1]; a
+    // write of the current value does nothing.
 
     // Chance that a pair of children is bred by crossover. Default 0.98.
     TGAProbability CrossoverProbability() const { return FCrossoverProbability; }
