@@ -65,7 +65,7 @@ std::string_view NextLine(std::string_view& Text) {
 }
 
 // Text split at blanks.
-std::vector<std::string_view> Words(std::string_view Line) {
+std::vector<std::string_view> SplitAtBlanks(std::string_view Line) {
     std::vector<std::string_view> Result;
     while (!Line.empty()) {
         const std::size_t End = std::min(Line.find(' '), Line.size());
@@ -103,7 +103,7 @@ TParsedCheckpoint Parse(std::string_view Text, const TPublishedProperties& Known
     if (ParseNumber(Header.substr(Magic.size()), 16) != Fnv1a(Text))
         Invalid("the checksum does not match; the file is damaged");
 
-    const auto Random = Words(NextLine(Text));
+    const auto Random = SplitAtBlanks(NextLine(Text));
     if (Random.size() != 6 || Random[0] != "random") Invalid("no generator state");
     Result.Random.Seed = ParseNumber(Random[1], 16);
     for (std::size_t I = 0; I < 4; ++I)
