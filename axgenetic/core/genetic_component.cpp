@@ -4,6 +4,7 @@
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/platform/random.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 
 namespace ax {
 
@@ -23,21 +24,11 @@ void SetAtLeast(int& Field, int Value, int Minimum) {
 
 } // namespace
 
+// Every setting starts at its default through the member initializers; only the handler
+// of the default selection method remains to be installed.
 TAxCustomGeneticComponent::TAxCustomGeneticComponent(TComponent* AOwner) : TComponent(AOwner) {
     FPopulation = CreatePopulation(ClassOf<TAxIndividual>());
-    SetInitialDuplicatesRetries(10);
-    SetCrossoverProbability(CROSSOVER_PROBABILITY);
-    SetInversionProbability(INVERSION_PROBABILITY);
-    SetMutationProbability(MUTATION_PROBABILITY);
-    SetSelectionMethod(TGASelectionMethod::smStochasticTournament);
-    SetFitnessCutoff(DEFAULT_FITNESS_CUTOFF);
-    SetUseFitnessCutoff(false);
-    SetDiversityLimit(DEFAULT_DIVERSITY_LIMIT);
-    SetElitistPct(DEFAULT_ELITIST_PCT);
-    SetTournamentField(2);
-    SetInitialPopulation(100);
-    SetOperations({TGAGeneticOperation::goCrossover, TGAGeneticOperation::goMutate,
-                   TGAGeneticOperation::goInvert});
+    InstallSelectionHandler(FSelectionMethod);
 }
 
 TAxCustomGeneticComponent::~TAxCustomGeneticComponent() {
@@ -95,6 +86,10 @@ void TAxCustomGeneticComponent::SetTournamentField(int Value) {
 void TAxCustomGeneticComponent::SetSelectionMethod(TGASelectionMethod Value) {
     if (Value == FSelectionMethod) return;
     FSelectionMethod = Value;
+    InstallSelectionHandler(Value);
+}
+
+void TAxCustomGeneticComponent::InstallSelectionHandler(TGASelectionMethod Value) {
     using TSelect = void (TAxCustomGeneticComponent::*)(TObject*, TAxPopulation*, TAxIndividual*&);
     TSelect Select = nullptr;
     switch (Value) {
@@ -189,17 +184,13 @@ void TAxCustomGeneticComponent::DoEvolve() {
     if (FSelectionMethod == TGASelectionMethod::smCustom && !FOnSelection)
         throw EGAException(std::string(SNoSelectionFunction));
     DoStartEvolve();
-    TAxPopulation* Children = FPopulation.get();
-    Children->BeginUpdate();
-    try {
-        for (int Index = 0; Index < Children->Count(); Index += 2)
+    {
+        TAxPopulation& Children = *FPopulation;
+        const TUpdateGuard<TAxPopulation> Batch(Children);
+        for (int Index = 0; Index < Children.Count(); Index += 2)
             DoEvolveOneStep(Index);
         EvaluateFitness();
-    } catch (...) {
-        Children->EndUpdate();
-        throw;
     }
-    Children->EndUpdate();
     DoFinishEvolve();
 }
 

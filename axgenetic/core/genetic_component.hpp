@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "axgenetic/common/float_priority_queue.hpp"
+#include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/individual.hpp"
 #include "axgenetic/core/types.hpp"
 #include "axgenetic/platform/component.hpp"
@@ -82,40 +83,57 @@ public:
     std::string ClassName() const override { return "TAxCustomGeneticComponent"; }
 
     // --- settings ------------------------------------------------------------------
+    // Each setting's comment gives its default. Probabilities are clamped to [0, 1]; a
+    // write of the current value does nothing.
+
+    // Chance that a pair of children is bred by crossover. Default 0.98.
     TGAProbability CrossoverProbability() const { return FCrossoverProbability; }
-    void SetCrossoverProbability(TGAProbability Value); // clamped to [0, 1]
+    void SetCrossoverProbability(TGAProbability Value);
+    // Here one draw per child decides whether it is mutated; the genetic algorithm
+    // overrides Mutate and uses it as the chance that each single bit flips. Default 0.01.
     TGAProbability MutationProbability() const { return FMutationProbability; }
-    void SetMutationProbability(TGAProbability Value); // clamped to [0, 1]
+    void SetMutationProbability(TGAProbability Value);
+    // Chance that a child is inverted. Default 0.1.
     TGAProbability InversionProbability() const { return FInversionProbability; }
-    void SetInversionProbability(TGAProbability Value); // clamped to [0, 1]
+    void SetInversionProbability(TGAProbability Value);
+    // Share of the population that elitist selection cycles through. Default 0.1.
     TGAProbability ElitistPct() const { return FElitistPct; }
-    void SetElitistPct(TGAProbability Value); // clamped to [0, 1]
+    void SetElitistPct(TGAProbability Value);
+    // Diversity below which the run is finished, when UseDiversityLimit. Default 0.02.
     TGAProbability DiversityLimit() const { return FDiversityLimit; }
-    void SetDiversityLimit(TGAProbability Value); // clamped to [0, 1]
+    void SetDiversityLimit(TGAProbability Value);
+    // Raw fitness at which the run is finished, when UseFitnessCutoff. Default 1.
     TGAFitness FitnessCutoff() const { return FFitnessCutoff; }
     void SetFitnessCutoff(TGAFitness Value) { FFitnessCutoff = Value; }
+    // The three stopping rules; all off by default.
     bool UseFitnessCutoff() const { return FUseFitnessCutoff; }
     void SetUseFitnessCutoff(bool Value) { FUseFitnessCutoff = Value; }
     bool UseDiversityLimit() const { return FUseDiversityLimit; }
     void SetUseDiversityLimit(bool Value) { FUseDiversityLimit = Value; }
     bool UseGenerationLimit() const { return FUseGenerationLimit; }
     void SetUseGenerationLimit(bool Value) { FUseGenerationLimit = Value; }
+    // Default 0; a different value is stored as at least 1.
     int GenerationLimit() const { return FGenerationLimit; }
-    void SetGenerationLimit(int Value); // a different value is stored as at least 1
+    void SetGenerationLimit(int Value);
     int Generation() const { return FGeneration; }
     void SetGeneration(int Value) { FGeneration = Value; }
+    // Individuals Initialize creates. Default 100; a different value is stored as at least 0.
     int InitialPopulation() const { return FInitialPopulation; }
-    void SetInitialPopulation(int Value); // a different value is stored as at least 0
+    void SetInitialPopulation(int Value);
+    // Redraws a derived initialization may spend on duplicates. Default 10; at least 0.
     int InitialDuplicatesRetries() const { return FInitialDuplicatesRetries; }
-    void SetInitialDuplicatesRetries(int Value); // a different value is stored as at least 0
+    void SetInitialDuplicatesRetries(int Value);
+    // Tournament size. Default 2; a different value is stored as at least 2.
     int TournamentField() const { return FTournamentField; }
-    void SetTournamentField(int Value); // a different value is stored as at least 2
+    void SetTournamentField(int Value);
+    // Default fmMinimize.
     TGAFitnessMethod FitnessMethod() const { return FFitnessMethod; }
     void SetFitnessMethod(TGAFitnessMethod Value) { FFitnessMethod = Value; }
+    // Default all three operations.
     TGAGeneticOperations Operations() const { return FOperations; }
     void SetOperations(TGAGeneticOperations Value) { FOperations = Value; }
-    // A different method installs its built-in handler into OnSelection (smCustom
-    // empties it).
+    // Default smStochasticTournament. A different method installs its built-in handler
+    // into OnSelection (smCustom empties it).
     TGASelectionMethod SelectionMethod() const { return FSelectionMethod; }
     void SetSelectionMethod(TGASelectionMethod Value);
     bool Halt() const { return FHalt; }
@@ -297,35 +315,38 @@ protected:
     bool HasEqualSpread() const;
     bool IsMaximizing() const;
 
+    // The initializers are the settings of a new component.
     bool FInitialized = false;
     TNotifyEvent FOnEvolve;
-    int FTournamentField = 0;
-    TGAProbability FDiversityLimit = 0;
-    TGAProbability FElitistPct = 0;
+    int FTournamentField = 2;
+    TGAProbability FDiversityLimit = DEFAULT_DIVERSITY_LIMIT;
+    TGAProbability FElitistPct = DEFAULT_ELITIST_PCT;
     std::unique_ptr<TAxPopulation> FPreviousGeneration;
     bool FUseDiversityLimit = false;
-    TGAFitness FFitnessCutoff = 0;
+    TGAFitness FFitnessCutoff = DEFAULT_FITNESS_CUTOFF;
     std::unique_ptr<TAxPopulation> FPopulation;
-    TGASelectionMethod FSelectionMethod = TGASelectionMethod::smRoulette;
-    TGAProbability FInversionProbability = 0;
-    TGAGeneticOperations FOperations;
+    // The constructor installs its handler into FOnSelection.
+    TGASelectionMethod FSelectionMethod = TGASelectionMethod::smStochasticTournament;
+    TGAProbability FInversionProbability = INVERSION_PROBABILITY;
+    TGAGeneticOperations FOperations{TGAGeneticOperation::goCrossover,
+                                     TGAGeneticOperation::goMutate, TGAGeneticOperation::goInvert};
     bool FUseFitnessCutoff = false;
     TGAFitness FMaxFitness = 0;
     TAxMutationEvent FOnInversion;
     TAxSelectionEvent FOnSelection;
     TGAFitnessMethod FFitnessMethod = TGAFitnessMethod::fmMinimize;
     int FGeneration = 0;
-    TGAProbability FMutationProbability = 0;
+    TGAProbability FMutationProbability = MUTATION_PROBABILITY;
     TAxIndividual* FFittestIndividual = nullptr;
     TGAFitness FMinFitness = 0;
     TAxParentChildEvent FOnInitializeChild;
     TAxMutationEvent FOnMutation;
     TAxMutationEvent FOnReproduction;
-    TGAProbability FCrossoverProbability = 0;
+    TGAProbability FCrossoverProbability = CROSSOVER_PROBABILITY;
     TAxInitializationEvent FOnInitialization;
     TAxFitnessEvent FOnEvaluateFitness;
     TAxCrossoverEvent FOnCrossover;
-    int FInitialPopulation = 0;
+    int FInitialPopulation = 100;
     TGAFitnessArray FCumNormFitnesses;
     int FRouletteIndex = -1;
     TGAFitness FFitnessSum = 0;
@@ -337,9 +358,11 @@ protected:
     TGAFitness FMaxWeightedFitness = 0;
     TAxFitnessEvent FOnEvaluateWeightedFitness;
     bool FHalt = false;
-    int FInitialDuplicatesRetries = 0;
+    int FInitialDuplicatesRetries = 10;
 
 private:
+    // Puts the built-in handler of Value into OnSelection (empties it for smCustom).
+    void InstallSelectionHandler(TGASelectionMethod Value);
     // Both crossover forms: one draw, the veto, then DoCrossover (Child2 nullptr for one
     // child). Shared without either form calling the other's override.
     bool CrossoverStep(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,

@@ -1,5 +1,7 @@
 #include "axgenetic/core/individual.hpp"
 
+#include <typeinfo>
+
 #include "axgenetic/core/genetic_component.hpp"
 
 namespace ax {
@@ -13,7 +15,7 @@ void TAxIndividual::SetName(const std::string& Value) {
 }
 
 TAxPopulation* TAxIndividual::Collection() const {
-    return dynamic_cast<TAxPopulation*>(TCollectionItem::Collection());
+    return FPopulation;
 }
 
 TAxCustomGeneticComponent* TAxIndividual::Component() const {
@@ -61,7 +63,11 @@ void TAxIndividual::Modified() {
 }
 
 void TAxIndividual::Assign(const TPersistent& Source) {
-    const auto* From = dynamic_cast<const TAxIndividual*>(&Source);
+    // Breeding copies between individuals of one class; that needs no search of the
+    // class hierarchy.
+    const auto* From = typeid(Source) == typeid(*this)
+                           ? static_cast<const TAxIndividual*>(&Source)
+                           : dynamic_cast<const TAxIndividual*>(&Source);
     if (!From) {
         TCollectionItem::Assign(Source);
         return;
@@ -101,7 +107,11 @@ void TAxPopulation::SetItems(int Index, const TAxIndividual& Value) {
 }
 
 void TAxPopulation::Notify(TCollectionItem* Item, TCollectionNotification Action) {
-    if (FComponent) FComponent->PopulationNotify(static_cast<TAxIndividual*>(Item), Action);
+    auto* Individual = static_cast<TAxIndividual*>(Item);
+    // A leaving individual is still a member while its departure is reported.
+    if (Action == TCollectionNotification::cnAdded) Individual->FPopulation = this;
+    if (FComponent) FComponent->PopulationNotify(Individual, Action);
+    if (Action == TCollectionNotification::cnExtracting) Individual->FPopulation = nullptr;
 }
 
 void TAxPopulation::Update(TCollectionItem* Item) {

@@ -83,6 +83,11 @@ protected:
     TGAFitness FFitness = 0;
 
 private:
+    friend class TAxPopulation;
+    // Kept by the population's notifications, so that finding the component on every
+    // fitness read costs no cast.
+    TAxPopulation* FPopulation = nullptr;
+
     friend class TAxCustomGeneticComponent;
     // A raw fitness computed in a batch evaluation, kept as if evaluated here.
     void StoreFitness(TGAFitness Value) {

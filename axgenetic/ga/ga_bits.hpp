@@ -18,6 +18,18 @@ class TAxGAIndividual;
 class TAxGABits : public TAxEncodedBits {
 public:
     explicit TAxGABits(TAxGAIndividual* AOwner = nullptr) : FOwner(AOwner) {}
+    // A copy is a plain value that belongs to no individual: changing it leaves the
+    // original's individual alone (TAxGABits Copy = Best->Bits();).
+    TAxGABits(const TAxGABits& Other) : TAxEncodedBits(Other), FOwner(nullptr) {}
+    // Copies the size and bits; this string keeps its owner, whose fitness is now stale.
+    TAxGABits& operator=(const TAxGABits& Other) {
+        if (this != &Other) {
+            TAxEncodedBits::operator=(Other);
+            MarkStale();
+        }
+        return *this;
+    }
+    ~TAxGABits() override = default;
     std::string ClassName() const override { return "TAxGABits"; }
 
     // The individual whose chromosome this is, or nullptr; fixed at construction.

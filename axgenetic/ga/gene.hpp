@@ -34,6 +34,10 @@ class IXMLGenesType;
 inline constexpr std::string_view SGeneWithoutAlgorithm =
     "Gene \"%s\" does not belong to a genetic algorithm, so it has no population";
 
+// Raised by the enumeration index writer for an index no enumerated value has.
+inline constexpr std::string_view SInvalidEnumerationIndex =
+    "%d is not an index of the %d enumerated values of gene \"%s\" in %d bits";
+
 // Number of significant bits of Value: 0 for 0, 1 for 1, 2 for 2..3, 9 for 256.
 std::int32_t BitsRequired(std::uint32_t Value);
 
@@ -134,6 +138,21 @@ public:
         SetGeneAsInteger(Bits, FOffset, Value);
     }
     virtual void SetGeneAsInteger(TAxEncodedBits& Bits, std::int32_t Start, std::int32_t Value);
+
+    // The index an enumeration gene holds, read unsigned like GeneAsEnumeration does; it
+    // may lie past the values (random bits).
+    std::int32_t GeneAsEnumerationIndex(TAxEncodedBits& Bits) const {
+        return GeneAsEnumerationIndex(Bits, FOffset);
+    }
+    std::int32_t GeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start) const;
+    // Writes the index of an enumerated value. SetGeneAsInteger would clamp it into the
+    // bounds, which lag behind a list filled one value at a time; this raises
+    // EGAException (SInvalidEnumerationIndex) for an index outside the values or the
+    // gene's bits instead, and leaves Bits unchanged.
+    void SetGeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Index) {
+        SetGeneAsEnumerationIndex(Bits, FOffset, Index);
+    }
+    void SetGeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start, std::int32_t Index);
 
     // The same on the chromosome of individual Index of the owning algorithm's
     // population; a write marks that individual (only) modified.

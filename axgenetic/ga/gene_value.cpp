@@ -51,8 +51,7 @@ double TAxGAGene::GeneAsDouble(TAxEncodedBits& Bits, std::int32_t Start) const {
 }
 
 std::string TAxGAGene::GeneAsEnumeration(TAxEncodedBits& Bits, std::int32_t Start) const {
-    Bits.SetSignBit(false);
-    const std::int32_t Index = Bits.GetAsInteger(Start, FSize);
+    const std::int32_t Index = GeneAsEnumerationIndex(Bits, Start);
     if (Index < 0 || Index >= EnumerationCount())
         throw EGAException(std::string(SNoEnumerationFound));
     return FEnumerations->Strings(Index);
@@ -107,6 +106,21 @@ void TAxGAGene::SetGeneAsEnumeration(TAxEncodedBits& Bits, std::int32_t Start,
                                      const std::string& Value) {
     const std::int32_t Index = FEnumerations ? FEnumerations->IndexOf(Value) : -1;
     if (Index < 0) throw EGAException(Format(SValueNotEnumeration, {Value}));
+    Bits.SetSignBit(false);
+    Bits.SetAsInteger(Start, FSize, Index);
+}
+
+std::int32_t TAxGAGene::GeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start) const {
+    Bits.SetSignBit(false);
+    return Bits.GetAsInteger(Start, FSize);
+}
+
+void TAxGAGene::SetGeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start,
+                                          std::int32_t Index) {
+    if (Index < 0 || Index >= EnumerationCount() ||
+        BitsRequired(static_cast<std::uint32_t>(Index)) > FSize)
+        throw EGAException(
+            Format(SInvalidEnumerationIndex, {Index, EnumerationCount(), DisplayName(), FSize}));
     Bits.SetSignBit(false);
     Bits.SetAsInteger(Start, FSize, Index);
 }

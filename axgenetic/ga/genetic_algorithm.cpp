@@ -1,9 +1,13 @@
 #include "axgenetic/ga/genetic_algorithm.hpp"
 
+#include <typeinfo>
+
 #include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/random.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 
 namespace ax {
 
@@ -23,7 +27,10 @@ void TAxGAIndividual::SetBits(const TBits& Value) {
 }
 
 void TAxGAIndividual::Assign(const TPersistent& Source) {
-    if (const auto* From = dynamic_cast<const TAxGAIndividual*>(&Source)) FBits.Assign(From->FBits);
+    const auto* From = typeid(Source) == typeid(*this)
+                           ? static_cast<const TAxGAIndividual*>(&Source)
+                           : dynamic_cast<const TAxGAIndividual*>(&Source);
+    if (From) FBits.Assign(From->FBits);
     TAxIndividual::Assign(Source);
 }
 
@@ -45,7 +52,7 @@ TAxCustomGeneticAlgorithm* TAxGAPopulation::Owner() const {
 // TAxCustomGeneticAlgorithm
 
 TAxCustomGeneticAlgorithm::TAxCustomGeneticAlgorithm(TComponent* AOwner)
-    : TAxCustomGeneticComponent(AOwner) {
+    : TAxTypedGeneticComponent(AOwner) {
     RecreatePopulation();
     FGenes = CreateGenes(ClassOf<TAxGAGene>());
 }
@@ -75,19 +82,13 @@ void TAxCustomGeneticAlgorithm::SetGeneSize(std::int32_t Value) {
     if (Value == FGeneSize) return;
     if (Value < 0) throw EListError("Bits index out of range");
     FGeneSize = Value;
-    TAxGAPopulation* Items = Population();
-    Items->BeginUpdate();
-    try {
-        for (int I = 0; I < Items->Count(); ++I) {
-            TAxGAIndividual* Item = Items->Items(I);
-            Item->Bits().SetSize(Value);
-            Item->Modified();
-        }
-    } catch (...) {
-        Items->EndUpdate();
-        throw;
+    TAxGAPopulation& Items = *Population();
+    const TUpdateGuard<TAxGAPopulation> Batch(Items);
+    for (int I = 0; I < Items.Count(); ++I) {
+        TAxGAIndividual* Item = Items.Items(I);
+        Item->Bits().SetSize(Value);
+        Item->Modified();
     }
-    Items->EndUpdate();
 }
 
 void TAxCustomGeneticAlgorithm::GeneNotify(TAxGAGene*, TCollectionNotification) {}
@@ -114,6 +115,16 @@ void TAxCustomGeneticAlgorithm::Assign(const TPersistent& Source) {
         FGenes->Assign(*From->FGenes);
     }
     TAxCustomGeneticComponent::Assign(Source);
+}
+
+void TAxCustomGeneticAlgorithm::DoEvolve() {
+    for (int I = 0; I < FGenes->Count(); ++I) {
+        const TAxGAGene& Gene = *FGenes->Items(I);
+        if (Gene.Size() < 1)
+            throw EGAException(Format(SGeneWithoutBits, {Gene.DisplayName(), Gene.Size()}));
+    }
+    if (FGeneSize < 1) throw EGAException(std::string(SNoChromosomeBits));
+    TAxCustomGeneticComponent::DoEvolve();
 }
 
 std::int32_t TAxCustomGeneticAlgorithm::DrawCrossoverBit(std::int32_t N) {

@@ -18,6 +18,7 @@
 //   in its own constructor.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -26,6 +27,7 @@
 #include <string_view>
 
 #include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/core/typed_events.hpp"
 #include "axgenetic/ga/ga_bits.hpp"
 #include "axgenetic/ga/gene.hpp"
 
@@ -41,6 +43,14 @@ class TAxCustomGeneticAlgorithm;
 // Raised by cmGeneBoundary crossover when the genes give no place to cut.
 inline constexpr std::string_view SNoGeneBoundary =
     "Gene boundary crossover needs a first gene of at least one bit";
+
+// Raised by Evolve, before anything else, for chromosomes that could not evolve: none of
+// their bits (no genes and no GeneSize), or a gene of no bits (a Boolean gene whose Size
+// was never set, an enumeration gene without values).
+inline constexpr std::string_view SNoChromosomeBits =
+    "The chromosomes have no bits: add genes (and give each a Size) or set GeneSize";
+inline constexpr std::string_view SGeneWithoutBits =
+    "Gene \"%s\" has a Size of %d; every gene needs at least one bit";
 
 // An individual whose genetic material is one chromosome. The chromosome is a member
 // rather than a separate object: one allocation less per individual keeps a GA of
@@ -114,8 +124,13 @@ using TAxGASelectionEvent =
     std::function<void(TObject* Sender, TAxGAPopulation* Population, TAxGAIndividual*& Parent)>;
 using TAxGeneEvent = std::function<void(TObject* Sender, TAxGAGene* Item)>;
 
-// The genetic algorithm component.
-class TAxCustomGeneticAlgorithm : public TAxCustomGeneticComponent {
+// The genetic algorithm component. Besides the general event types it takes handlers
+// written for TAxGAIndividual (typed_events.hpp), e.g.
+//   GA.SetOnEvaluateFitness([&](TAxGAIndividual& Item, TGAFitness& Fitness) { ... });
+// MutationProbability is the chance that each single bit flips (the shared driver draws
+// once per child instead); every bit of every child draws.
+class TAxCustomGeneticAlgorithm
+    : public TAxTypedGeneticComponent<TAxGAIndividual, TAxGAPopulation> {
 public:
     explicit TAxCustomGeneticAlgorithm(TComponent* AOwner = nullptr);
     ~TAxCustomGeneticAlgorithm() override;
@@ -134,6 +149,17 @@ public:
     // replaces the shared driver's crossover event for hosts of this component.
     const TAxGACrossoverEvent& OnCrossover() const { return FOnGACrossover; }
     void SetOnCrossover(TAxGACrossoverEvent Value) { FOnGACrossover = std::move(Value); }
+    // The same with a handler of (Parent1, Parent2, Child, CrossoverBit, DoIt).
+    template <class F>
+    requires std::invocable<F&, TAxGAIndividual&, TAxGAIndividual&, TAxGAIndividual&, std::int32_t&,
+                            bool&>
+    void SetOnCrossover(F Handler) {
+        FOnGACrossover = [H = std::move(Handler)](TObject*, TAxGAIndividual* Parent1,
+                                                  TAxGAIndividual* Parent2, TAxGAIndividual* Child,
+                                                  std::int32_t& CrossoverBit, bool& DoIt) mutable {
+            H(*Parent1, *Parent2, *Child, CrossoverBit, DoIt);
+        };
+    }
 
     TAxGAPopulation* Population() const { return static_cast<TAxGAPopulation*>(FPopulation.get()); }
     void SetPopulation(const TAxPopulation* Value) {
@@ -176,6 +202,8 @@ protected:
     void RecreateGenes();
 
     void PopulationNotify(TAxIndividual* Item, TCollectionNotification Action) override;
+    // Checks the genotype (SNoChromosomeBits, SGeneWithoutBits), then the shared step.
+    void DoEvolve() override;
     bool DoCrossover(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
                      TAxIndividual* Child2) override;
     bool DoMutate(TAxIndividual* Item) override;

@@ -36,9 +36,8 @@ TCollection::~TCollection() {
     for (auto& Item : FItems) Item->FCollection = nullptr;
 }
 
-void TCollection::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= Count())
-        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+void TCollection::IndexError(int Index) {
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 void TCollection::InsertItem(std::unique_ptr<TCollectionItem> Item) {
@@ -77,8 +76,7 @@ TCollectionItem* TCollection::AddItem(std::unique_ptr<TCollectionItem> Item) {
 }
 
 TCollectionItem* TCollection::Insert(int Index) {
-    if (Index < 0 || Index > Count())
-        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+    if (Index < 0 || Index > Count()) IndexError(Index);
     TCollectionItem* Raw = Add();
     Raw->SetIndex(Index);
     return Raw;
@@ -109,11 +107,6 @@ void TCollection::Clear() {
         throw;
     }
     EndUpdate();
-}
-
-TCollectionItem* TCollection::Items(int Index) const {
-    CheckIndex(Index);
-    return FItems[static_cast<std::size_t>(Index)].get();
 }
 
 TCollectionItem* TCollection::FindItemID(int ID) const {

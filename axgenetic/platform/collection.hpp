@@ -93,7 +93,10 @@ public:
     void Clear();
 
     int Count() const { return static_cast<int>(FItems.size()); }
-    TCollectionItem* Items(int Index) const;
+    TCollectionItem* Items(int Index) const {
+        CheckIndex(Index);
+        return FItems[static_cast<std::size_t>(Index)].get();
+    }
     TCollectionItem* operator[](int Index) const { return Items(Index); }
     // The item with that ID, or nullptr.
     TCollectionItem* FindItemID(int ID) const;
@@ -116,7 +119,10 @@ protected:
     virtual void Update(TCollectionItem* Item);
 
     // Raw index checks, for derived collections with typed accessors.
-    void CheckIndex(int Index) const;
+    void CheckIndex(int Index) const {
+        if (Index < 0 || Index >= Count()) IndexError(Index);
+    }
+    [[noreturn]] static void IndexError(int Index);
 
 private:
     friend class TCollectionItem;

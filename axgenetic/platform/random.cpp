@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "axgenetic/platform/exceptions.hpp"
+
 namespace ax {
 
 namespace {
@@ -36,6 +38,22 @@ void RandSeed(std::uint64_t Seed) {
 }
 
 std::uint64_t GetRandSeed() { return GSeed; }
+
+TRandomGeneratorState GetRandomState() {
+    TRandomGeneratorState State;
+    State.Seed = GSeed;
+    for (std::size_t I = 0; I < State.Words.size(); ++I)
+        State.Words[I] = detail::GRandomState.S[I];
+    return State;
+}
+
+void SetRandomState(const TRandomGeneratorState& State) {
+    if (State.Words == std::array<std::uint64_t, 4>{})
+        throw EConvertError("The random generator state may not be all zero");
+    GSeed = State.Seed;
+    for (std::size_t I = 0; I < State.Words.size(); ++I)
+        detail::GRandomState.S[I] = State.Words[I];
+}
 
 void Randomize() {
     const auto Now = std::chrono::high_resolution_clock::now().time_since_epoch().count();

@@ -7,6 +7,8 @@
 // and almost always costs exactly one output.
 #pragma once
 
+#include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace ax {
@@ -40,6 +42,19 @@ std::uint64_t GetRandSeed();
 // Seeds the generator from the clock.
 void Randomize();
 
+// The generator's complete state: the seed it was last given and the four state words.
+// Restoring a state read earlier continues the sequence exactly where it was read, also in
+// another process, which is what a checkpoint of a run needs.
+struct TRandomGeneratorState {
+    std::uint64_t Seed = 0;
+    std::array<std::uint64_t, 4> Words{};
+    bool operator==(const TRandomGeneratorState&) const = default;
+};
+TRandomGeneratorState GetRandomState();
+// Raises EConvertError for the all-zero state words, which no seed produces and from
+// which the generator would only ever give 0.
+void SetRandomState(const TRandomGeneratorState& State);
+
 // A uniform double in [0, 1).
 inline double Random() {
     return static_cast<double>(detail::NextRandom64() >> 11) * 0x1.0p-53;
@@ -59,6 +74,20 @@ inline std::int32_t Random(std::int32_t N) {
         }
     }
     return static_cast<std::int32_t>(M >> 32);
+}
+
+// Random() < P decided on integers: the draw is u * 2^-53 with u the top 53 bits of one
+// output, exactly, and P * 2^53 is exact too, so Random() < P holds exactly when
+// u < ceil(P * 2^53). RandomThreshold(P) gives that bound (0 for P <= 0 or NaN, 2^53 for
+// P >= 1); RandomBelow(Threshold) makes the draw Random() would make and compares it.
+// Same decisions, same draws, no float conversion.
+inline std::uint64_t RandomThreshold(double P) {
+    if (!(P > 0)) return 0;
+    if (P >= 1) return std::uint64_t{1} << 53;
+    return static_cast<std::uint64_t>(std::ceil(P * 0x1.0p53));
+}
+inline bool RandomBelow(std::uint64_t Threshold) {
+    return (detail::NextRandom64() >> 11) < Threshold;
 }
 
 } // namespace ax

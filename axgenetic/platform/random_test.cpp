@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <vector>
+
+#include "axgenetic/platform/exceptions.hpp"
 
 namespace ax {
 namespace {
@@ -32,6 +35,38 @@ TEST(RandomTest, SeedGivesFixedSequence) {
     Randomize();
     RandSeed(7);
     EXPECT_DOUBLE_EQ(Random(), 0.7005764821796896);
+}
+
+TEST(RandomTest, IntegerThresholdDecidesAsTheFloatComparison) {
+    // The bound is exact at a grid point of the draw (k * 2^-53) and just past it.
+    const double Grid = 0x1.0p-53;
+    EXPECT_EQ(RandomThreshold(3 * Grid), 3u);
+    EXPECT_EQ(RandomThreshold(std::nextafter(3 * Grid, 1.0)), 4u);
+    EXPECT_EQ(RandomThreshold(std::nextafter(1.0, 0.0)), (std::uint64_t{1} << 53) - 1);
+    for (const double P : {0.0, -0.5, std::nan(""), 4.9e-324, 0.001, 0.5, 1.0, 1.5}) {
+        std::vector<bool> ByFloat, ByInteger;
+        RandSeed(31);
+        for (int I = 0; I < 2000; ++I)
+            ByFloat.push_back(Random() < P);
+        RandSeed(31);
+        for (int I = 0; I < 2000; ++I)
+            ByInteger.push_back(RandomBelow(RandomThreshold(P)));
+        EXPECT_EQ(ByFloat, ByInteger) << P;
+    }
+}
+
+TEST(RandomTest, RestoredStateContinuesTheSequence) {
+    RandSeed(99);
+    Random(10);
+    const TRandomGeneratorState Saved = GetRandomState();
+    const double Next = Random();
+    RandSeed(1);
+    SetRandomState(Saved);
+    EXPECT_EQ(GetRandSeed(), 99u);
+    EXPECT_EQ(Random(), Next);
+    // The all-zero state would only give zeros (and Random(n) would never return).
+    EXPECT_THROW(SetRandomState(TRandomGeneratorState{}), EConvertError);
+    EXPECT_EQ(GetRandomState().Seed, 99u);
 }
 
 TEST(RandomTest, RangesAndUniformity) {

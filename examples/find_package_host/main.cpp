@@ -10,8 +10,8 @@ int main() {
     ax::TAxGAGene* X = GA.Genes()->Add(); // one 10-bit integer gene: the chromosome grows to fit
     X->SetGeneType(ax::TGeneType::gtInteger);
     X->SetSize(10);
-    GA.SetOnEvaluateFitness([X](ax::TObject*, ax::TAxIndividual* Item, double& Fitness) {
-        const int V = X->GeneAsInteger(static_cast<ax::TAxGAIndividual*>(Item)->Bits());
+    GA.SetOnEvaluateFitness([X](ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        const int V = X->GeneAsInteger(Item.Bits());
         Fitness = (V - 700) * (V - 700); // minimized (the default FitnessMethod)
     });
     GA.Evolve(50);

@@ -8,8 +8,9 @@
 //   gene's bounds (NaN becomes the minimum).
 // - An enumeration gene has the bits its value count needs (4 values: 3 bits), so a
 //   chromosome can hold an index past the values; reading it as an enumeration would
-//   raise EGAException. The handler reads the index as an integer and writes a valid
-//   value instead.
+//   raise EGAException. The handler folds the index back into the values and writes it
+//   with SetGeneAsEnumerationIndex, which raises for an index it cannot hold instead of
+//   clamping it as SetGeneAsInteger would.
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -43,9 +44,9 @@ ax::TAxGAGene* AddParameter(ax::TAxGeneticAlgorithm& GA, const char* Name, doubl
 
 // The shape, made valid in the chromosome first.
 std::string ShapeOf(ax::TAxGAGene& Gene, ax::TAxGABits& Bits) {
-    const int Index = Gene.GeneAsInteger(Bits);
-    const int Count = Gene.Enumerations().Count();
-    if (Index >= Count) Gene.SetGeneAsEnumeration(Bits, Gene.Enumerations()[Index % Count]);
+    const int Index = Gene.GeneAsEnumerationIndex(Bits);
+    if (Index >= Gene.EnumerationCount())
+        Gene.SetGeneAsEnumerationIndex(Bits, Index % Gene.EnumerationCount());
     return Gene.GeneAsEnumeration(Bits);
 }
 
@@ -82,8 +83,8 @@ void RunCurveFit() {
     GA.SetMutationProbability(0.01);
     GA.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
 
-    GA.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        ax::TAxGABits& Bits = static_cast<ax::TAxGAIndividual*>(Item)->Bits();
+    GA.SetOnEvaluateFitness([&](ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        ax::TAxGABits& Bits = Item.Bits();
         const std::string Kind = ShapeOf(*Shape, Bits);
         const double PA = Parameter(*A, Bits), PB = Parameter(*B, Bits);
         double Error = 0;

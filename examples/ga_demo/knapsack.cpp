@@ -64,9 +64,9 @@ void RunKnapsack() {
             }
     };
     // The packed value, minus a penalty for every unit of weight over the capacity.
-    GA.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
+    GA.SetOnEvaluateFitness([&](ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
         int Weight = 0, Value = 0;
-        Pack(static_cast<ax::TAxGAIndividual*>(Item)->Bits(), Weight, Value);
+        Pack(Item.Bits(), Weight, Value);
         Fitness = Value - 10 * std::max(0, Weight - Capacity);
     });
     ShowProgress(GA, 50);

@@ -2,7 +2,9 @@
 // integer gene mapped linearly onto [-5.12, 5.12]; the global minimum is 0 at the origin.
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
+#include <string>
 
 #include "demo.hpp"
 #include "progress.hpp"
@@ -33,23 +35,41 @@ void RunRastrigin() {
     GA.SetTournamentField(3);
 
     ax::TAxGAGenes& Genes = *GA.Genes();
-    GA.SetOnEvaluateFitness(
-        [&Genes](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-            ax::TAxGABits& Bits = static_cast<ax::TAxGAIndividual*>(Item)->Bits();
-            double Sum = 10.0 * Dimensions;
-            for (int I = 0; I < Dimensions; ++I) {
-                const double X = Coordinate(Genes[I]->GeneAsInteger(Bits));
-                Sum += X * X - 10.0 * std::cos(2 * std::numbers::pi * X);
-            }
-            Fitness = Sum;
-        });
+    // f of a chromosome; a copied chromosome is a plain value, so the hall of fame's
+    // entries below can be decoded the same way.
+    auto Rastrigin = [&Genes](ax::TAxGABits Bits) {
+        double Sum = 10.0 * Dimensions;
+        for (int I = 0; I < Dimensions; ++I) {
+            const double X = Coordinate(Genes[I]->GeneAsInteger(Bits));
+            Sum += X * X - 10.0 * std::cos(2 * std::numbers::pi * X);
+        }
+        return Sum;
+    };
+    GA.SetOnEvaluateFitness([&](ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        Fitness = Rastrigin(Item.Bits());
+    });
     ShowProgress(GA, 50);
+    // The statistics of every generation and the three best chromosomes ever seen;
+    // attached after Initialize, both see the initial population too.
+    ax::TAxRunLog Log;
+    ax::TAxHallOfFame<ax::TAxGAIndividual> Best(3);
+    GA.Initialize();
+    Log.Attach(GA);
+    Best.Attach(GA);
     GA.Evolve(500);
 
-    ax::TAxGAIndividual* Best = GA.FittestIndividual();
-    std::printf("  fittest: f = %.4f at\n   ", Best->Fitness());
-    for (int I = 0; I < Dimensions; ++I)
-        std::printf(" %s=%+.4f", Genes[I]->Name().c_str(),
-                    Coordinate(Genes[I]->GeneAsInteger(Best->Bits())));
-    std::printf("\n");
+    std::printf("  best three ever seen:\n");
+    for (int Rank = 0; Rank < Best.Count(); ++Rank) {
+        ax::TAxGABits Bits = Best[Rank].Bits();
+        std::printf("   %d. f = %.3g (generation %3d) at", Rank + 1, Rastrigin(Bits),
+                    Best.Generation(Rank));
+        for (int I = 0; I < Dimensions; ++I)
+            std::printf(" %+.3f", Coordinate(Genes[I]->GeneAsInteger(Bits)));
+        std::printf("\n");
+    }
+    const std::string LogFile =
+        (std::filesystem::temp_directory_path() / "axgenetic_demo_rastrigin.csv").string();
+    Log.SaveToCSVFile(LogFile);
+    std::printf("  run log: %zu generations written to %s\n", Log.Entries().size(),
+                LogFile.c_str());
 }

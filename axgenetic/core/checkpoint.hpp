@@ -1,0 +1,49 @@
+// Checkpoints: a run saved at a generation boundary and continued later, also in another
+// process, exactly as if it had never stopped.
+//
+// A component's document alone does not do this: it keeps probabilities at single
+// precision, leaves out settings of the host (InitialPopulation, Operations, ...) and
+// knows nothing of the random generator. A checkpoint file holds, besides the document
+// unchanged, the generator state and the exact text of every published setting. Loading
+// one loads the document, restores the settings exactly, runs the statistics pass (so
+// MinFitness, FittestIndividual and the selection tables read as they did when the
+// checkpoint was saved) and finally restores the generator.
+//
+// The continued run equals the uninterrupted one when the checkpoint is taken of an
+// initialized component (after Initialize or any generation), the host attaches the same
+// handlers, and its fitness handler depends on the individual only (it runs again for
+// every loaded individual, and must not draw random numbers).
+//
+// File layout (text): the line "axgenetic-checkpoint 1 <checksum>", where the checksum is
+// the FNV-1a hash in hexadecimal of everything after that line; "random <seed> <w0> <w1>
+// <w2> <w3>" in hexadecimal; one "setting <Name> = <stream text>" line per published
+// setting; "document <byte count>", a line break and the document's bytes.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace ax {
+
+class TAxCustomGeneticComponent;
+
+// The text of every checkpoint that does not read: "Invalid checkpoint: <reason>".
+inline constexpr std::string_view SInvalidCheckpoint = "Invalid checkpoint: %s";
+
+// Writes the checkpoint to a temporary file beside FileName, flushed to the disk, which
+// then replaces FileName in one step: a reader never sees half a checkpoint, and a failed
+// save leaves the previous checkpoint in place. EFCreateError when it cannot be written.
+void SaveCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
+void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
+
+// Continues the run saved in the checkpoint. The whole file is read and checked
+// (structure, checksum, setting names, generator state) before anything changes;
+// EReadError (SInvalidCheckpoint) when that fails, EFOpenError when the file cannot be
+// opened, and the document's own errors when it does not load. A setting text that the
+// checksum vouches for but that does not convert (a file made by hand) raises the
+// setting's error after the document has been loaded.
+void LoadCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
+void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream);
+
+} // namespace ax
