@@ -86,30 +86,42 @@ private:
     enum class TOpKind : std::uint8_t { Column, Constant, Batch, Fallback };
     struct TOp {
         TOpKind Kind;
-        std::int32_t ArgCount;     // Batch: arguments on the stack
-        const TGAFloat* Column;    // Column: the data
-        TGAFloat Value;            // Constant: the value
+        std::int32_t ArgCount;              // Batch: arguments on the stack
+        const TGAFloat* Column;             // Column: the data
+        TGAFloat Value;                     // Constant: the value
         TAxGPFloatInstruction* Instruction; // Batch: the handler's owner
-        TAxGPNode<TGAFloat>* Node; // Fallback: the subtree evaluated per point
+        TAxGPNode<TGAFloat>* Node;          // Fallback: the subtree evaluated per point
     };
     struct TFrame {
         TAxGPNode<TGAFloat>* Node;
+        TAxGPFloatInstruction* Batch;
         int NextSlot;
-        bool Batched;
+    };
+
+    // What compiling needs to know of an instruction, looked up once per evaluation.
+    struct TInstructionInfo {
+        const TAxGPInstruction<TGAFloat>* Instruction;
+        TAxGPFloatInstruction* Batch; // a function with a batch handler, else nullptr
+        int Column;                   // a variable's column, else -1
     };
 
     void Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
-    bool IsBatched(TAxGPNode<TGAFloat>& Node) const;
-    void Emit(TAxGPNode<TGAFloat>& Node, bool Batched, const TAxGPDataSet& Data);
+    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data);
+    // Pushes Node's op, or a frame for a batched function whose arguments come first.
+    void Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data);
+    void Push(const TOp& Op, int Popped);
     void PrepareFallbackContext(const TAxGPDataSet& Data);
-    void RunBlock(const TAxGPDataSet& Data, int First, int Count, TGAFloat* Out);
+    void RunBlock(const TAxGPDataSet& Data, int First, int Count);
 
     TAxGPContext<TGAFloat> FContext;
     TAxGPContext<TGAFloat> FPointContext;
     int FBlockSize = DefaultBlockSize;
     int FFallbacks = 0;
     int FMaxStack = 0;
+    int FDepth = 0;
+    int FMaxArgs = 0;
     std::vector<TOp> FProgram;
+    std::vector<TInstructionInfo> FInfos;
     std::vector<TFrame> FFrames;
     std::vector<TGAFloat> FStack;
     std::vector<const TGAFloat*> FArgs;

@@ -43,8 +43,8 @@ private:
 class TAxGPFloatInstructions : public TAxGPInstructions<TGAFloat> {
 public:
     // Items are made of ItemClass (TAxGPFloatInstruction unless told otherwise).
-    explicit TAxGPFloatInstructions(TPersistent* AOwner,
-                                    TCollectionItemClass ItemClass = ClassOf<TAxGPFloatInstruction>())
+    explicit TAxGPFloatInstructions(
+        TPersistent* AOwner, TCollectionItemClass ItemClass = ClassOf<TAxGPFloatInstruction>())
         : TAxGPInstructions<TGAFloat>(AOwner, ItemClass) {}
     std::string ClassName() const override { return "TAxGPFloatInstructions"; }
 };

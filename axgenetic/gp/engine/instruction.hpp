@@ -28,8 +28,8 @@ template <class T> class TAxGPInstructions;
 // result (the variable's value, the node's constant, or zero/empty for a function).
 // Sender is the instruction.
 template <class T>
-using TNodeEvent = std::function<void(TObject* Sender, TAxGPNode<T>& Node,
-                                      TAxGPContext<T>& Context, T& aResult)>;
+using TNodeEvent =
+    std::function<void(TObject* Sender, TAxGPNode<T>& Node, TAxGPContext<T>& Context, T& aResult)>;
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // One primitive of the program language; an item of a TAxGPInstructions<T>.

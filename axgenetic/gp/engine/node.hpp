@@ -17,6 +17,7 @@
 // order and skips empty ones, so a binary node holding only Right reports Right at index 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -84,8 +85,8 @@ public:
     virtual TAxGPNode<T>* AddChild(TNodePtr&& Node) = 0;
     // Attaches a free node at Index; see the shapes for what happens to the slot.
     virtual TAxGPNode<T>* InsertChild(int Index, TNodePtr&& Node) = 0;
-    // Takes Node out of the children and hands it over as a free node (nullptr when Node is
-    // no child of this node). Never frees.
+    // Takes Node out of the children and hands it over as a free node; when Node is no
+    // child of this node nothing changes and the result is nullptr. Never frees.
     virtual TNodePtr ExtractChild(TAxGPNode<T>* Node) = 0;
     // Detaches this node from its parent and hands it over; nullptr for a free node (its
     // owner already holds it).
@@ -104,7 +105,9 @@ public:
     int Depth() const;
     // Nodes in the subtree, this one included; cached.
     int Size() const;
-    // Forgets the cached measures of this node and its ancestors.
+    // Forgets the cached measures of this node and of its ancestors. The walk up stops at
+    // the first ancestor that has nothing cached (its own ancestors have nothing cached
+    // either), so building a tree node by node stays linear.
     virtual void Modified();
 
     // --- evaluation and text ----------------------------------------------------------
@@ -131,11 +134,9 @@ protected:
     virtual void AssignChildren(const TAxGPNode<T>& Source) = 0;
     // Checks that Node could be attached here by AddChild; raises otherwise.
     virtual void CheckAddChild(const TAxGPNode<T>& Node) const = 0;
-    // Moves every child out into Out (for freeing without recursion).
-    virtual void TakeChildren(std::vector<TNodePtr>& Out) = 0;
-    // Frees the given subtrees without recursing once per level, so a very deep tree
-    // cannot exhaust the stack.
-    static void FreeSubtrees(std::vector<TNodePtr>& Subtrees);
+    // Frees the given subtrees (and empties the pointers) without recursing once per
+    // level, so freeing a very deep tree cannot exhaust the stack.
+    static void FreeSubtrees(TNodePtr* Subtrees, std::size_t Count);
     // Sets the parent link of a node being attached or detached here.
     static void LinkParent(TAxGPNode<T>& Child, TAxGPNode<T>* Parent) { Child.FParent = Parent; }
 
@@ -162,7 +163,6 @@ public:
     int GetChildCount() const override { return static_cast<int>(FChildren.size()); }
     TAxGPNode<T>* GetChild(int Index) const override;
     int SlotCount() const override { return static_cast<int>(FChildren.size()); }
-    // A node that already is a child stays where it is (and Node is left to the caller).
     TAxGPNode<T>* AddChild(TNodePtr&& Node) override;
     // Index 0..count, else EListError and nothing changes.
     TAxGPNode<T>* InsertChild(int Index, TNodePtr&& Node) override;
@@ -174,7 +174,6 @@ public:
 protected:
     void AssignChildren(const TAxGPNode<T>& Source) override;
     void CheckAddChild(const TAxGPNode<T>&) const override {}
-    void TakeChildren(std::vector<TNodePtr>& Out) override;
 
 private:
     std::vector<TNodePtr> FChildren;
@@ -216,7 +215,6 @@ public:
 protected:
     void AssignChildren(const TAxGPNode<T>& Source) override;
     void CheckAddChild(const TAxGPNode<T>& Node) const override;
-    void TakeChildren(std::vector<TNodePtr>& Out) override;
 
 private:
     using TBinaryPtr = std::unique_ptr<TAxGPBinaryNode<T>>;

@@ -31,7 +31,9 @@ struct TAxGPNameHash {
     std::size_t operator()(std::string_view Name) const {
         return std::hash<std::string_view>{}(Name);
     }
-    std::size_t operator()(const std::string& Name) const { return (*this)(std::string_view(Name)); }
+    std::size_t operator()(const std::string& Name) const {
+        return (*this)(std::string_view(Name));
+    }
     std::size_t operator()(const TAxGPHashedName& Name) const { return Name.Hash; }
 };
 
