@@ -39,13 +39,13 @@ TAxGPNode<T>* TAxGPNode<T>::CreateNode(TAxGPInstruction<T>* Instruction,
 
 template <class T> typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::Clone() const {
     TNodePtr Copy = CreateNode(FInstruction);
-    Copy->Assign(*this);
+    Copy->CopyFrom(*this);
     return Copy;
 }
 
 template <class T> TAxGPNode<T>* TAxGPNode<T>::Clone(TAxGPNode<T>& Parent) const {
     TAxGPNode<T>* Copy = CreateNode(FInstruction, Parent);
-    Copy->Assign(*this);
+    Copy->CopyFrom(*this);
     return Copy;
 }
 
@@ -189,13 +189,16 @@ template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
         TPersistent::Assign(Source);
         return;
     }
-    if (From == this) return;
+    if (From != this) CopyFrom(*From);
+}
+
+template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From) {
     Clear();
-    FInstruction = From->FInstruction;
-    SetValue(From->FValue);
-    AssignChildren(*From);
-    FDepthCache = From->FDepthCache;
-    FSizeCache = From->FSizeCache;
+    FInstruction = From.FInstruction;
+    SetValue(From.FValue);
+    AssignChildren(From);
+    FDepthCache = From.FDepthCache;
+    FSizeCache = From.FSizeCache;
     if (FParent) FParent->Modified();
 }
 
@@ -267,8 +270,10 @@ typename TAxGPTreeNode<T>::TNodePtr TAxGPTreeNode<T>::ExtractChild(TAxGPNode<T>*
 
 template <class T> void TAxGPTreeNode<T>::Clear() {
     TAxGPNode<T>::Clear();
-    this->FreeSubtrees(FChildren.data(), FChildren.size());
-    FChildren.clear();
+    if (!FChildren.empty()) {
+        this->FreeSubtrees(FChildren.data(), FChildren.size());
+        FChildren.clear();
+    }
     this->Modified();
 }
 

@@ -130,6 +130,8 @@ protected:
 
     // The node the engine of this node's instruction set makes, or nullptr without one.
     TNodePtr EngineNode(TAxGPInstruction<T>* Instruction) const;
+    // Assign from a node already known to be one (Clone skips the class check).
+    void CopyFrom(const TAxGPNode<T>& From);
     // Copies Source's children under this (childless) node; part of Assign.
     virtual void AssignChildren(const TAxGPNode<T>& Source) = 0;
     // Checks that Node could be attached here by AddChild; raises otherwise.
