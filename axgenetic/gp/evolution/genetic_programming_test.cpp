@@ -250,5 +250,135 @@ TEST(GeneticProgramming, CrossoverAndNodeSelection) {
         EXPECT_EQ(Tree->SelectNode(P), Tree->DNA());
 }
 
+TEST(GeneticProgramming, MutationMethodsAndPointMutation) {
+    RandSeed(4);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    TFloatIndividual* Child = Item(GP, 0);
+    for (int I = 0; I < 3000; ++I)
+        EXPECT_TRUE(GP.DoMutate(Child));
+    for (std::size_t M : {0u, 3u, 4u})
+        EXPECT_NEAR(GP.Runs[M], 1000, 100) << M;
+    for (std::size_t M : {1u, 2u, 5u})
+        EXPECT_EQ(GP.Runs[M], 0) << M;
+
+    GP.SetMutationWeights({});
+    const std::string Before = Text(GP, 1);
+    EXPECT_FALSE(GP.DoMutate(Item(GP, 1)));
+    EXPECT_EQ(Text(GP, 1), Before);
+    EXPECT_TRUE(Item(GP, 1)->NeedFitness());
+
+    Child->AssignDNA(GP.GetTerminalNode());
+    const std::string Leaf = Text(GP, 0);
+    GP.DoHoistMutation(*Child); // the only point is the root
+    EXPECT_EQ(Text(GP, 0), Leaf);
+
+    // Point mutation keeps every arity: size and depth stay; per tree with probability 1
+    // only the root may change.
+    GP.SetPointMutationProbability(1);
+    for (auto Method : {TGPPointMutationMethod::pmmPerNode, TGPPointMutationMethod::pmmPerTree}) {
+        GP.SetPointMutationMethod(Method);
+        for (int I = 2; I < 30; ++I) {
+            TFloatIndividual* P = Item(GP, I);
+            const std::string Old = P->DNA()->ToString();
+            const int Size = P->DNA()->Size(), Depth = P->DNA()->Depth();
+            auto* Root = P->DNA()->Instruction();
+            std::vector<TAxGPInstruction<TGAFloat>*> Below;
+            for (std::size_t N = 1; N < P->FlattenedDNA().size(); ++N)
+                Below.push_back(P->FlattenedDNA()[N]->Instruction());
+            EXPECT_TRUE(GP.DoPointMutation(*P));
+            EXPECT_EQ(P->DNA()->Size(), Size);
+            EXPECT_EQ(P->DNA()->Depth(), Depth);
+            if (Method == TGPPointMutationMethod::pmmPerTree) {
+                for (std::size_t N = 1; N < P->FlattenedDNA().size(); ++N)
+                    EXPECT_EQ(P->FlattenedDNA()[N]->Instruction(), Below[N - 1]);
+                EXPECT_EQ(P->DNA()->Instruction()->Arity(), Root->Arity());
+            }
+        }
+    }
+}
+
+// Breeds 20 generations with every operator and mutation method; a binary component must
+// never give a node a third child, and every tree must run.
+template <class C> void EvolveWithEveryMethod(C& GP) {
+    Koza(GP);
+    auto* One = Add(GP, "one");
+    One->SetOperation(TGPGeneticInstruction::gpConstant);
+    One->SetValue(1);
+    GP.SetOnConstantMutation([](TObject*, TAxGPNode<TGAFloat>& N) { N.SetValue(N.Value() + 0.5); });
+    GP.SetInitialPopulation(41);
+    GP.SetMutationProbability(0.5);
+    GP.SetInversionProbability(0.3);
+    for (auto M : {TGPMutationMethod::mmReplacement, TGPMutationMethod::mmConstant,
+                   TGPMutationMethod::mmPoint})
+        GP.SetMutationWeight(M, 25);
+    GP.SetBloatStrategy(TGPBloatStrategy::bsDepthLimit);
+    GP.SetBloatLimit(6);
+    EXPECT_EQ(GP.Evolve(20), 20);
+    for (int I = 0; I < GP.Population()->Count(); ++I)
+        EachNode(*Item(GP, I)->DNA(), [](TAxGPNode<TGAFloat>& N) {
+            EXPECT_LE(N.GetChildCount(), 2);
+            EXPECT_NE(N.Instruction(), nullptr);
+        });
+    EXPECT_TRUE(std::isfinite(GP.FittestIndividual()->Fitness()));
+}
+
+TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
+    RandSeed(5);
+    TAxBinaryGeneticProgramming GP;
+    EvolveWithEveryMethod(GP);
+    EXPECT_EQ(Item(GP, 0)->DNA()->ClassName(), "TAxGPBinaryFloatNode");
+}
+
+TEST(GeneticProgramming, AssignFromADestroyedSourceThenEvolve) {
+    RandSeed(6);
+    TAxGeneticProgramming GP;
+    {
+        TAxGeneticProgramming Source;
+        Koza(Source);
+        Source.SetMutateHoistWeight(7);
+        Source.Evolve(3);
+        GP.AssignAll(Source);
+        EXPECT_EQ(GP.MutateHoistWeight(), 7);
+        EXPECT_EQ(GP.Population()->Count(), 30);
+        EXPECT_EQ(GP.PreviousGeneration()->Count(), 30);
+        EXPECT_EQ(Text(GP, 5), Source.Population()->Items(5)->DNA()->ToString());
+        EXPECT_EQ(GP.FittestIndividual()->Index(), Source.FittestIndividual()->Index());
+    }
+    // The copied trees run on this component's instructions and handlers.
+    TAxGPContext<TGAFloat> C;
+    for (int I = 0; I < 30; ++I) {
+        EachNode(*Item(GP, I)->DNA(), [&](TAxGPNode<TGAFloat>& N) {
+            EXPECT_EQ(N.Instruction()->Collection(), GP.Instructions());
+        });
+        Item(GP, I)->Execute(C);
+    }
+    GP.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& F) {
+        F = static_cast<TFloatIndividual*>(Item)->DNA()->Size();
+    });
+    EXPECT_EQ(GP.Evolve(3), 3);
+}
+
+TEST(GeneticProgramming, OddPopulationAndTwoParentCrossover) {
+    RandSeed(7);
+    TAxGeneticProgramming GP;
+    Koza(GP);
+    GP.SetInitialPopulation(5);
+    GP.SetCrossoverProbability(1);
+    EXPECT_EQ(GP.Evolve(10), 10);
+    EXPECT_EQ(GP.Population()->Count(), 5);
+
+    // Without operators the children are copies of Parent1, or with the option of Parent1
+    // and Parent2.
+    GP.SetOperations({});
+    for (bool TwoParents : {false, true}) {
+        GP.SetTwoParentCrossover(TwoParents);
+        GP.Reproduce(Item(GP, 0), Item(GP, 1), Item(GP, 2), Item(GP, 3));
+        EXPECT_EQ(Text(GP, 2), Text(GP, 0));
+        EXPECT_EQ(Text(GP, 3), Text(GP, TwoParents ? 1 : 0));
+    }
+}
+
 } // namespace
 } // namespace ax
