@@ -358,6 +358,27 @@ TEST(GeneticProgramming, AssignFromADestroyedSourceThenEvolve) {
         F = static_cast<TFloatIndividual*>(Item)->DNA()->Size();
     });
     EXPECT_EQ(GP.Evolve(3), 3);
+
+    // A tree using an instruction this component lacks is refused as a whole.
+    TAxGeneticProgramming Other;
+    Koza(Other);
+    Add(Other, "z");
+    Other.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    Other.Initialize();
+    int Refused = 0;
+    for (int I = 0; I < 30; ++I) {
+        const std::string Before = Text(GP, 0), Program = Text(Other, I);
+        try {
+            Item(GP, 0)->SetDNA(*Item(Other, I)->DNA());
+            EXPECT_EQ(Text(GP, 0), Program);
+        } catch (const EGPException& E) {
+            ++Refused;
+            EXPECT_STREQ(E.what(), "Unknown instruction \"z\"");
+            EXPECT_EQ(Text(GP, 0), Before);
+        }
+    }
+    EXPECT_GT(Refused, 0);
+    EXPECT_LT(Refused, 30);
 }
 
 TEST(GeneticProgramming, OddPopulationAndTwoParentCrossover) {
