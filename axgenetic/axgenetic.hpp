@@ -39,6 +39,9 @@
 #include "axgenetic/gp/engine/node.hpp"
 #include "axgenetic/gp/engine/values.hpp"
 #include "axgenetic/gp/engine/variant_classes.hpp"
+#include "axgenetic/gp/evolution/genetic_programming.hpp"
+#include "axgenetic/gp/evolution/gp_components.hpp"
+#include "axgenetic/gp/evolution/gp_individual.hpp"
 
 #include "axgenetic/xml/ga_domain_xml.hpp"
 #include "axgenetic/xml/genetic_algorithm_xml.hpp"

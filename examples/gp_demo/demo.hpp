@@ -8,8 +8,6 @@
 #include <string>
 
 #include "axgenetic/axgenetic.hpp"
-#include "axgenetic/gp/engine/batch_evaluator.hpp"
-#include "axgenetic/gp/evolution/gp_components.hpp"
 
 // Symbolic regression of x^4 + x^3 + x^2 + x with the float (Binary false) or the binary
 // component.
