@@ -60,3 +60,20 @@ template <class C> void ShowProgress(C& GP, int Every, bool Quiet) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
     });
 }
+
+// The settings both problems share, then up to 50 generations, stopping at an error of at
+// most Cutoff.
+template <class C> void Evolve(C& GP, int Population, double Cutoff, bool Quiet) {
+    GP.SetInitialPopulation(Population);
+    GP.SetInitializationMethod(ax::TGPInitializationMethod::imRampedHalfAndHalf);
+    GP.SetInitializationDepth(5);
+    GP.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
+    GP.SetMutationProbability(0.1);
+    // Subtree and replacement mutation build no deeper than 8 levels.
+    GP.SetBloatStrategy(ax::TGPBloatStrategy::bsDepthLimit);
+    GP.SetBloatLimit(8);
+    GP.SetUseFitnessCutoff(true);
+    GP.SetFitnessCutoff(Cutoff);
+    ShowProgress(GP, 5, Quiet);
+    GP.Evolve(50);
+}

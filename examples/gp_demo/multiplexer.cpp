@@ -66,17 +66,7 @@ std::string RunMultiplexer(std::uint64_t Seed) {
     // Children of a pair start as copies of both parents, so crossover combines what two
     // programs found (by default both copy the first parent).
     GP.SetTwoParentCrossover(true);
-    GP.SetInitialPopulation(500);
-    GP.SetInitializationMethod(ax::TGPInitializationMethod::imRampedHalfAndHalf);
-    GP.SetInitializationDepth(5);
-    GP.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
-    GP.SetMutationProbability(0.1);
-    GP.SetBloatStrategy(ax::TGPBloatStrategy::bsDepthLimit);
-    GP.SetBloatLimit(8);
-    GP.SetUseFitnessCutoff(true);
-    GP.SetFitnessCutoff(0);
-    ShowProgress(GP, 5, false);
-    GP.Evolve(50);
+    Evolve(GP, 500, 0, false);
 
     ax::TAxGPIndividual<Variant>* Best = GP.FittestIndividual();
     std::printf("  best after %d generations: %g wrong of 64, %d nodes\n    out = %s\n",

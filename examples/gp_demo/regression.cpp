@@ -69,18 +69,7 @@ template <class C> std::string Run(const char* Title, std::uint64_t Seed, bool Q
         if (std::isnan(Error)) Error = HUGE_VAL;
     });
 
-    GP.SetInitialPopulation(200);
-    GP.SetInitializationMethod(ax::TGPInitializationMethod::imRampedHalfAndHalf);
-    GP.SetInitializationDepth(5);
-    GP.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
-    GP.SetMutationProbability(0.1);
-    // Subtree and replacement mutation build no deeper than 8 levels.
-    GP.SetBloatStrategy(ax::TGPBloatStrategy::bsDepthLimit);
-    GP.SetBloatLimit(8);
-    GP.SetUseFitnessCutoff(true);
-    GP.SetFitnessCutoff(1e-9);
-    ShowProgress(GP, 5, Quiet);
-    GP.Evolve(50);
+    Evolve(GP, 200, 1e-9, Quiet);
 
     ax::TAxGPIndividual<TGAFloat>* Best = GP.FittestIndividual();
     if (!Quiet)

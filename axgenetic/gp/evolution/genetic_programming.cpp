@@ -343,12 +343,18 @@ template <class T> int ArityOf(const TAxGPNode<T>& Node) {
 // The subtrees are built as free trees and attached once complete, so a construction that
 // fails leaves no half-built branch in a tree.
 template <class T>
-std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::DoInitializeFull(int Depth) {
-    TNodePtr Node = Depth < 2 ? GetTerminalNode() : GetOperationNode();
+std::unique_ptr<TAxGPNode<T>>
+TAxCustomGeneticProgramming<T>::WithArguments(TNodePtr&& Node, int Depth, TMaker Make) {
     CheckTerminal(*Node);
     for (int I = 0; I < ArityOf(*Node); ++I)
-        Node->InsertChild(I, DoInitializeFull(Depth - 1));
-    return Node;
+        Node->InsertChild(I, (this->*Make)(Depth - 1));
+    return std::move(Node);
+}
+
+template <class T>
+std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::DoInitializeFull(int Depth) {
+    return WithArguments(Depth < 2 ? GetTerminalNode() : GetOperationNode(), Depth,
+                         &TAxCustomGeneticProgramming::DoInitializeFull);
 }
 
 template <class T>
@@ -359,11 +365,8 @@ TAxGPNode<T>* TAxCustomGeneticProgramming<T>::DoInitializeFull(TNode& Parent, in
 
 template <class T>
 std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::DoInitializeGrow(int Depth) {
-    TNodePtr Node = Depth < 2 ? GetTerminalNode() : GetNode();
-    CheckTerminal(*Node);
-    for (int I = 0; I < ArityOf(*Node); ++I)
-        Node->InsertChild(I, DoInitializeGrow(Depth - 1));
-    return Node;
+    return WithArguments(Depth < 2 ? GetTerminalNode() : GetNode(), Depth,
+                         &TAxCustomGeneticProgramming::DoInitializeGrow);
 }
 
 template <class T>

@@ -262,6 +262,10 @@ private:
     // Takes Instruction out of both lists.
     void Unclassify(TInstruction* Instruction);
     bool IsClassified(TInstruction* Instruction) const;
+    // A maker of a subtree of the given depth (DoInitializeFull or DoInitializeGrow).
+    using TMaker = TNodePtr (TAxCustomGeneticProgramming::*)(int);
+    // Node with its arguments made by Make one level shallower.
+    TNodePtr WithArguments(TNodePtr&& Node, int Depth, TMaker Make);
     // Inserts Node into Parent at Index and returns it attached.
     static TNode* Attach(TNode& Parent, int Index, TNodePtr&& Node);
 

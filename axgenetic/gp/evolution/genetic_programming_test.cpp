@@ -63,6 +63,16 @@ void Koza(TGP& GP) {
     });
 }
 
+// Call raises EGPException with Message.
+template <class F> void ExpectGPError(F Call, const char* Message) {
+    try {
+        Call();
+        ADD_FAILURE() << "no exception, expected " << Message;
+    } catch (const EGPException& E) {
+        EXPECT_STREQ(E.what(), Message);
+    }
+}
+
 TFloatIndividual* Item(TGP& GP, int I) {
     return GP.Population()->Items(I);
 }
@@ -193,12 +203,7 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
     EXPECT_EQ(Terminals.DoInitialize(), 9 + 8 * 3);
     EXPECT_EQ(Terminals.Population()->Items(9)->DNA()->ToString(), "x");
     Terminals.SetInitializationMethod(TGPInitializationMethod::imFull);
-    try {
-        Terminals.DoInitialize();
-        FAIL();
-    } catch (const EGPException& E) {
-        EXPECT_STREQ(E.what(), "No operations found");
-    }
+    ExpectGPError([&] { Terminals.DoInitialize(); }, "No operations found");
 
     // A variable that declares an argument cannot head a subtree.
     struct TArgumentVariable : TAxGPFloatInstruction {
@@ -210,12 +215,8 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
     Terminals.Instructions()->Delete(0);
     Raw->Declare(1);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
-    try {
-        Terminals.Initialize();
-        FAIL();
-    } catch (const EGPException& E) {
-        EXPECT_STREQ(E.what(), "Invalid terminal node.  Node requires greater than 0 children");
-    }
+    ExpectGPError([&] { Terminals.Initialize(); },
+                  "Invalid terminal node.  Node requires greater than 0 children");
 }
 
 TEST(GeneticProgramming, CrossoverAndNodeSelection) {

@@ -14,19 +14,37 @@
 
 namespace ax {
 
-// Float programs over TAxGPFloatNode trees.
-class TAxCustomGeneticProgramming : public generics::TAxCustomGeneticProgramming<TGAFloat> {
-public:
-    explicit TAxCustomGeneticProgramming(TComponent* AOwner = nullptr);
-    std::string ClassName() const override { return "TAxCustomGeneticProgramming"; }
+namespace generics {
 
-    TAxGPFloatInstructions* Instructions() const {
-        return static_cast<TAxGPFloatInstructions*>(
-            generics::TAxCustomGeneticProgramming<TGAFloat>::Instructions());
+// A GP component whose instruction set is a TSet and whose nodes are TNodeClass nodes.
+template <class T, class TSet, class TNodeClass>
+class TAxTypedGeneticProgramming : public TAxCustomGeneticProgramming<T> {
+    using TBase = TAxCustomGeneticProgramming<T>;
+
+public:
+    // A constructor cannot reach overrides: the set is made again here, while still empty.
+    explicit TAxTypedGeneticProgramming(TComponent* AOwner = nullptr) : TBase(AOwner) {
+        this->RecreateInstructions();
     }
-    std::unique_ptr<TAxGPInstructions<TGAFloat>>
-    CreateInstructions(TCollectionItemClass ItemClass) override;
-    TNodePtr CreateNode(TInstruction* Instruction) override;
+
+    TSet* Instructions() const { return static_cast<TSet*>(TBase::Instructions()); }
+    std::unique_ptr<TAxGPInstructions<T>> CreateInstructions(TCollectionItemClass) override {
+        return std::make_unique<TSet>(this);
+    }
+    typename TBase::TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) override {
+        return std::make_unique<TNodeClass>(Instruction);
+    }
+};
+
+} // namespace generics
+
+// Float programs over TAxGPFloatNode trees.
+class TAxCustomGeneticProgramming
+    : public generics::TAxTypedGeneticProgramming<TGAFloat, TAxGPFloatInstructions,
+                                                  TAxGPFloatNode> {
+public:
+    using TAxTypedGeneticProgramming::TAxTypedGeneticProgramming;
+    std::string ClassName() const override { return "TAxCustomGeneticProgramming"; }
 };
 
 class TAxGeneticProgramming : public TAxCustomGeneticProgramming {
@@ -37,18 +55,12 @@ public:
 
 // Float programs over TAxGPBinaryFloatNode trees: every function node holds two children
 // at most, so functions of a larger arity cannot be placed (initialization raises).
-class TAxCustomBinaryGeneticProgramming : public generics::TAxCustomGeneticProgramming<TGAFloat> {
+class TAxCustomBinaryGeneticProgramming
+    : public generics::TAxTypedGeneticProgramming<TGAFloat, TAxGPFloatInstructions,
+                                                  TAxGPBinaryFloatNode> {
 public:
-    explicit TAxCustomBinaryGeneticProgramming(TComponent* AOwner = nullptr);
+    using TAxTypedGeneticProgramming::TAxTypedGeneticProgramming;
     std::string ClassName() const override { return "TAxCustomBinaryGeneticProgramming"; }
-
-    TAxGPFloatInstructions* Instructions() const {
-        return static_cast<TAxGPFloatInstructions*>(
-            generics::TAxCustomGeneticProgramming<TGAFloat>::Instructions());
-    }
-    std::unique_ptr<TAxGPInstructions<TGAFloat>>
-    CreateInstructions(TCollectionItemClass ItemClass) override;
-    TNodePtr CreateNode(TInstruction* Instruction) override;
 };
 
 class TAxBinaryGeneticProgramming : public TAxCustomBinaryGeneticProgramming {
@@ -58,18 +70,12 @@ public:
 };
 
 // Variant programs over TAxGPVariantNode trees.
-class TAxCustomGeneticProgrammingVariant : public generics::TAxCustomGeneticProgramming<Variant> {
+class TAxCustomGeneticProgrammingVariant
+    : public generics::TAxTypedGeneticProgramming<Variant, TAxGPVariantInstructions,
+                                                  TAxGPVariantNode> {
 public:
-    explicit TAxCustomGeneticProgrammingVariant(TComponent* AOwner = nullptr);
+    using TAxTypedGeneticProgramming::TAxTypedGeneticProgramming;
     std::string ClassName() const override { return "TAxCustomGeneticProgrammingVariant"; }
-
-    TAxGPVariantInstructions* Instructions() const {
-        return static_cast<TAxGPVariantInstructions*>(
-            generics::TAxCustomGeneticProgramming<Variant>::Instructions());
-    }
-    std::unique_ptr<TAxGPInstructions<Variant>>
-    CreateInstructions(TCollectionItemClass ItemClass) override;
-    TNodePtr CreateNode(TInstruction* Instruction) override;
 };
 
 class TAxGeneticProgrammingVariant : public TAxCustomGeneticProgrammingVariant {
