@@ -55,16 +55,7 @@ template <class Op> void AddFunction(TAxGPFloatInstructions& Set, const char* Na
     auto* I = static_cast<TAxGPFloatInstruction*>(Set.Add());
     I->SetName(Name);
     I->SetArity(2);
-    I->SetOnExecute([F](TObject*, TNode& N, TCtx& C, TGAFloat& R) {
-        const TGAFloat A = N.GetChild(0)->Execute(C);
-        R = F(A, N.GetChild(1)->Execute(C));
-    });
-    I->SetOnExecuteBatch([F](TObject*, const TGAFloat* const* Args, int, TGAFloat* R, int Count) {
-        const TGAFloat* A = Args[0];
-        const TGAFloat* B = Args[1];
-        for (int P = 0; P < Count; ++P)
-            R[P] = F(A[P], B[P]);
-    });
+    SetElementwiseHandlers(*I, F);
 }
 
 struct TWorkload {

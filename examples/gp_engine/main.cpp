@@ -40,24 +40,12 @@ int main() {
     auto* C = AddInstruction(Set, "c", TGPGeneticInstruction::gpConstant);
     C->SetValue(2.5);
 
-    // Add evaluates both arguments; its batch form does the same arithmetic elementwise.
+    // Add and Sqrt evaluate all their arguments: one definition gives them both the
+    // per-point handler and the elementwise batch handler.
     auto* Add = AddInstruction(Set, "Add", TGPGeneticInstruction::gpFunction, 2);
-    Add->SetOnExecute([](TObject*, TNode& N, TCtx& Ctx, TGAFloat& R) {
-        const TGAFloat A = N.GetChild(0)->Execute(Ctx);
-        R = A + N.GetChild(1)->Execute(Ctx);
-    });
-    Add->SetOnExecuteBatch([](TObject*, const TGAFloat* const* Args, int, TGAFloat* R, int Count) {
-        for (int P = 0; P < Count; ++P)
-            R[P] = Args[0][P] + Args[1][P];
-    });
+    SetElementwiseHandlers(*Add, [](TGAFloat A, TGAFloat B) { return A + B; });
     auto* Sqrt = AddInstruction(Set, "Sqrt", TGPGeneticInstruction::gpFunction, 1);
-    Sqrt->SetOnExecute([](TObject*, TNode& N, TCtx& Ctx, TGAFloat& R) {
-        R = std::sqrt(N.GetChild(0)->Execute(Ctx));
-    });
-    Sqrt->SetOnExecuteBatch([](TObject*, const TGAFloat* const* Args, int, TGAFloat* R, int Count) {
-        for (int P = 0; P < Count; ++P)
-            R[P] = std::sqrt(Args[0][P]);
-    });
+    SetElementwiseHandlers(*Sqrt, [](TGAFloat A) { return std::sqrt(A); });
     // If is lazy: it evaluates only the branch it takes, so it has no batch form and the
     // batch evaluator runs its subtree point by point.
     auto* If = AddInstruction(Set, "If", TGPGeneticInstruction::gpFunction, 3);

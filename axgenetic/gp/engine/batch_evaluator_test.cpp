@@ -17,20 +17,11 @@ using TNode = TAxGPNode<TGAFloat>;
 using TCtx = TAxGPContext<TGAFloat>;
 using G = TGPGeneticInstruction;
 
-// Binary arithmetic given once, used by both the per-point and the batch handler, so both
-// do the same arithmetic.
 template <class Op> void AddBinary(TAxGPFloatInstructions& Set, const char* Name, Op F) {
     auto* I = static_cast<TAxGPFloatInstruction*>(Set.Add());
     I->SetName(Name);
     I->SetArity(2);
-    I->SetOnExecute([F](TObject*, TNode& N, TCtx& C, TGAFloat& R) {
-        const TGAFloat A = N.GetChild(0)->Execute(C);
-        R = F(A, N.GetChild(1)->Execute(C));
-    });
-    I->SetOnExecuteBatch([F](TObject*, const TGAFloat* const* Args, int, TGAFloat* R, int Count) {
-        for (int P = 0; P < Count; ++P)
-            R[P] = F(Args[0][P], Args[1][P]);
-    });
+    SetElementwiseHandlers(*I, F);
 }
 
 struct TLanguage {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 
 #include "axgenetic/core/types.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
@@ -39,6 +40,36 @@ public:
 private:
     TFloatBatchEvent FOnExecuteBatch;
 };
+
+// Gives a function that evaluates all of its one or two arguments both handlers from one
+// definition, Op(a) or Op(a, b), so that the per-point and the batch path do the same
+// arithmetic. The per-point handler evaluates the arguments in order.
+template <class Op> void SetElementwiseHandlers(TAxGPFloatInstruction& Instruction, Op F) {
+    if constexpr (std::is_invocable_r_v<TGAFloat, Op, TGAFloat, TGAFloat>) {
+        Instruction.SetOnExecute([F](TObject*, TAxGPNode<TGAFloat>& Node,
+                                     TAxGPContext<TGAFloat>& Context, TGAFloat& Result) {
+            const TGAFloat A = Node.GetChild(0)->Execute(Context);
+            Result = F(A, Node.GetChild(1)->Execute(Context));
+        });
+        Instruction.SetOnExecuteBatch(
+            [F](TObject*, const TGAFloat* const* Args, int, TGAFloat* Result, int Count) {
+                const TGAFloat* A = Args[0];
+                const TGAFloat* B = Args[1];
+                for (int P = 0; P < Count; ++P)
+                    Result[P] = F(A[P], B[P]);
+            });
+    } else {
+        Instruction.SetOnExecute(
+            [F](TObject*, TAxGPNode<TGAFloat>& Node, TAxGPContext<TGAFloat>& Context,
+                TGAFloat& Result) { Result = F(Node.GetChild(0)->Execute(Context)); });
+        Instruction.SetOnExecuteBatch(
+            [F](TObject*, const TGAFloat* const* Args, int, TGAFloat* Result, int Count) {
+                const TGAFloat* A = Args[0];
+                for (int P = 0; P < Count; ++P)
+                    Result[P] = F(A[P]);
+            });
+    }
+}
 
 class TAxGPFloatInstructions : public TAxGPInstructions<TGAFloat> {
 public:

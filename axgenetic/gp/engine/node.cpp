@@ -14,6 +14,37 @@ namespace {
     throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
+// Computes a cached measure of Root's subtree bottom-up with an explicit stack (no
+// recursion per level): a node is finished once none of its children still waits for its
+// measure. Leaf is a leaf's measure (a leaf whose measure is 0 never waits), Fold adds a
+// child's measure to the running one.
+template <class N, class F>
+std::int32_t Measure(const N* Root, std::int32_t N::*Cache, std::int32_t Leaf, F Fold) {
+    thread_local std::vector<const N*> Stack;
+    auto Waits = [&](const N* Node) {
+        return Node->*Cache == 0 && (Leaf != 0 || Node->GetChildCount() > 0);
+    };
+    Stack.clear();
+    Stack.push_back(Root);
+    while (!Stack.empty()) {
+        const N* Node = Stack.back();
+        const int Slots = Node->SlotCount();
+        bool Ready = true;
+        for (int I = 0; I < Slots; ++I)
+            if (const N* Child = Node->GetChild(I); Child && Waits(Child)) {
+                Stack.push_back(Child);
+                Ready = false;
+            }
+        if (!Ready) continue;
+        std::int32_t Result = Leaf;
+        for (int I = 0; I < Slots; ++I)
+            if (const N* Child = Node->GetChild(I)) Result = Fold(Result, Child->*Cache);
+        const_cast<N*>(Node)->*Cache = Result; // the caches are mutable
+        Stack.pop_back();
+    }
+    return Root->*Cache;
+}
+
 } // namespace
 
 // --- TAxGPNode ------------------------------------------------------------------------
@@ -78,57 +109,16 @@ template <class T> bool TAxGPNode<T>::IsTerminal() const {
              FInstruction->Arity() != 0);
 }
 
-// Both measures are computed bottom-up with an explicit stack (no recursion per level): a
-// node is finished once none of its children still waits for its measure.
 template <class T> int TAxGPNode<T>::Depth() const {
     if (FDepthCache != 0 || GetChildCount() == 0) return FDepthCache;
-    thread_local std::vector<const TAxGPNode<T>*> Stack;
-    Stack.clear();
-    Stack.push_back(this);
-    while (!Stack.empty()) {
-        const TAxGPNode<T>* Node = Stack.back();
-        const int Slots = Node->SlotCount();
-        bool Ready = true;
-        for (int I = 0; I < Slots; ++I)
-            if (const auto* Child = Node->GetChild(I))
-                if (Child->FDepthCache == 0 && Child->GetChildCount() > 0) {
-                    Stack.push_back(Child);
-                    Ready = false;
-                }
-        if (!Ready) continue;
-        std::int32_t Result = 0;
-        for (int I = 0; I < Slots; ++I)
-            if (const auto* Child = Node->GetChild(I))
-                Result = std::max(Result, Child->FDepthCache + 1);
-        Node->FDepthCache = Result;
-        Stack.pop_back();
-    }
-    return FDepthCache;
+    return Measure(this, &TAxGPNode<T>::FDepthCache, 0,
+                   [](std::int32_t Sum, std::int32_t Child) { return std::max(Sum, Child + 1); });
 }
 
 template <class T> int TAxGPNode<T>::Size() const {
     if (FSizeCache != 0) return FSizeCache;
-    thread_local std::vector<const TAxGPNode<T>*> Stack;
-    Stack.clear();
-    Stack.push_back(this);
-    while (!Stack.empty()) {
-        const TAxGPNode<T>* Node = Stack.back();
-        const int Slots = Node->SlotCount();
-        bool Ready = true;
-        for (int I = 0; I < Slots; ++I)
-            if (const auto* Child = Node->GetChild(I))
-                if (Child->FSizeCache == 0) {
-                    Stack.push_back(Child);
-                    Ready = false;
-                }
-        if (!Ready) continue;
-        std::int32_t Result = 1;
-        for (int I = 0; I < Slots; ++I)
-            if (const auto* Child = Node->GetChild(I)) Result += Child->FSizeCache;
-        Node->FSizeCache = Result;
-        Stack.pop_back();
-    }
-    return FSizeCache;
+    return Measure(this, &TAxGPNode<T>::FSizeCache, 1,
+                   [](std::int32_t Sum, std::int32_t Child) { return Sum + Child; });
 }
 
 template <class T> void TAxGPNode<T>::Modified() {
