@@ -67,9 +67,11 @@ template <class T> T TAxGPInstruction<T>::DoExecute(TAxGPNode<T>& Node, TAxGPCon
 }
 
 template <class T> T TAxGPInstruction<T>::Execute(TAxGPNode<T>& Node, TAxGPContext<T>& Context) {
-    const int Count = Node.GetChildCount();
-    if (Count < FArity)
-        throw EGPException(Format(SInvalidNumInstructionArgs, {Count, DisplayName()}));
+    if (FArity > 0) { // a leaf needs no count
+        const int Count = Node.GetChildCount();
+        if (Count < FArity)
+            throw EGPException(Format(SInvalidNumInstructionArgs, {Count, DisplayName()}));
+    }
     T Result = DoExecute(Node, Context);
     if (FOnExecute) FOnExecute(this, Node, Context, Result);
     return Result;

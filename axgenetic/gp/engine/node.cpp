@@ -131,9 +131,8 @@ template <class T> void TAxGPNode<T>::Modified() {
     }
 }
 
-template <class T> T TAxGPNode<T>::Execute(TAxGPContext<T>& Context) {
-    if (!FInstruction) throw EGPException(std::string(SNoInstructionAssigned));
-    return FInstruction->Execute(*this, Context);
+template <class T> void TAxGPNode<T>::NoInstruction() {
+    throw EGPException(std::string(SNoInstructionAssigned));
 }
 
 // Written with an explicit stack, so that printing a very deep tree cannot exhaust it.

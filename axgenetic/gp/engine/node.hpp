@@ -113,7 +113,10 @@ public:
     // --- evaluation and text ----------------------------------------------------------
     // Instruction->Execute(*this, Context); EGPException SNoInstructionAssigned without
     // an instruction. Children are evaluated by the instruction's handler, not here.
-    T Execute(TAxGPContext<T>& Context);
+    T Execute(TAxGPContext<T>& Context) {
+        if (!FInstruction) NoInstruction();
+        return FInstruction->Execute(*this, Context);
+    }
     // Prefix form: "(Add x 2.5)", a leaf as its label, "nil" for a node without
     // instruction.
     std::string ToString() const override;
@@ -143,6 +146,8 @@ protected:
     static void LinkParent(TAxGPNode<T>& Child, TAxGPNode<T>* Parent) { Child.FParent = Parent; }
 
 private:
+    [[noreturn]] static void NoInstruction();
+
     TAxGPNode<T>* FParent = nullptr;
     T FValue{};
     TAxGPInstruction<T>* FInstruction;
