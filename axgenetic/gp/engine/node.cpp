@@ -192,20 +192,28 @@ template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From) {
 }
 
 template <class T> void TAxGPNode<T>::FreeSubtrees(TNodePtr* Subtrees, std::size_t Count) {
-    // Nodes destroyed inside the loop below come back here with their own children, which
-    // join the work list instead of being destroyed one level deeper.
-    thread_local std::vector<TNodePtr> Work;
-    thread_local bool Active = false;
+    // Nodes destroyed by the loop below come back here with their own children, which join
+    // the outermost call's work list instead of being destroyed one level deeper. The list
+    // lives on that call's stack, so a tree freed during program exit still finds it.
+    thread_local std::vector<TNodePtr>* Pending = nullptr;
+    if (Pending) {
+        for (std::size_t I = 0; I < Count; ++I)
+            if (Subtrees[I]) Pending->push_back(std::move(Subtrees[I]));
+        return;
+    }
+    std::vector<TNodePtr> Work;
     for (std::size_t I = 0; I < Count; ++I)
-        if (Subtrees[I]) Work.push_back(std::move(Subtrees[I]));
-    if (Active) return;
-    Active = true;
+        if (Subtrees[I] && Subtrees[I]->GetChildCount() == 0)
+            Subtrees[I].reset(); // a leaf frees nothing further
+        else if (Subtrees[I])
+            Work.push_back(std::move(Subtrees[I]));
+    Pending = &Work;
     while (!Work.empty()) {
         TNodePtr Node = std::move(Work.back());
         Work.pop_back();
         Node.reset();
     }
-    Active = false;
+    Pending = nullptr;
 }
 
 // --- TAxGPTreeNode --------------------------------------------------------------------
