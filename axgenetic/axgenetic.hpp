@@ -36,6 +36,17 @@
 #include "axgenetic/ga/gene.hpp"
 #include "axgenetic/ga/genetic_algorithm.hpp"
 
+#include "axgenetic/gp/engine/batch_evaluator.hpp"
+#include "axgenetic/gp/engine/engine.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/gp/engine/instruction.hpp"
+#include "axgenetic/gp/engine/node.hpp"
+#include "axgenetic/gp/engine/values.hpp"
+#include "axgenetic/gp/engine/variant_classes.hpp"
+#include "axgenetic/gp/evolution/genetic_programming.hpp"
+#include "axgenetic/gp/evolution/gp_components.hpp"
+#include "axgenetic/gp/evolution/gp_individual.hpp"
+
 #include "axgenetic/xml/ga_domain_xml.hpp"
 #include "axgenetic/xml/genetic_algorithm_xml.hpp"
 #include "axgenetic/xml/genetic_document.hpp"

@@ -67,6 +67,17 @@ public:
         return true;
     }
     bool ContainsKey(const K& Key) const { return FMap.find(Key) != FMap.end(); }
+    // The value stored under any key form that Hash and KeyEqual accept (both must be
+    // transparent for other forms than K), or nullptr; lets hot paths look up without
+    // building a K.
+    template <class KeyLike> const V* FindValue(const KeyLike& Key) const {
+        const auto It = FMap.find(Key);
+        return It == FMap.end() ? nullptr : &It->second;
+    }
+    template <class KeyLike> V* FindValue(const KeyLike& Key) {
+        const auto It = FMap.find(Key);
+        return It == FMap.end() ? nullptr : &It->second;
+    }
     // Removes the key's pair; a missing key is no error. True when a pair was removed.
     bool Remove(const K& Key) { return FMap.erase(Key) != 0; }
     void Clear() { FMap.clear(); }

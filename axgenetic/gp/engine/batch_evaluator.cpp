@@ -1,0 +1,213 @@
+#include "axgenetic/gp/engine/batch_evaluator.hpp"
+
+#include <algorithm>
+
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/platform/exceptions.hpp"
+
+namespace ax {
+
+// --- TAxGPDataSet ---------------------------------------------------------------------
+
+TAxGPDataSet::TAxGPDataSet(int RowCount) : FRowCount(RowCount < 0 ? 0 : RowCount) {}
+
+void TAxGPDataSet::SetRowCount(int Value) {
+    FRowCount = Value < 0 ? 0 : Value;
+    for (auto& Column : FColumns)
+        Column.resize(static_cast<std::size_t>(FRowCount));
+}
+
+const std::string& TAxGPDataSet::ColumnName(int Index) const {
+    if (Index < 0 || Index >= ColumnCount())
+        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+    return FNames[static_cast<std::size_t>(Index)];
+}
+
+std::span<TGAFloat> TAxGPDataSet::AddColumn(const std::string& Name) {
+    if (IndexOf(Name) >= 0) throw EListError(std::string(SGenericDuplicateItem));
+    FNames.push_back(Name);
+    FColumns.emplace_back(static_cast<std::size_t>(FRowCount), 0.0);
+    return FColumns.back();
+}
+
+int TAxGPDataSet::IndexOf(std::string_view Name) const {
+    for (std::size_t I = 0; I < FNames.size(); ++I)
+        if (FNames[I] == Name) return static_cast<int>(I);
+    return -1;
+}
+
+std::span<TGAFloat> TAxGPDataSet::Column(std::string_view Name) {
+    const int Index = IndexOf(Name);
+    if (Index < 0) return {};
+    return FColumns[static_cast<std::size_t>(Index)];
+}
+
+std::span<const TGAFloat> TAxGPDataSet::Column(std::string_view Name) const {
+    const int Index = IndexOf(Name);
+    if (Index < 0) return {};
+    return FColumns[static_cast<std::size_t>(Index)];
+}
+
+const TGAFloat* TAxGPDataSet::ColumnData(int Index) const {
+    ColumnName(Index); // range check
+    return FColumns[static_cast<std::size_t>(Index)].data();
+}
+
+// --- TAxGPBatchEvaluator --------------------------------------------------------------
+
+// Instructions are looked up afresh at every evaluation (one evaluation cannot see an
+// instruction die), and a program uses few of them, so a short list does.
+const TAxGPBatchEvaluator::TInstructionInfo&
+TAxGPBatchEvaluator::Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+    for (const auto& Known : FInfos)
+        if (Known.Instruction == &Instruction) return Known;
+    TInstructionInfo New{&Instruction, nullptr, -1};
+    if (Instruction.Operation() == TGPGeneticInstruction::gpFunction) {
+        auto* Float = dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
+        if (Float && Float->OnExecuteBatch()) New.Batch = Float;
+    } else if (Instruction.Operation() == TGPGeneticInstruction::gpVariable) {
+        New.Column = Data.IndexOf(Instruction.Name());
+    }
+    FInfos.push_back(New);
+    return FInfos.back();
+}
+
+void TAxGPBatchEvaluator::Push(const TOp& Op, int Popped) {
+    FProgram.push_back(Op);
+    FDepth += 1 - Popped;
+    FMaxStack = std::max(FMaxStack, FDepth);
+}
+
+void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data) {
+    TOp Op{TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node};
+    if (auto* Instruction = Node.Instruction()) {
+        const TInstructionInfo& I = Info(*Instruction, Data);
+        switch (Instruction->Operation()) {
+        case TGPGeneticInstruction::gpVariable:
+            if (Instruction->OnExecute()) break;
+            if (I.Column >= 0) {
+                Op.Kind = TOpKind::Column;
+                Op.Column = Data.ColumnData(I.Column);
+            } else {
+                Op.Kind = TOpKind::Constant;
+                const TGAFloat* Found = FContext.Values().FindValue(Instruction->HashedName());
+                Op.Value = Found ? *Found : 0.0;
+            }
+            break;
+        case TGPGeneticInstruction::gpConstant:
+            if (Instruction->OnExecute()) break;
+            Op.Kind = TOpKind::Constant;
+            Op.Value = Node.Value();
+            break;
+        case TGPGeneticInstruction::gpFunction: {
+            // Elementwise only when every slot holds an argument and there are enough of
+            // them; otherwise Execute raises or the handler meets an empty slot, per point.
+            const int Count = Node.GetChildCount();
+            if (I.Batch && Count == Node.SlotCount() && Count >= Instruction->Arity()) {
+                FFrames.push_back({&Node, I.Batch, 0});
+                return;
+            }
+            break;
+        }
+        }
+    }
+    if (Op.Kind == TOpKind::Fallback) ++FFallbacks;
+    Push(Op, 0);
+}
+
+// Post-order without recursion: a batched function's frame stays on the stack until all
+// its arguments have been emitted.
+void TAxGPBatchEvaluator::Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data) {
+    FProgram.clear();
+    FFrames.clear();
+    FInfos.clear();
+    FFallbacks = 0;
+    FMaxStack = 0;
+    FDepth = 0;
+    FMaxArgs = 0;
+    Visit(Root, Data);
+    while (!FFrames.empty()) {
+        TFrame& Top = FFrames.back();
+        if (Top.NextSlot < Top.Node->SlotCount()) {
+            Visit(*Top.Node->GetChild(Top.NextSlot++), Data);
+            continue;
+        }
+        const int Args = Top.NextSlot;
+        FMaxArgs = std::max(FMaxArgs, Args);
+        Push({TOpKind::Batch, Args, nullptr, 0.0, Top.Batch, Top.Node}, Args);
+        FFrames.pop_back();
+    }
+}
+
+void TAxGPBatchEvaluator::PrepareFallbackContext(const TAxGPDataSet& Data) {
+    FPointContext.Values().Assign(FContext.Values());
+    FColumnNames.clear();
+    for (int C = 0; C < Data.ColumnCount(); ++C) {
+        FPointContext.Values().AddOrSetValue(Data.ColumnName(C), 0.0);
+        FColumnNames.push_back(HashedName(Data.ColumnName(C)));
+    }
+}
+
+void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Count) {
+    const std::size_t Block = static_cast<std::size_t>(FBlockSize);
+    TGAFloat* Stack = FStack.data();
+    std::size_t Top = 0; // values on the stack, in blocks
+    for (const TOp& Op : FProgram) {
+        switch (Op.Kind) {
+        case TOpKind::Column:
+            std::copy_n(Op.Column + First, Count, Stack + Top * Block);
+            break;
+        case TOpKind::Constant:
+            std::fill_n(Stack + Top * Block, Count, Op.Value);
+            break;
+        case TOpKind::Batch:
+            Top -= static_cast<std::size_t>(Op.ArgCount);
+            for (int A = 0; A < Op.ArgCount; ++A)
+                FArgs[static_cast<std::size_t>(A)] =
+                    Stack + (Top + static_cast<std::size_t>(A)) * Block;
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount,
+                                             Stack + Top * Block, Count);
+            break;
+        case TOpKind::Fallback: {
+            auto& Values = FPointContext.Values();
+            TGAFloat* Result = Stack + Top * Block;
+            for (int P = 0; P < Count; ++P) {
+                // A handler may have removed or changed a column's value; every point
+                // starts from the point's own columns again.
+                for (int C = 0; C < Data.ColumnCount(); ++C) {
+                    const TGAFloat V = Data.ColumnData(C)[First + P];
+                    if (TGAFloat* Slot =
+                            Values.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                        *Slot = V;
+                    else
+                        Values.AddOrSetValue(Data.ColumnName(C), V);
+                }
+                Result[P] = Op.Node->Execute(FPointContext);
+            }
+            break;
+        }
+        }
+        ++Top;
+    }
+}
+
+void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                                   std::span<TGAFloat> Out) {
+    const int Rows = Data.RowCount();
+    if (static_cast<int>(Out.size()) < Rows)
+        throw EListError("List index out of bounds (" + std::to_string(Out.size()) + ")");
+    Compile(Root, Data);
+    if (FFallbacks > 0) PrepareFallbackContext(Data);
+    const std::size_t Need =
+        static_cast<std::size_t>(FMaxStack) * static_cast<std::size_t>(FBlockSize);
+    if (FStack.size() < Need) FStack.resize(Need);
+    if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
+        FArgs.resize(static_cast<std::size_t>(FMaxArgs));
+    for (int First = 0; First < Rows; First += FBlockSize) {
+        const int Count = std::min(FBlockSize, Rows - First);
+        RunBlock(Data, First, Count);
+        std::copy_n(FStack.data(), Count, Out.data() + First);
+    }
+}
+
+} // namespace ax

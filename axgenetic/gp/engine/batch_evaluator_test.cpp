@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/gp/engine/batch_evaluator.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/platform/random.hpp"
+
+namespace ax {
+namespace {
+
+using TNode = TAxGPNode<TGAFloat>;
+using TCtx = TAxGPContext<TGAFloat>;
+using G = TGPGeneticInstruction;
+
+template <class Op> void AddBinary(TAxGPFloatInstructions& Set, const char* Name, Op F) {
+    auto* I = static_cast<TAxGPFloatInstruction*>(Set.Add());
+    I->SetName(Name);
+    I->SetArity(2);
+    SetElementwiseHandlers(*I, F);
+}
+
+struct TLanguage {
+    TAxGPFloatInstructions Set{nullptr};
+    std::vector<TAxGPInstruction<TGAFloat>*> Terminals, Functions;
+
+    TAxGPInstruction<TGAFloat>* Add(const char* Name, G Op, int Arity = 0) {
+        auto* I = Set.Add();
+        I->SetName(Name);
+        I->SetOperation(Op);
+        I->SetArity(Arity);
+        return I;
+    }
+    TLanguage() {
+        AddBinary(Set, "Add", [](TGAFloat A, TGAFloat B) { return A + B; });
+        AddBinary(Set, "Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
+        AddBinary(Set, "Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
+        AddBinary(Set, "Div",
+                  [](TGAFloat A, TGAFloat B) { return std::fabs(B) < 1e-9 ? 1.0 : A / B; });
+        AddBinary(Set, "Pow", [](TGAFloat A, TGAFloat B) { return std::pow(A, B); }); // NaNs too
+        // Lazy, and without a batch handler: runs point by point.
+        Add("If", G::gpFunction, 3)->SetOnExecute([](TObject*, TNode& N, TCtx& C, TGAFloat& R) {
+            R = N.GetChild(0)->Execute(C) > 0 ? N.GetChild(1)->Execute(C)
+                                              : N.GetChild(2)->Execute(C);
+        });
+        for (int I = 0; I < Set.Count(); ++I)
+            Functions.push_back(Set.Items(I));
+        Add("x", G::gpVariable);
+        Add("y", G::gpVariable);
+        Add("z", G::gpVariable); // no column and not in the context: 0
+        Add("p", G::gpVariable); // no column, in the evaluator's context
+        // A variable whose handler changes its value cannot run elementwise.
+        Add("X2", G::gpVariable)->SetOnExecute([](TObject*, TNode&, TCtx& C, TGAFloat& R) {
+            R = 2 * C.Values().Items("x");
+        });
+        Add("c", G::gpConstant)->SetValue(1.5);
+        for (int I = static_cast<int>(Functions.size()); I < Set.Count(); ++I)
+            Terminals.push_back(Set.Items(I));
+    }
+
+    std::unique_ptr<TNode> Grow(int Depth) {
+        const bool Leaf = Depth == 0 || Random(3) == 0;
+        auto* I =
+            Leaf ? Terminals[static_cast<std::size_t>(Random(static_cast<int>(Terminals.size())))]
+                 : Functions[static_cast<std::size_t>(Random(static_cast<int>(Functions.size())))];
+        auto Node = std::make_unique<TAxGPFloatNode>(I);
+        if (I->Operation() == G::gpConstant) Node->SetValue(Random() * 4 - 2);
+        for (int A = 0; A < I->Arity(); ++A)
+            Node->AddChild(Grow(Depth - 1));
+        return Node;
+    }
+};
+
+bool SameBits(TGAFloat A, TGAFloat B) {
+    return std::bit_cast<std::uint64_t>(A) == std::bit_cast<std::uint64_t>(B);
+}
+
+TEST(GPBatchEvaluator, EqualsExecuteBitForBit) {
+    RandSeed(9);
+    TLanguage L;
+    constexpr int Points = 20;
+    TAxGPDataSet Data(Points);
+    auto X = Data.AddColumn("x");
+    auto Y = Data.AddColumn("y");
+    Data.AddColumn("P"); // letter case counts: no value for p
+    for (int P = 0; P < Points; ++P) {
+        X[static_cast<std::size_t>(P)] = P - 10;
+        Y[static_cast<std::size_t>(P)] = Random() * 2 - 1;
+    }
+    TAxGPBatchEvaluator Evaluator;
+    Evaluator.SetBlockSize(7); // blocks of unequal length
+    Evaluator.Context().Values().Add("p", 0.75);
+    TCtx Point;
+    Point.Values().Add("p", 0.75);
+    std::vector<TGAFloat> Out(Points);
+    int WithFallback = 0;
+    for (int T = 0; T < 1000; ++T) {
+        auto Tree = L.Grow(5);
+        Evaluator.Evaluate(*Tree, Data, Out);
+        WithFallback += Evaluator.FallbackCount() > 0;
+        EXPECT_EQ(Evaluator.CompiledNodeCount() > 0, true);
+        for (int P = 0; P < Points; ++P) {
+            Point.Values().AddOrSetValue("x", X[static_cast<std::size_t>(P)]);
+            Point.Values().AddOrSetValue("y", Y[static_cast<std::size_t>(P)]);
+            Point.Values().AddOrSetValue("P", 0.0);
+            const TGAFloat Expected = Tree->Execute(Point);
+            ASSERT_TRUE(SameBits(Out[static_cast<std::size_t>(P)], Expected))
+                << Tree->ToString() << " at " << P << ": " << Out[static_cast<std::size_t>(P)]
+                << " vs " << Expected;
+        }
+    }
+    EXPECT_GT(WithFallback, 100);
+    EXPECT_LT(WithFallback, 900);
+}
+
+TEST(GPBatchEvaluator, SeesEveryEditAndRaisesLikeExecute) {
+    TLanguage L;
+    TAxGPDataSet Data(3);
+    auto X = Data.AddColumn("x");
+    X[0] = 1, X[1] = 2, X[2] = 3;
+    EXPECT_THROW(Data.AddColumn("x"), EListError);
+    auto Tree = std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("Add"));
+    Tree->AddChild(std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("x")));
+    TNode* C = Tree->AddChild(std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("c")));
+    TAxGPBatchEvaluator Evaluator;
+    std::vector<TGAFloat> Out(3);
+    Evaluator.Evaluate(*Tree, Data, Out);
+    EXPECT_EQ(Out, (std::vector<TGAFloat>{2.5, 3.5, 4.5}));
+    C->SetValue(10);                               // a host edits a constant
+    Tree->SetInstruction(L.Set.ItemByName("Mul")); // a point mutation swaps the function
+    Evaluator.Evaluate(*Tree, Data, Out);
+    EXPECT_EQ(Out, (std::vector<TGAFloat>{10, 20, 30}));
+    EXPECT_EQ(Evaluator.FallbackCount(), 0);
+
+    Tree->ExtractChild(C); // too few arguments: the same error as Execute
+    EXPECT_THROW(Evaluator.Evaluate(*Tree, Data, Out), EGPException);
+    EXPECT_THROW(Evaluator.Evaluate(*Tree, Data, std::span<TGAFloat>(Out).first(2)), EListError);
+}
+
+} // namespace
+} // namespace ax

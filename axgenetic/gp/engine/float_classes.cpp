@@ -1,0 +1,51 @@
+#include "axgenetic/gp/engine/float_classes.hpp"
+
+#include "axgenetic/platform/text.hpp"
+
+namespace ax {
+
+namespace {
+
+// The label of a float leaf: a variable's name, a constant's value.
+std::string FloatLabel(const TAxGPNode<TGAFloat>& Node) {
+    const auto* Instruction = Node.Instruction();
+    if (!Instruction) return {};
+    switch (Instruction->Operation()) {
+    case TGPGeneticInstruction::gpVariable:
+        return Instruction->DisplayName();
+    case TGPGeneticInstruction::gpConstant:
+        return FloatToStr(Node.Value());
+    case TGPGeneticInstruction::gpFunction:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+void TAxGPFloatInstruction::AssignEvents(const TPersistent& Source) {
+    TAxGPInstruction<TGAFloat>::AssignEvents(Source);
+    if (const auto* From = dynamic_cast<const TAxGPFloatInstruction*>(&Source))
+        FOnExecuteBatch = From->FOnExecuteBatch;
+}
+
+TAxGPFloatNode::TNodePtr TAxGPFloatNode::CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const {
+    if (auto Node = EngineNode(Instruction)) return Node;
+    return std::make_unique<TAxGPFloatNode>(Instruction);
+}
+
+std::string TAxGPFloatNode::ValueToString() const {
+    return FloatLabel(*this);
+}
+
+TAxGPBinaryFloatNode::TNodePtr
+TAxGPBinaryFloatNode::CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const {
+    if (auto Node = EngineNode(Instruction)) return Node;
+    return std::make_unique<TAxGPBinaryFloatNode>(Instruction);
+}
+
+std::string TAxGPBinaryFloatNode::ValueToString() const {
+    return FloatLabel(*this);
+}
+
+} // namespace ax

@@ -1,0 +1,106 @@
+// The classes float programs are built from: instructions with a published execution
+// handler (and, optionally, a batch handler for the batch evaluator), their set, and the
+// tree and binary node classes with the float text of constants.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <type_traits>
+
+#include "axgenetic/core/types.hpp"
+#include "axgenetic/gp/engine/instruction.hpp"
+#include "axgenetic/gp/engine/node.hpp"
+
+namespace ax {
+
+using TFloatNodeEvent = TNodeEvent<TGAFloat>;
+// A callback on a node, such as a component's constant mutation.
+using TFloatNodeNotifyEvent = std::function<void(TObject* Sender, TAxGPNode<TGAFloat>& Node)>;
+
+// The elementwise form of a function for the batch evaluator: Result[i] = f(Args[0][i],
+// ..., Args[ArgCount - 1][i]) for i in 0..Count - 1. ArgCount is the node's child count;
+// Result may be the same array as Args[0]. Sender is the instruction. The handler must do
+// the same arithmetic as OnExecute for batch results to equal Execute's bit for bit, and
+// it must stand for a function that evaluates every argument (a lazy function has none:
+// the evaluator then runs its subtree point by point through Execute).
+using TFloatBatchEvent = std::function<void(TObject* Sender, const TGAFloat* const* Args,
+                                            int ArgCount, TGAFloat* Result, int Count)>;
+
+class TAxGPFloatInstruction : public TAxGPInstruction<TGAFloat> {
+public:
+    static constexpr const char* StaticClassName = "TAxGPFloatInstruction";
+    std::string ClassName() const override { return StaticClassName; }
+
+    // Optional; used only by TAxGPBatchEvaluator.
+    const TFloatBatchEvent& OnExecuteBatch() const { return FOnExecuteBatch; }
+    void SetOnExecuteBatch(TFloatBatchEvent Value) { FOnExecuteBatch = std::move(Value); }
+    // Also copies OnExecuteBatch from another float instruction.
+    void AssignEvents(const TPersistent& Source) override;
+
+private:
+    TFloatBatchEvent FOnExecuteBatch;
+};
+
+// Gives a function that evaluates all of its one or two arguments both handlers from one
+// definition, Op(a) or Op(a, b), so that the per-point and the batch path do the same
+// arithmetic. The per-point handler evaluates the arguments in order.
+template <class Op> void SetElementwiseHandlers(TAxGPFloatInstruction& Instruction, Op F) {
+    if constexpr (std::is_invocable_r_v<TGAFloat, Op, TGAFloat, TGAFloat>) {
+        Instruction.SetOnExecute([F](TObject*, TAxGPNode<TGAFloat>& Node,
+                                     TAxGPContext<TGAFloat>& Context, TGAFloat& Result) {
+            const TGAFloat A = Node.GetChild(0)->Execute(Context);
+            Result = F(A, Node.GetChild(1)->Execute(Context));
+        });
+        Instruction.SetOnExecuteBatch(
+            [F](TObject*, const TGAFloat* const* Args, int, TGAFloat* Result, int Count) {
+                const TGAFloat* A = Args[0];
+                const TGAFloat* B = Args[1];
+                for (int P = 0; P < Count; ++P)
+                    Result[P] = F(A[P], B[P]);
+            });
+    } else {
+        Instruction.SetOnExecute(
+            [F](TObject*, TAxGPNode<TGAFloat>& Node, TAxGPContext<TGAFloat>& Context,
+                TGAFloat& Result) { Result = F(Node.GetChild(0)->Execute(Context)); });
+        Instruction.SetOnExecuteBatch(
+            [F](TObject*, const TGAFloat* const* Args, int, TGAFloat* Result, int Count) {
+                const TGAFloat* A = Args[0];
+                for (int P = 0; P < Count; ++P)
+                    Result[P] = F(A[P]);
+            });
+    }
+}
+
+class TAxGPFloatInstructions : public TAxGPInstructions<TGAFloat> {
+public:
+    // Items are made of ItemClass (TAxGPFloatInstruction unless told otherwise).
+    explicit TAxGPFloatInstructions(
+        TPersistent* AOwner, TCollectionItemClass ItemClass = ClassOf<TAxGPFloatInstruction>())
+        : TAxGPInstructions<TGAFloat>(AOwner, ItemClass) {}
+    std::string ClassName() const override { return "TAxGPFloatInstructions"; }
+};
+
+// A float tree node; without an engine it makes nodes of its own class.
+class TAxGPFloatNode : public TAxGPTreeNode<TGAFloat> {
+public:
+    explicit TAxGPFloatNode(TAxGPInstruction<TGAFloat>* Instruction = nullptr)
+        : TAxGPTreeNode<TGAFloat>(Instruction) {}
+    std::string ClassName() const override { return "TAxGPFloatNode"; }
+    TNodePtr CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const override;
+    using TAxGPNode<TGAFloat>::CreateNode;
+    // A variable's display name, a constant's value as float text, else empty.
+    std::string ValueToString() const override;
+};
+
+// A float binary node; without an engine it makes nodes of its own class.
+class TAxGPBinaryFloatNode : public TAxGPBinaryNode<TGAFloat> {
+public:
+    explicit TAxGPBinaryFloatNode(TAxGPInstruction<TGAFloat>* Instruction = nullptr)
+        : TAxGPBinaryNode<TGAFloat>(Instruction) {}
+    std::string ClassName() const override { return "TAxGPBinaryFloatNode"; }
+    TNodePtr CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const override;
+    using TAxGPNode<TGAFloat>::CreateNode;
+    std::string ValueToString() const override;
+};
+
+} // namespace ax

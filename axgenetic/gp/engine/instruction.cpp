@@ -1,0 +1,210 @@
+#include "axgenetic/gp/engine/instruction.hpp"
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/core/messages.hpp"
+#include "axgenetic/gp/engine/node.hpp"
+#include "axgenetic/platform/format.hpp"
+#include "axgenetic/platform/streaming.hpp"
+#include "axgenetic/platform/string_list.hpp"
+#include "axgenetic/platform/text.hpp"
+
+namespace ax {
+
+// --- TAxGPInstruction -----------------------------------------------------------------
+
+template <class T> TAxGPInstructions<T>* TAxGPInstruction<T>::Collection() const {
+    return dynamic_cast<TAxGPInstructions<T>*>(TCollectionItem::Collection());
+}
+
+template <class T> void TAxGPInstruction<T>::SetArity(std::int32_t Value) {
+    if (Value == FArity) return;
+    if (Value < 0) {
+        FArity = 0;
+    } else {
+        FArity = Value;
+        if (const auto* Set = Collection())
+            if (auto* Engine = Set->Engine()) {
+                const std::int32_t Max = Engine->MaxNodeArity();
+                if (Max < Value) FArity = Max;
+            }
+    }
+    if (FArity > 0) SetOperation(TGPGeneticInstruction::gpFunction);
+    this->Changed(false);
+}
+
+template <class T> void TAxGPInstruction<T>::SetName(const std::string& Value) {
+    if (Value == FName) return;
+    if (const auto* Set = Collection())
+        if (Set->IndexOf(Value) >= 0) throw EGPException(std::string(SInstructionNotUnique));
+    FName = Value;
+    NameChanged();
+    this->Changed(false);
+}
+
+template <class T> void TAxGPInstruction<T>::SetOperation(TGPGeneticInstruction Value) {
+    if (Value == FOperation) return;
+    FOperation = Value;
+    if (Value != TGPGeneticInstruction::gpFunction) SetArity(0);
+    OperationChanged();
+}
+
+template <class T> void TAxGPInstruction<T>::OperationChanged() {
+    if (auto* Set = Collection()) Set->InstructionOperationUpdate(this);
+    this->Changed(false);
+}
+
+template <class T> T TAxGPInstruction<T>::DoExecute(TAxGPNode<T>& Node, TAxGPContext<T>& Context) {
+    switch (FOperation) {
+    case TGPGeneticInstruction::gpVariable:
+        if (const T* Found = Context.Values().FindValue(FHashedName)) return *Found;
+        return T{};
+    case TGPGeneticInstruction::gpConstant:
+        return Node.Value();
+    case TGPGeneticInstruction::gpFunction:
+        break;
+    }
+    return T{};
+}
+
+template <class T> T TAxGPInstruction<T>::Execute(TAxGPNode<T>& Node, TAxGPContext<T>& Context) {
+    if (FArity > 0) { // a leaf needs no count
+        const int Count = Node.GetChildCount();
+        if (Count < FArity)
+            throw EGPException(Format(SInvalidNumInstructionArgs, {Count, DisplayName()}));
+    }
+    T Result = DoExecute(Node, Context);
+    if (FOnExecute) FOnExecute(this, Node, Context, Result);
+    return Result;
+}
+
+template <class T> void TAxGPInstruction<T>::Initialize() {
+    if (FOnInitialize) FOnInitialize(this);
+}
+
+template <class T> void TAxGPInstruction<T>::AssignEvents(const TPersistent& Source) {
+    if (const auto* From = dynamic_cast<const TAxGPInstruction<T>*>(&Source)) {
+        FOnInitialize = From->FOnInitialize;
+        FOnExecute = From->FOnExecute;
+    }
+}
+
+template <class T> void TAxGPInstruction<T>::Assign(const TPersistent& Source) {
+    const auto* From = dynamic_cast<const TAxGPInstruction<T>*>(&Source);
+    if (!From) {
+        TCollectionItem::Assign(Source);
+        return;
+    }
+    if (From == this) return;
+    FName = From->FName;
+    NameChanged();
+    FComment = From->FComment;
+    FArity = From->FArity;
+    FValue = From->FValue;
+    SetOperation(From->FOperation);
+}
+
+template <class T> std::string TAxGPInstruction<T>::DisplayName() const {
+    return FName.empty() ? TCollectionItem::DisplayName() : FName;
+}
+
+template <class T> std::string TAxGPInstruction<T>::ToString() const {
+    return DisplayName() + " '" + FComment + "' " + std::string(GetEnumName(FOperation));
+}
+
+template <class T>
+void TAxGPInstruction<T>::GetPublishedProperties(std::vector<TPublishedProperty>& List) const {
+    using I = TAxGPInstruction<T>;
+    TCollectionItem::GetPublishedProperties(List);
+    List.push_back(PublishedDefault<I>("Arity", &I::Arity, &I::SetArity, 0));
+    List.push_back(PublishedDefault<I>("Name", &I::Name, &I::SetName, std::string()));
+    List.push_back(PublishedDefault<I>("Comment", &I::Comment, &I::SetComment, std::string()));
+    List.push_back(PublishedDefault<I>("Operation", &I::Operation, &I::SetOperation,
+                                       TGPGeneticInstruction::gpVariable));
+}
+
+// --- TAxGPInstructions ----------------------------------------------------------------
+
+template <class T>
+TAxGPInstructions<T>::TAxGPInstructions(TPersistent* AOwner, TCollectionItemClass ItemClass)
+    : TBase(AOwner, ItemClass) {}
+
+template <class T> int TAxGPInstructions<T>::IndexOf(std::string_view Name) const {
+    for (int I = 0; I < this->Count(); ++I)
+        if (detail::SameTextAscii(this->Items(I)->Name(), Name)) return I;
+    return -1;
+}
+
+template <class T>
+TAxGPInstruction<T>* TAxGPInstructions<T>::FindItemName(std::string_view Name) const {
+    const int Index = IndexOf(Name);
+    return Index < 0 ? nullptr : this->Items(Index);
+}
+
+template <class T>
+TAxGPInstruction<T>* TAxGPInstructions<T>::GetItemByName(std::string_view Name) const {
+    if (auto* Found = FindItemName(Name)) return Found;
+    throw EGPException(Format(SUnknownInstruction, {Name}));
+}
+
+template <class T>
+void TAxGPInstructions<T>::SetItems(int Index, const TAxGPInstruction<T>& Value) {
+    this->Items(Index)->Assign(Value);
+}
+
+template <class T> IAxGeneticProgramEngine<T>* TAxGPInstructions<T>::Engine() const {
+    return dynamic_cast<IAxGeneticProgramEngine<T>*>(this->GetOwner());
+}
+
+template <class T>
+void TAxGPInstructions<T>::InstructionOperationUpdate(TAxGPInstruction<T>* Instruction) {
+    if (auto* E = Engine()) E->InstructionOperationUpdate(Instruction);
+}
+
+template <class T> void TAxGPInstructions<T>::AssignAll(const TPersistent& Source) {
+    const auto* From = dynamic_cast<const TAxGPInstructions<T>*>(&Source);
+    if (!From || From == this) return;
+    this->BeginUpdate();
+    try {
+        this->Clear();
+        for (int I = 0; I < From->Count(); ++I) {
+            TAxGPInstruction<T>* Item = this->Add();
+            Item->Assign(*From->Items(I));
+            Item->AssignEvents(*From->Items(I));
+        }
+    } catch (...) {
+        this->EndUpdate();
+        throw;
+    }
+    this->EndUpdate();
+}
+
+template <class T> void TAxGPInstructions<T>::AssignTo(TPersistent& Dest) const {
+    auto* Lines = dynamic_cast<TStringList*>(&Dest);
+    if (!Lines) {
+        TBase::AssignTo(Dest);
+        return;
+    }
+    Lines->BeginUpdate();
+    Lines->Clear();
+    for (int I = 0; I < this->Count(); ++I)
+        Lines->AddObject(this->Items(I)->DisplayName(), this->Items(I));
+    Lines->EndUpdate();
+}
+
+template <class T>
+void TAxGPInstructions<T>::Notify(TCollectionItem* Item, TCollectionNotification Action) {
+    TBase::Notify(Item, Action);
+    if (auto* E = Engine()) E->InstructionNotify(static_cast<TAxGPInstruction<T>*>(Item), Action);
+}
+
+template <class T> void TAxGPInstructions<T>::Update(TCollectionItem* Item) {
+    TBase::Update(Item);
+    if (auto* E = Engine()) E->InstructionUpdate(static_cast<TAxGPInstruction<T>*>(Item));
+}
+
+template class TAxGPInstruction<TGAFloat>;
+template class TAxGPInstruction<Variant>;
+template class TAxGPInstructions<TGAFloat>;
+template class TAxGPInstructions<Variant>;
+
+} // namespace ax

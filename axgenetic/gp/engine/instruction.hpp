@@ -1,0 +1,151 @@
+// Instructions, the primitives evolved programs are written in, and the instruction set
+// that owns them.
+//
+// A variable reads its value from the context by Name, a constant returns its node's own
+// value, a function returns what its OnExecute handler computes. The handler evaluates the
+// arguments it needs itself (Node.GetChild(i)->Execute(Context)), in the order it likes,
+// and may skip some: laziness is the handler's decision, never the engine's.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "axgenetic/core/types.hpp"
+#include "axgenetic/gp/engine/engine.hpp"
+#include "axgenetic/gp/engine/values.hpp"
+#include "axgenetic/platform/collection.hpp"
+#include "axgenetic/platform/variant.hpp"
+
+namespace ax {
+
+class TStringList;
+template <class T> class TAxGPNode;
+template <class T> class TAxGPInstructions;
+
+// Computes or adjusts the result of executing Node: aResult arrives with the default
+// result (the variable's value, the node's constant, or zero/empty for a function).
+// Sender is the instruction.
+template <class T>
+using TNodeEvent =
+    std::function<void(TObject* Sender, TAxGPNode<T>& Node, TAxGPContext<T>& Context, T& aResult)>;
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// One primitive of the program language; an item of a TAxGPInstructions<T>.
+template <class T> class TAxGPInstruction : public TCollectionItem {
+public:
+    static constexpr const char* StaticClassName = "TAxGPInstruction";
+    // Arity 0, no name or comment, a variable, Value zero (empty for Variant), no handlers.
+    TAxGPInstruction() = default;
+    std::string ClassName() const override { return StaticClassName; }
+
+    // The owning set, or nullptr.
+    TAxGPInstructions<T>* Collection() const;
+
+    std::int32_t Arity() const { return FArity; }
+    // Negative values become 0, values above the engine's MaxNodeArity become that; a
+    // positive arity makes the instruction a function. Reports the change to the set.
+    void SetArity(std::int32_t Value);
+    const std::string& Name() const { return FName; }
+    // Refuses a name the set already holds, ignoring letter case (so also a case-only
+    // rename of the instruction's own name) with EGPException SInstructionNotUnique.
+    void SetName(const std::string& Value);
+    const std::string& Comment() const { return FComment; }
+    void SetComment(const std::string& Value) { FComment = Value; }
+    TGPGeneticInstruction Operation() const { return FOperation; }
+    // A kind other than gpFunction forces Arity 0; the set is told of the new kind.
+    void SetOperation(TGPGeneticInstruction Value);
+    // The constant's value, copied into every node made for the instruction.
+    const T& Value() const { return FValue; }
+    void SetValue(const T& Value) { FValue = Value; }
+
+    const TNodeEvent<T>& OnExecute() const { return FOnExecute; }
+    void SetOnExecute(TNodeEvent<T> Value) { FOnExecute = std::move(Value); }
+    const TNotifyEvent& OnInitialize() const { return FOnInitialize; }
+    void SetOnInitialize(TNotifyEvent Value) { FOnInitialize = std::move(Value); }
+
+    // Too few children for Arity raise EGPException SInvalidNumInstructionArgs before
+    // anything runs; more are accepted. Then the default result by kind, then OnExecute.
+    virtual T Execute(TAxGPNode<T>& Node, TAxGPContext<T>& Context);
+    // Fires OnInitialize.
+    virtual void Initialize();
+    // Copies OnInitialize and OnExecute from another instruction of the same value type.
+    virtual void AssignEvents(const TPersistent& Source);
+
+    // From another instruction: Name, Comment, Arity and Value as stored (no checks), then
+    // Operation through its setter; handlers are not copied.
+    void Assign(const TPersistent& Source) override;
+    // Name, or the class name while unnamed.
+    std::string DisplayName() const override;
+    // Display name, the comment in single quotes, and the kind: "x 'abscissa' gpVariable".
+    std::string ToString() const override;
+    // Arity, Name, Comment and Operation, each stored when not at its default.
+    void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
+
+    // The name with its hash, for exact lookups in a values table.
+    const TAxGPHashedName& HashedName() const { return FHashedName; }
+
+protected:
+    // The result before OnExecute: the variable's value (zero/empty when the context has
+    // none), the node's own value for a constant, zero/empty for a function.
+    virtual T DoExecute(TAxGPNode<T>& Node, TAxGPContext<T>& Context);
+    // Tells the set that the kind changed, then reports the item changed.
+    virtual void OperationChanged();
+
+    TNodeEvent<T> FOnExecute;
+    std::int32_t FArity = 0;
+    std::string FName;
+    std::string FComment;
+    TGPGeneticInstruction FOperation = TGPGeneticInstruction::gpVariable;
+    T FValue{};
+    TNotifyEvent FOnInitialize;
+
+private:
+    void NameChanged() { FHashedName = ax::HashedName(FName); }
+    TAxGPHashedName FHashedName = ax::HashedName({});
+};
+
+// The ordered set of instructions a component may place in its trees. It owns them, and
+// tells its owner (when that is an engine) of every change.
+template <class T>
+class TAxGPInstructions : public TTypedCollection<TAxGPInstruction<T>, TOwnedCollection> {
+    using TBase = TTypedCollection<TAxGPInstruction<T>, TOwnedCollection>;
+
+public:
+    TAxGPInstructions(TPersistent* AOwner, TCollectionItemClass ItemClass);
+    std::string ClassName() const override { return "TAxGPInstructions"; }
+
+    // First index whose Name equals Name ignoring letter case, -1 if none.
+    int IndexOf(std::string_view Name) const;
+    TAxGPInstruction<T>* FindItemName(std::string_view Name) const;
+    // As FindItemName, but raises EGPException SUnknownInstruction when absent.
+    TAxGPInstruction<T>* GetItemByName(std::string_view Name) const;
+    TAxGPInstruction<T>* ItemByName(std::string_view Name) const { return GetItemByName(Name); }
+    // Copies Value's contents into the instruction at Index (the object stays).
+    void SetItems(int Index, const TAxGPInstruction<T>& Value);
+
+    // The owner as an engine, or nullptr.
+    IAxGeneticProgramEngine<T>* Engine() const;
+
+    // Tells the engine that Instruction changed its kind.
+    virtual void InstructionOperationUpdate(TAxGPInstruction<T>* Instruction);
+    // A copy of Source's instructions with their event handlers, in one update batch; a
+    // source that is no instruction set of this value type does nothing. (Assign copies
+    // without handlers.)
+    virtual void AssignAll(const TPersistent& Source);
+
+protected:
+    // Into a TStringList: one line per instruction, its display name carrying the
+    // instruction as the line's object.
+    void AssignTo(TPersistent& Dest) const override;
+    void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
+    void Update(TCollectionItem* Item) override;
+};
+
+extern template class TAxGPInstruction<TGAFloat>;
+extern template class TAxGPInstruction<Variant>;
+extern template class TAxGPInstructions<TGAFloat>;
+extern template class TAxGPInstructions<Variant>;
+
+} // namespace ax

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/gp/engine/variant_classes.hpp"
+#include "axgenetic/platform/string_list.hpp"
+
+namespace ax {
+namespace {
+
+// An engine that records what its instruction set tells it.
+class TRecordingEngine : public TPersistent, public IAxGeneticProgramEngine<TGAFloat> {
+public:
+    TAxGPFloatInstructions Set{this};
+    std::vector<std::string> Log;
+    std::int32_t MaxArity = 2;
+
+    void LoadFromFile(const std::string&) override {}
+    void LoadFromStream(std::istream&) override {}
+    void SaveToFile(const std::string&) override {}
+    void SaveToStream(std::ostream&) override {}
+    std::unique_ptr<TAxGPInstructions<TGAFloat>>
+    CreateInstructions(TCollectionItemClass C) override {
+        return std::make_unique<TAxGPFloatInstructions>(this, C);
+    }
+    std::unique_ptr<TAxGPNode<TGAFloat>> CreateNode(TAxGPInstruction<TGAFloat>* I) override {
+        Log.push_back("CreateNode");
+        return std::make_unique<TAxGPBinaryFloatNode>(I);
+    }
+    std::int32_t MaxNodeArity() override { return MaxArity; }
+    void InstructionUpdate(TAxGPInstruction<TGAFloat>* I) override {
+        Log.push_back("Update " + (I ? I->Name() : std::string("nil")));
+    }
+    void InstructionNotify(TAxGPInstruction<TGAFloat>* I, TCollectionNotification A) override {
+        static const char* Names[] = {"cnAdded", "cnExtracting", "cnDeleting"};
+        Log.push_back(std::string("Notify ") + Names[static_cast<int>(A)] + " " + I->Name());
+    }
+    void InstructionOperationUpdate(TAxGPInstruction<TGAFloat>* I) override {
+        Log.push_back("OperationUpdate " + I->Name());
+    }
+    TAxGPInstructions<TGAFloat>* GetInstructions() override { return &Set; }
+    void SetInstructions(const TAxGPInstructions<TGAFloat>& I) override { Set.Assign(I); }
+};
+
+TEST(GPInstruction, ArityAndOperationRules) {
+    struct Row {
+        TGPGeneticInstruction Operation;
+        int Arity;
+        bool UnderEngine;
+        int NewArity; // -100: set the operation instead
+        TGPGeneticInstruction NewOperation;
+        int ExpectArity;
+        TGPGeneticInstruction ExpectOperation;
+    };
+    using G = TGPGeneticInstruction;
+    const Row Rows[] = {
+        {G::gpVariable, 0, true, -3, G::gpVariable, 0, G::gpVariable},
+        {G::gpVariable, 0, true, 5, G::gpVariable, 2, G::gpFunction},  // clamped by engine
+        {G::gpVariable, 0, false, 5, G::gpVariable, 5, G::gpFunction}, // no engine, no limit
+        {G::gpFunction, 2, true, 0, G::gpVariable, 0, G::gpFunction},  // 0 keeps the kind
+        {G::gpFunction, 2, true, -100, G::gpConstant, 0, G::gpConstant},
+        {G::gpConstant, 0, true, -100, G::gpFunction, 0, G::gpFunction},
+    };
+    for (const Row& R : Rows) {
+        TRecordingEngine Engine;
+        TAxGPFloatInstructions Loose(nullptr);
+        auto* I = (R.UnderEngine ? Engine.Set : Loose).Add();
+        I->SetOperation(R.Operation);
+        I->SetArity(R.Arity);
+        if (R.NewArity == -100)
+            I->SetOperation(R.NewOperation);
+        else
+            I->SetArity(R.NewArity);
+        EXPECT_EQ(I->Arity(), R.ExpectArity) << R.NewArity;
+        EXPECT_EQ(I->Operation(), R.ExpectOperation) << R.NewArity;
+    }
+}
+
+TEST(GPInstruction, EngineHearsChangesInOrder) {
+    TRecordingEngine Engine;
+    auto* X = Engine.Set.Add();
+    X->SetName("x");
+    X->SetArity(2); // a variable becomes a function
+    X->SetComment("no report");
+    X->SetValue(3.0);
+    X->SetOperation(TGPGeneticInstruction::gpConstant);
+    Engine.Set.Delete(0);
+    const std::vector<std::string> Expected = {"Notify cnAdded ",
+                                               "Update nil",
+                                               "Update x",
+                                               "OperationUpdate x",
+                                               "Update x",
+                                               "Update x", // SetArity(2)
+                                               "Update x",
+                                               "OperationUpdate x",
+                                               "Update x", // SetOperation: arity 0 first
+                                               "Notify cnDeleting x",
+                                               "Notify cnExtracting x",
+                                               "Update nil"};
+    EXPECT_EQ(Engine.Log, Expected);
+}
+
+TEST(GPInstruction, NamesMessagesAndTexts) {
+    TRecordingEngine Engine;
+    auto* Sin = Engine.Set.Add();
+    Sin->SetName("Sin");
+    auto* X = Engine.Set.Add();
+    X->SetName("x");
+    for (const char* Refused : {"sin", "SIN", "X"}) {
+        try {
+            X->SetName(Refused);
+            ADD_FAILURE() << Refused;
+        } catch (const EGPException& E) {
+            EXPECT_STREQ(E.what(), "instruction name must be unique");
+        }
+        EXPECT_EQ(X->Name(), "x");
+    }
+    EXPECT_EQ(Engine.Set.IndexOf("SIN"), 0);
+    EXPECT_EQ(Engine.Set.ItemByName("X"), X);
+    try {
+        Engine.Set.ItemByName("Cos");
+        ADD_FAILURE();
+    } catch (const EGPException& E) {
+        EXPECT_STREQ(E.what(), "Unknown instruction \"Cos\"");
+    }
+    X->SetComment("abscissa");
+    EXPECT_EQ(X->ToString(), "x 'abscissa' gpVariable");
+    auto* Unnamed = Engine.Set.Add();
+    Unnamed->SetOperation(TGPGeneticInstruction::gpConstant);
+    EXPECT_EQ(Unnamed->ToString(), "TAxGPFloatInstruction '' gpConstant");
+
+    TStringList Lines;
+    Lines.Assign(Engine.Set);
+    ASSERT_EQ(Lines.Count(), 3);
+    EXPECT_EQ(Lines[1], "x");
+    EXPECT_EQ(Lines.Objects(1), X);
+}
+
+TEST(GPInstruction, AssignAllKeepsHandlersAssignDropsThem) {
+    TAxGPFloatInstructions Source(nullptr);
+    auto* F = static_cast<TAxGPFloatInstruction*>(Source.Add());
+    F->SetName("One");
+    F->SetArity(0);
+    F->SetOperation(TGPGeneticInstruction::gpFunction);
+    F->SetValue(7.0);
+    int Initialized = 0;
+    F->SetOnExecute(
+        [](TObject*, TAxGPNode<TGAFloat>&, TAxGPContext<TGAFloat>&, TGAFloat& R) { R = 1; });
+    F->SetOnInitialize([&](TObject*) { ++Initialized; });
+    F->SetOnExecuteBatch([](TObject*, const TGAFloat* const*, int, TGAFloat*, int) {});
+
+    TAxGPFloatInstructions All(nullptr), Plain(nullptr);
+    All.AssignAll(Source);
+    Plain.Assign(Source);
+    for (auto* Set : {&All, &Plain}) {
+        ASSERT_EQ(Set->Count(), 1);
+        EXPECT_EQ(Set->Items(0)->Name(), "One");
+        EXPECT_EQ(Set->Items(0)->Value(), 7.0);
+        EXPECT_EQ(Set->Items(0)->Operation(), TGPGeneticInstruction::gpFunction);
+        Set->Items(0)->Initialize();
+    }
+    EXPECT_EQ(Initialized, 1);
+    EXPECT_TRUE(All.Items(0)->OnExecute());
+    EXPECT_TRUE(static_cast<TAxGPFloatInstruction*>(All.Items(0))->OnExecuteBatch());
+    EXPECT_FALSE(Plain.Items(0)->OnExecute());
+}
+
+TEST(GPContext, ValuesAreExactAndCopied) {
+    TAxGPFloatInstructions Set(nullptr);
+    auto* X = Set.Add();
+    X->SetName("x");
+    TAxGPFloatNode Node(X);
+    TAxGPFloatContext Context;
+    Context.Values().Add("X", 5.0);
+    EXPECT_EQ(Node.Execute(Context), 0.0); // X is not x
+    Context.Values().AddOrSetValue("x", 2.0);
+    EXPECT_EQ(Node.Execute(Context), 2.0);
+    EXPECT_THROW(Context.Values().Add("x", 1.0), EListError);
+
+    TAxGPFloatContext Copy;
+    for (const char* Name : {"a", "b", "c", "d", "e"})
+        Copy.Values().Add(Name, 1.0);
+    Copy.Assign(Context);
+    Context.Values().AddOrSetValue("x", 9.0);
+    EXPECT_EQ(Copy.Values().Count(), 2);
+    EXPECT_EQ(Copy.Values().Items("x"), 2.0);
+
+    TAxGPVariantInstructions VSet(nullptr);
+    auto* V = VSet.Add();
+    V->SetName("v");
+    TAxGPVariantNode VNode(V);
+    TAxGPVariantContext VContext;
+    EXPECT_TRUE(VNode.Execute(VContext).IsEmpty());
+}
+
+} // namespace
+} // namespace ax

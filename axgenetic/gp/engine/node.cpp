@@ -1,0 +1,411 @@
+#include "axgenetic/gp/engine/node.hpp"
+
+#include <algorithm>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/core/messages.hpp"
+#include "axgenetic/platform/exceptions.hpp"
+
+namespace ax {
+
+namespace {
+
+[[noreturn]] void IndexError(int Index) {
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+}
+
+// Computes a cached measure of Root's subtree bottom-up with an explicit stack (no
+// recursion per level): a node is finished once none of its children still waits for its
+// measure. Leaf is a leaf's measure (a leaf whose measure is 0 never waits), Fold adds a
+// child's measure to the running one.
+template <class N, class F>
+std::int32_t Measure(const N* Root, std::int32_t N::*Cache, std::int32_t Leaf, F Fold) {
+    thread_local std::vector<const N*> Stack;
+    auto Waits = [&](const N* Node) {
+        return Node->*Cache == 0 && (Leaf != 0 || Node->GetChildCount() > 0);
+    };
+    Stack.clear();
+    Stack.push_back(Root);
+    while (!Stack.empty()) {
+        const N* Node = Stack.back();
+        const int Slots = Node->SlotCount();
+        bool Ready = true;
+        for (int I = 0; I < Slots; ++I)
+            if (const N* Child = Node->GetChild(I); Child && Waits(Child)) {
+                Stack.push_back(Child);
+                Ready = false;
+            }
+        if (!Ready) continue;
+        std::int32_t Result = Leaf;
+        for (int I = 0; I < Slots; ++I)
+            if (const N* Child = Node->GetChild(I)) Result = Fold(Result, Child->*Cache);
+        const_cast<N*>(Node)->*Cache = Result; // the caches are mutable
+        Stack.pop_back();
+    }
+    return Root->*Cache;
+}
+
+} // namespace
+
+// --- TAxGPNode ------------------------------------------------------------------------
+
+template <class T>
+TAxGPNode<T>::TAxGPNode(TAxGPInstruction<T>* Instruction) : FInstruction(Instruction) {
+    if (Instruction) FValue = Instruction->Value();
+}
+
+template <class T>
+typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::EngineNode(TAxGPInstruction<T>* Instruction) const {
+    if (FInstruction)
+        if (const auto* Set = FInstruction->Collection())
+            if (auto* Engine = Set->Engine()) return Engine->CreateNode(Instruction);
+    return nullptr;
+}
+
+template <class T>
+TAxGPNode<T>* TAxGPNode<T>::CreateNode(TAxGPInstruction<T>* Instruction,
+                                       TAxGPNode<T>& Parent) const {
+    return Parent.AddChild(CreateNode(Instruction));
+}
+
+template <class T> typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::Clone() const {
+    TNodePtr Copy = CreateNode(FInstruction);
+    Copy->CopyFrom(*this);
+    return Copy;
+}
+
+template <class T> TAxGPNode<T>* TAxGPNode<T>::Clone(TAxGPNode<T>& Parent) const {
+    TAxGPNode<T>* Copy = CreateNode(FInstruction, Parent);
+    Copy->CopyFrom(*this);
+    return Copy;
+}
+
+template <class T> int TAxGPNode<T>::IndexOf(const TAxGPNode<T>* Node) const {
+    if (!Node) return -1;
+    const int Slots = SlotCount();
+    for (int I = 0; I < Slots; ++I)
+        if (GetChild(I) == Node) return I;
+    return -1;
+}
+
+template <class T> typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::Detach() {
+    return FParent ? FParent->ExtractChild(this) : nullptr;
+}
+
+template <class T> void TAxGPNode<T>::MoveTo(TAxGPNode<T>& NewParent) {
+    if (!FParent) throw EGPException(std::string(SNodeWithoutParent));
+    if (FParent == &NewParent) return;
+    NewParent.CheckAddChild(*this); // refuse before anything moves
+    NewParent.AddChild(FParent->ExtractChild(this));
+}
+
+template <class T> void TAxGPNode<T>::Clear() {
+    FInstruction = nullptr;
+    FValue = T{};
+}
+
+template <class T> bool TAxGPNode<T>::IsTerminal() const {
+    return !(FInstruction && FInstruction->Operation() == TGPGeneticInstruction::gpFunction &&
+             FInstruction->Arity() != 0);
+}
+
+template <class T> int TAxGPNode<T>::Depth() const {
+    if (FDepthCache != 0 || GetChildCount() == 0) return FDepthCache;
+    return Measure(this, &TAxGPNode<T>::FDepthCache, 0,
+                   [](std::int32_t Sum, std::int32_t Child) { return std::max(Sum, Child + 1); });
+}
+
+template <class T> int TAxGPNode<T>::Size() const {
+    if (FSizeCache != 0) return FSizeCache;
+    return Measure(this, &TAxGPNode<T>::FSizeCache, 1,
+                   [](std::int32_t Sum, std::int32_t Child) { return Sum + Child; });
+}
+
+template <class T> void TAxGPNode<T>::Modified() {
+    FDepthCache = 0;
+    FSizeCache = 0;
+    for (TAxGPNode<T>* Node = FParent; Node; Node = Node->FParent) {
+        if (Node->FDepthCache == 0 && Node->FSizeCache == 0) break;
+        Node->FDepthCache = 0;
+        Node->FSizeCache = 0;
+    }
+}
+
+template <class T> void TAxGPNode<T>::NoInstruction() {
+    throw EGPException(std::string(SNoInstructionAssigned));
+}
+
+// Written with an explicit stack, so that printing a very deep tree cannot exhaust it.
+template <class T> std::string TAxGPNode<T>::ToString() const {
+    struct TFrame {
+        const TAxGPNode<T>* Node;
+        int NextSlot;
+    };
+    std::vector<TFrame> Stack;
+    std::string Text;
+    auto Open = [&](const TAxGPNode<T>* Node) {
+        const bool HasChildren = Node->GetChildCount() > 0;
+        if (HasChildren) Text += '(';
+        if (!Node->FInstruction)
+            Text += "nil";
+        else if (Node->FInstruction->Operation() == TGPGeneticInstruction::gpFunction)
+            Text += Node->FInstruction->DisplayName();
+        else
+            Text += Node->ValueToString();
+        if (HasChildren) Stack.push_back({Node, 0});
+    };
+    Open(this);
+    while (!Stack.empty()) {
+        TFrame& Top = Stack.back();
+        const TAxGPNode<T>* Child = nullptr;
+        const int Slots = Top.Node->SlotCount();
+        while (!Child && Top.NextSlot < Slots)
+            Child = Top.Node->GetChild(Top.NextSlot++);
+        if (!Child) {
+            Text += ')';
+            Stack.pop_back();
+            continue;
+        }
+        Text += ' ';
+        Open(Child);
+    }
+    return Text;
+}
+
+template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
+    const auto* From = dynamic_cast<const TAxGPNode<T>*>(&Source);
+    if (!From) {
+        TPersistent::Assign(Source);
+        return;
+    }
+    if (From != this) CopyFrom(*From);
+}
+
+template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From) {
+    Clear();
+    FInstruction = From.FInstruction;
+    SetValue(From.FValue);
+    AssignChildren(From);
+    FDepthCache = From.FDepthCache;
+    FSizeCache = From.FSizeCache;
+    if (FParent) FParent->Modified();
+}
+
+template <class T> void TAxGPNode<T>::FreeSubtrees(TNodePtr* Subtrees, std::size_t Count) {
+    // Nodes destroyed by the loop below come back here with their own children, which join
+    // the outermost call's work list instead of being destroyed one level deeper. The list
+    // lives on that call's stack, so a tree freed during program exit still finds it.
+    thread_local std::vector<TNodePtr>* Pending = nullptr;
+    if (Pending) {
+        for (std::size_t I = 0; I < Count; ++I)
+            if (Subtrees[I]) Pending->push_back(std::move(Subtrees[I]));
+        return;
+    }
+    std::vector<TNodePtr> Work;
+    for (std::size_t I = 0; I < Count; ++I)
+        if (Subtrees[I] && Subtrees[I]->GetChildCount() == 0)
+            Subtrees[I].reset(); // a leaf frees nothing further
+        else if (Subtrees[I])
+            Work.push_back(std::move(Subtrees[I]));
+    Pending = &Work;
+    while (!Work.empty()) {
+        TNodePtr Node = std::move(Work.back());
+        Work.pop_back();
+        Node.reset();
+    }
+    Pending = nullptr;
+}
+
+// --- TAxGPTreeNode --------------------------------------------------------------------
+
+template <class T> TAxGPTreeNode<T>::~TAxGPTreeNode() {
+    if (!FChildren.empty()) this->FreeSubtrees(FChildren.data(), FChildren.size());
+}
+
+template <class T>
+typename TAxGPTreeNode<T>::TNodePtr
+TAxGPTreeNode<T>::CreateNode(TAxGPInstruction<T>* Instruction) const {
+    if (auto Node = this->EngineNode(Instruction)) return Node;
+    return std::make_unique<TAxGPTreeNode<T>>(Instruction);
+}
+
+template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::GetChild(int Index) const {
+    if (Index < 0 || Index >= static_cast<int>(FChildren.size())) IndexError(Index);
+    return FChildren[static_cast<std::size_t>(Index)].get();
+}
+
+template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::AddChild(TNodePtr&& Node) {
+    if (!Node) return nullptr;
+    TAxGPNode<T>* Raw = Node.get();
+    FChildren.push_back(std::move(Node));
+    this->LinkParent(*Raw, this);
+    this->Modified();
+    return Raw;
+}
+
+template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::InsertChild(int Index, TNodePtr&& Node) {
+    if (Index < 0 || Index > static_cast<int>(FChildren.size())) IndexError(Index);
+    if (!Node) return nullptr;
+    TAxGPNode<T>* Raw = Node.get();
+    FChildren.insert(FChildren.begin() + Index, std::move(Node));
+    this->LinkParent(*Raw, this);
+    this->Modified();
+    return Raw;
+}
+
+template <class T>
+typename TAxGPTreeNode<T>::TNodePtr TAxGPTreeNode<T>::ExtractChild(TAxGPNode<T>* Node) {
+    const auto It = std::find_if(FChildren.begin(), FChildren.end(),
+                                 [Node](const TNodePtr& Child) { return Child.get() == Node; });
+    if (!Node || It == FChildren.end()) return nullptr;
+    TNodePtr Result = std::move(*It);
+    FChildren.erase(It);
+    this->LinkParent(*Result, nullptr);
+    this->Modified();
+    return Result;
+}
+
+template <class T> void TAxGPTreeNode<T>::Clear() {
+    TAxGPNode<T>::Clear();
+    if (!FChildren.empty()) {
+        this->FreeSubtrees(FChildren.data(), FChildren.size());
+        FChildren.clear();
+    }
+    this->Modified();
+}
+
+template <class T>
+void TAxGPTreeNode<T>::SetChildren(const std::vector<const TAxGPNode<T>*>& List) {
+    // Copies first: List may name nodes of the subtrees about to be freed.
+    std::vector<TNodePtr> Copies;
+    Copies.reserve(List.size());
+    for (const auto* Node : List)
+        if (Node) Copies.push_back(Node->Clone());
+    this->FreeSubtrees(FChildren.data(), FChildren.size());
+    FChildren = std::move(Copies);
+    for (auto& Child : FChildren)
+        this->LinkParent(*Child, this);
+    this->Modified();
+}
+
+template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Source) {
+    const int Slots = Source.SlotCount();
+    FChildren.reserve(static_cast<std::size_t>(Source.GetChildCount()));
+    for (int I = 0; I < Slots; ++I)
+        if (const auto* Child = Source.GetChild(I)) Child->Clone(*this);
+}
+
+// --- TAxGPBinaryNode ------------------------------------------------------------------
+
+template <class T> TAxGPBinaryNode<T>::~TAxGPBinaryNode() {
+    if (!FLeft && !FRight) return;
+    TNodePtr Slots[2] = {std::move(FLeft), std::move(FRight)};
+    this->FreeSubtrees(Slots, 2);
+}
+
+template <class T>
+typename TAxGPBinaryNode<T>::TNodePtr
+TAxGPBinaryNode<T>::CreateNode(TAxGPInstruction<T>* Instruction) const {
+    if (auto Node = this->EngineNode(Instruction)) return Node;
+    return std::make_unique<TAxGPBinaryNode<T>>(Instruction);
+}
+
+template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::GetChild(int Index) const {
+    if (Index == 0) return FLeft.get();
+    if (Index == 1) return FRight.get();
+    IndexError(Index);
+}
+
+template <class T>
+typename TAxGPBinaryNode<T>::TBinaryPtr TAxGPBinaryNode<T>::AsBinary(TNodePtr&& Node) {
+    auto* Binary = dynamic_cast<TAxGPBinaryNode<T>*>(Node.get());
+    if (!Binary) throw EInvalidCast(std::string(SInvalidClassTypecast));
+    Node.release();
+    return TBinaryPtr(Binary);
+}
+
+template <class T> void TAxGPBinaryNode<T>::CheckAddChild(const TAxGPNode<T>& Node) const {
+    if (FLeft && FRight) throw EGPException(std::string(SNodeFull));
+    if (!dynamic_cast<const TAxGPBinaryNode<T>*>(&Node))
+        throw EInvalidCast(std::string(SInvalidClassTypecast));
+}
+
+template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::Place(TBinaryPtr& Slot, TBinaryPtr Node) {
+    TAxGPNode<T>* Raw = Node.get();
+    Slot = std::move(Node);
+    this->LinkParent(*Raw, this);
+    this->Modified();
+    return Raw;
+}
+
+template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::AddChild(TNodePtr&& Node) {
+    if (!Node) return nullptr;
+    CheckAddChild(*Node);
+    return Place(FLeft ? FRight : FLeft, AsBinary(std::move(Node)));
+}
+
+template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::InsertChild(int Index, TNodePtr&& Node) {
+    if (Index != 0 && Index != 1) IndexError(Index);
+    if (!Node) return nullptr;
+    TBinaryPtr Binary = AsBinary(std::move(Node));
+    TBinaryPtr& Slot = Index == 0 ? FLeft : FRight;
+    TBinaryPtr& Other = Index == 0 ? FRight : FLeft;
+    if (Slot && !Other) Other = std::move(Slot);
+    TNodePtr Old = std::move(Slot); // a subtree still in the slot is freed
+    Old.reset();
+    return Place(Slot, std::move(Binary));
+}
+
+template <class T>
+typename TAxGPBinaryNode<T>::TNodePtr TAxGPBinaryNode<T>::ExtractChild(TAxGPNode<T>* Node) {
+    TBinaryPtr* Slot = nullptr;
+    if (Node && FLeft.get() == Node)
+        Slot = &FLeft;
+    else if (Node && FRight.get() == Node)
+        Slot = &FRight;
+    if (!Slot) return nullptr;
+    TNodePtr Result(Slot->release());
+    this->LinkParent(*Result, nullptr);
+    this->Modified();
+    return Result;
+}
+
+template <class T> void TAxGPBinaryNode<T>::Clear() {
+    TAxGPNode<T>::Clear();
+    TNodePtr Slots[2] = {std::move(FLeft), std::move(FRight)};
+    this->FreeSubtrees(Slots, 2);
+    this->Modified();
+}
+
+template <class T> void TAxGPBinaryNode<T>::SetSlot(TBinaryPtr& Slot, const TAxGPNode<T>* Node) {
+    if (Node == Slot.get()) return;
+    // The copy is made before the slot is freed, so Node may even lie inside that subtree.
+    TBinaryPtr Copy = Node ? AsBinary(Node->Clone()) : nullptr;
+    TNodePtr Old = std::move(Slot);
+    Old.reset();
+    if (Copy) {
+        Slot = std::move(Copy);
+        this->LinkParent(*Slot, this);
+    }
+    this->Modified();
+}
+
+template <class T> void TAxGPBinaryNode<T>::AssignChildren(const TAxGPNode<T>& Source) {
+    if (const auto* From = dynamic_cast<const TAxGPBinaryNode<T>*>(&Source)) {
+        SetLeft(From->Left());
+        SetRight(From->Right());
+        return;
+    }
+    const int Slots = Source.SlotCount();
+    for (int I = 0; I < Slots; ++I)
+        if (const auto* Child = Source.GetChild(I)) Child->Clone(*this);
+}
+
+template class TAxGPNode<TGAFloat>;
+template class TAxGPNode<Variant>;
+template class TAxGPTreeNode<TGAFloat>;
+template class TAxGPTreeNode<Variant>;
+template class TAxGPBinaryNode<TGAFloat>;
+template class TAxGPBinaryNode<Variant>;
+
+} // namespace ax

@@ -1,0 +1,244 @@
+// Program trees.
+//
+// Ownership is carried by the types: a free node (a root, or a subtree taken out of a
+// tree) lives in a std::unique_ptr; an attached node is owned by its parent and reached
+// through raw observer pointers. Attaching takes a unique_ptr by rvalue reference and
+// takes it over only when it succeeds (a refused node stays with the caller); detaching
+// returns one. An attached node moves to another parent in one call (MoveTo). Nodes
+// refer to their instruction without owning it.
+//
+// Every structural change calls Modified(), which forgets the cached Size and Depth of the
+// node and of its ancestors (one walk up), so measuring stays cheap between changes.
+//
+// Child slots: a tree node's slots are its children in order; a binary node has two slots,
+// Left (0) and Right (1), either of which may be empty. GetChildCount counts the occupied
+// slots, GetChild(i) gives slot i (nullptr for an empty binary slot), and every walk of
+// the engine (Size, Depth, ToString, IndexOf, copying, compiling) visits the slots in
+// order and skips empty ones, so a binary node holding only Right reports Right at index 1.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "axgenetic/core/types.hpp"
+#include "axgenetic/gp/engine/instruction.hpp"
+#include "axgenetic/gp/engine/values.hpp"
+#include "axgenetic/platform/object.hpp"
+#include "axgenetic/platform/variant.hpp"
+
+namespace ax {
+
+// Raised by MoveTo on a node that has no parent: its owner is unknown here, so only the
+// owner can hand it over (with AddChild).
+inline constexpr std::string_view SNodeWithoutParent =
+    "A node without parent cannot move; attach it with AddChild";
+// The platform's invalid type-cast message, raised when a binary node is offered a node
+// of another shape.
+inline constexpr std::string_view SInvalidClassTypecast = "Invalid class typecast";
+
+// One node of a program tree: an instruction reference, an own value, cached measures and
+// the shape operations.
+template <class T> class TAxGPNode : public TPersistent {
+public:
+    using TNodePtr = std::unique_ptr<TAxGPNode<T>>;
+
+    ~TAxGPNode() override = default;
+    TAxGPNode(const TAxGPNode&) = delete;
+    TAxGPNode& operator=(const TAxGPNode&) = delete;
+
+    std::string ClassName() const override { return "TAxGPNode"; }
+
+    TAxGPNode<T>* Parent() const { return FParent; }
+    const T& Value() const { return FValue; }
+    // Only stores; a value is no structural change.
+    virtual void SetValue(const T& Value) { FValue = Value; }
+    TAxGPInstruction<T>* Instruction() const { return FInstruction; }
+    void SetInstruction(TAxGPInstruction<T>* Value) { FInstruction = Value; }
+
+    // --- creation ---------------------------------------------------------------------
+    // A new free node of this tree's kind for Instruction: made by the engine of this
+    // node's instruction set when there is one, else of the node's own class.
+    virtual TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) const = 0;
+    // The same, attached to Parent as by Parent.AddChild; returns the attached node.
+    TAxGPNode<T>* CreateNode(TAxGPInstruction<T>* Instruction, TAxGPNode<T>& Parent) const;
+    // A deep copy as a free root.
+    TNodePtr Clone() const;
+    // A deep copy attached under Parent (last child of a tree node, first free slot of a
+    // binary node); returns it.
+    TAxGPNode<T>* Clone(TAxGPNode<T>& Parent) const;
+
+    // --- shape ------------------------------------------------------------------------
+    // Number of occupied child slots.
+    virtual int GetChildCount() const = 0;
+    // Slot Index; a bad index raises EListError.
+    virtual TAxGPNode<T>* GetChild(int Index) const = 0;
+    // Number of child slots, empty ones included (a tree node's child count; 2 for a
+    // binary node). Walks run over 0..SlotCount() - 1 and skip empty slots.
+    virtual int SlotCount() const = 0;
+    // Slot of Node among the children, or -1.
+    int IndexOf(const TAxGPNode<T>* Node) const;
+    // Attaches a free node after the others (tree node) or into the first free slot
+    // (binary node); takes Node over only when that succeeds. Returns the attached node.
+    virtual TAxGPNode<T>* AddChild(TNodePtr&& Node) = 0;
+    // Attaches a free node at Index; see the shapes for what happens to the slot.
+    virtual TAxGPNode<T>* InsertChild(int Index, TNodePtr&& Node) = 0;
+    // Takes Node out of the children and hands it over as a free node; when Node is no
+    // child of this node nothing changes and the result is nullptr. Never frees.
+    virtual TNodePtr ExtractChild(TAxGPNode<T>* Node) = 0;
+    // Detaches this node from its parent and hands it over; nullptr for a free node (its
+    // owner already holds it).
+    TNodePtr Detach();
+    // Moves this attached node under NewParent in one call, as NewParent.AddChild would
+    // place it; a move NewParent refuses leaves the node where it was. Raises
+    // SNodeWithoutParent for a free node. Moving a node below itself is not allowed.
+    void MoveTo(TAxGPNode<T>& NewParent);
+    // Forgets the instruction, zeroes the value and frees every child.
+    virtual void Clear();
+    // True unless the instruction is a function of non-zero arity.
+    bool IsTerminal() const;
+
+    // --- measures ---------------------------------------------------------------------
+    // 0 for a leaf, else 1 + the deepest child's depth; cached.
+    int Depth() const;
+    // Nodes in the subtree, this one included; cached.
+    int Size() const;
+    // Forgets the cached measures of this node and of its ancestors. The walk up stops at
+    // the first ancestor that has nothing cached (its own ancestors have nothing cached
+    // either), so building a tree node by node stays linear.
+    virtual void Modified();
+
+    // --- evaluation and text ----------------------------------------------------------
+    // Instruction->Execute(*this, Context); EGPException SNoInstructionAssigned without
+    // an instruction. Children are evaluated by the instruction's handler, not here.
+    T Execute(TAxGPContext<T>& Context) {
+        if (!FInstruction) NoInstruction();
+        return FInstruction->Execute(*this, Context);
+    }
+    // Prefix form: "(Add x 2.5)", a leaf as its label, "nil" for a node without
+    // instruction.
+    std::string ToString() const override;
+    // The label of a variable or constant leaf; empty here.
+    virtual std::string ValueToString() const { return {}; }
+
+    // Replaces this node's contents by a deep copy of Source (a node of the same value
+    // type; anything else fails with EConvertError). The node keeps its place under its
+    // parent. Source must not be this node's descendant.
+    void Assign(const TPersistent& Source) override;
+
+protected:
+    explicit TAxGPNode(TAxGPInstruction<T>* Instruction);
+
+    // The node the engine of this node's instruction set makes, or nullptr without one.
+    TNodePtr EngineNode(TAxGPInstruction<T>* Instruction) const;
+    // Assign from a node already known to be one (Clone skips the class check).
+    void CopyFrom(const TAxGPNode<T>& From);
+    // Copies Source's children under this (childless) node; part of Assign.
+    virtual void AssignChildren(const TAxGPNode<T>& Source) = 0;
+    // Checks that Node could be attached here by AddChild; raises otherwise.
+    virtual void CheckAddChild(const TAxGPNode<T>& Node) const = 0;
+    // Frees the given subtrees (and empties the pointers) without recursing once per
+    // level, so freeing a very deep tree cannot exhaust the stack.
+    static void FreeSubtrees(TNodePtr* Subtrees, std::size_t Count);
+    // Sets the parent link of a node being attached or detached here.
+    static void LinkParent(TAxGPNode<T>& Child, TAxGPNode<T>* Parent) { Child.FParent = Parent; }
+
+private:
+    [[noreturn]] static void NoInstruction();
+
+    TAxGPNode<T>* FParent = nullptr;
+    T FValue{};
+    TAxGPInstruction<T>* FInstruction;
+    mutable std::int32_t FDepthCache = 0;
+    mutable std::int32_t FSizeCache = 0;
+};
+
+// A node with any number of children, in order.
+template <class T> class TAxGPTreeNode : public TAxGPNode<T> {
+public:
+    using typename TAxGPNode<T>::TNodePtr;
+    explicit TAxGPTreeNode(TAxGPInstruction<T>* Instruction = nullptr)
+        : TAxGPNode<T>(Instruction) {}
+    ~TAxGPTreeNode() override;
+
+    std::string ClassName() const override { return "TAxGPTreeNode"; }
+
+    TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) const override;
+    using TAxGPNode<T>::CreateNode;
+    int GetChildCount() const override { return static_cast<int>(FChildren.size()); }
+    TAxGPNode<T>* GetChild(int Index) const override;
+    int SlotCount() const override { return static_cast<int>(FChildren.size()); }
+    TAxGPNode<T>* AddChild(TNodePtr&& Node) override;
+    // Index 0..count, else EListError and nothing changes.
+    TAxGPNode<T>* InsertChild(int Index, TNodePtr&& Node) override;
+    TNodePtr ExtractChild(TAxGPNode<T>* Node) override;
+    void Clear() override;
+    // Frees the children and puts copies of List's nodes in their place.
+    void SetChildren(const std::vector<const TAxGPNode<T>*>& List);
+
+protected:
+    void AssignChildren(const TAxGPNode<T>& Source) override;
+    void CheckAddChild(const TAxGPNode<T>&) const override {}
+
+private:
+    std::vector<TNodePtr> FChildren;
+};
+
+// A node with two child slots, Left (0) and Right (1), each holding a binary node or
+// nothing. Offering it a node of another shape raises EInvalidCast.
+template <class T> class TAxGPBinaryNode : public TAxGPNode<T> {
+public:
+    using typename TAxGPNode<T>::TNodePtr;
+    explicit TAxGPBinaryNode(TAxGPInstruction<T>* Instruction = nullptr)
+        : TAxGPNode<T>(Instruction) {}
+    ~TAxGPBinaryNode() override;
+
+    std::string ClassName() const override { return "TAxGPBinaryNode"; }
+
+    TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) const override;
+    using TAxGPNode<T>::CreateNode;
+    int GetChildCount() const override { return (FLeft ? 1 : 0) + (FRight ? 1 : 0); }
+    // 0 is Left, 1 is Right (either may be nullptr); anything else raises EListError.
+    TAxGPNode<T>* GetChild(int Index) const override;
+    int SlotCount() const override { return 2; }
+    // Into Left when empty, else Right when empty; a full node raises EGPException
+    // SNodeFull and stays unchanged.
+    TAxGPNode<T>* AddChild(TNodePtr&& Node) override;
+    // Index 0 or 1 (else EListError): a lone subtree in the other slot is shifted over to
+    // make room; a subtree still in the slot is freed; then Node takes the slot.
+    TAxGPNode<T>* InsertChild(int Index, TNodePtr&& Node) override;
+    TNodePtr ExtractChild(TAxGPNode<T>* Node) override;
+    void Clear() override;
+
+    TAxGPBinaryNode<T>* Left() const { return FLeft.get(); }
+    TAxGPBinaryNode<T>* Right() const { return FRight.get(); }
+    // Replace the slot's subtree by a copy of Node (nullptr empties it); Node stays with its
+    // owner. Node must not lie inside the subtree being replaced.
+    void SetLeft(const TAxGPNode<T>* Node) { SetSlot(FLeft, Node); }
+    void SetRight(const TAxGPNode<T>* Node) { SetSlot(FRight, Node); }
+
+protected:
+    void AssignChildren(const TAxGPNode<T>& Source) override;
+    void CheckAddChild(const TAxGPNode<T>& Node) const override;
+
+private:
+    using TBinaryPtr = std::unique_ptr<TAxGPBinaryNode<T>>;
+    // Node as a binary node, taken over; EInvalidCast (Node left alone) otherwise.
+    static TBinaryPtr AsBinary(TNodePtr&& Node);
+    TAxGPNode<T>* Place(TBinaryPtr& Slot, TBinaryPtr Node);
+    void SetSlot(TBinaryPtr& Slot, const TAxGPNode<T>* Node);
+
+    TBinaryPtr FLeft;
+    TBinaryPtr FRight;
+};
+
+extern template class TAxGPNode<TGAFloat>;
+extern template class TAxGPNode<Variant>;
+extern template class TAxGPTreeNode<TGAFloat>;
+extern template class TAxGPTreeNode<Variant>;
+extern template class TAxGPBinaryNode<TGAFloat>;
+extern template class TAxGPBinaryNode<Variant>;
+
+} // namespace ax

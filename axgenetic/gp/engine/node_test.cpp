@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/gp/engine/variant_classes.hpp"
+
+namespace ax {
+namespace {
+
+using TNode = TAxGPNode<TGAFloat>;
+using TNodePtr = std::unique_ptr<TNode>;
+
+// x, y, 2.5, Add, Neg (arity 1), a lazy If and Rnd (arity 0), all without an engine.
+struct TLanguage {
+    TAxGPFloatInstructions Set{nullptr};
+    TAxGPInstruction<TGAFloat>* Add(const std::string& Name, TGPGeneticInstruction Op, int Arity,
+                                    TFloatNodeEvent Handler = {}) {
+        auto* I = Set.Add();
+        I->SetName(Name);
+        I->SetOperation(Op);
+        I->SetArity(Arity);
+        I->SetOnExecute(std::move(Handler));
+        return I;
+    }
+    TAxGPInstruction<TGAFloat>* X = Add("x", TGPGeneticInstruction::gpVariable, 0);
+    TAxGPInstruction<TGAFloat>* Two = Add("c", TGPGeneticInstruction::gpConstant, 0);
+    TAxGPInstruction<TGAFloat>* Sum =
+        Add("Add", TGPGeneticInstruction::gpFunction, 2,
+            [](TObject*, TNode& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
+                R = N.GetChild(0)->Execute(C) + N.GetChild(1)->Execute(C);
+            });
+    TAxGPInstruction<TGAFloat>* Rnd = Add("Rnd", TGPGeneticInstruction::gpFunction, 0);
+    TLanguage() { Two->SetValue(2.5); }
+};
+
+template <class N = TAxGPFloatNode> TNodePtr Leaf(TAxGPInstruction<TGAFloat>* I) {
+    return std::make_unique<N>(I);
+}
+
+template <class N = TAxGPFloatNode>
+TNodePtr Apply(TAxGPInstruction<TGAFloat>* F, TNodePtr A, TNodePtr B) {
+    auto Node = std::make_unique<N>(F);
+    Node->AddChild(std::move(A));
+    Node->AddChild(std::move(B));
+    return Node;
+}
+
+std::set<const TNode*> NodesOf(const TNode& Root) {
+    std::set<const TNode*> Out{&Root};
+    for (int I = 0; I < Root.SlotCount(); ++I)
+        if (const auto* C = Root.GetChild(I)) Out.merge(NodesOf(*C));
+    return Out;
+}
+
+TEST(GPNode, TextExecutionAndMessages) {
+    TLanguage L;
+    auto Tree = Apply(L.Sum, Leaf(L.X), Leaf(L.Two));
+    EXPECT_EQ(Tree->ToString(), "(Add x 2.5)");
+    EXPECT_EQ(Leaf(L.Rnd)->ToString(), "Rnd");
+    EXPECT_EQ(Leaf(nullptr)->ToString(), "nil");
+    TAxGPFloatContext Context;
+    Context.Values().Add("x", 1.25);
+    EXPECT_EQ(Tree->Execute(Context), 3.75);
+    Tree->GetChild(1)->SetValue(-0.125); // the node's own value wins over the instruction's
+    EXPECT_EQ(Tree->ToString(), "(Add x -0.125)");
+    EXPECT_EQ(Tree->Execute(Context), 1.125);
+
+    bool Ran = false;
+    L.Sum->SetOnExecute([&](TObject*, TNode&, TAxGPContext<TGAFloat>&, TGAFloat&) { Ran = true; });
+    auto Short = Apply(L.Sum, Leaf(L.X), nullptr);
+    const std::pair<std::function<void()>, std::string> Cases[] = {
+        {[&] { Short->Execute(Context); },
+         "Invalid number of arguments (1) for \"Add\" instruction"},
+        {[&] { Leaf(nullptr)->Execute(Context); }, "No instruction assigned to node"},
+    };
+    for (const auto& [Run, Message] : Cases) {
+        try {
+            Run();
+            ADD_FAILURE() << Message;
+        } catch (const EGPException& E) {
+            EXPECT_EQ(E.what(), Message);
+        }
+    }
+    EXPECT_FALSE(Ran);
+    EXPECT_THROW(Short->GetChild(1), EListError);
+    EXPECT_THROW(Short->InsertChild(3, Leaf(L.X)), EListError);
+    EXPECT_TRUE(Leaf(L.Rnd)->IsTerminal());
+    EXPECT_FALSE(Short->IsTerminal());
+}
+
+TEST(GPNode, LazyHandlerSkipsABranch) {
+    TLanguage L;
+    int Evaluated = 0;
+    auto* Count =
+        L.Add("Count", TGPGeneticInstruction::gpFunction, 0,
+              [&](TObject*, TNode&, TAxGPContext<TGAFloat>&, TGAFloat& R) { R = ++Evaluated; });
+    auto* If = L.Add("If", TGPGeneticInstruction::gpFunction, 3,
+                     [](TObject*, TNode& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
+                         R = N.GetChild(0)->Execute(C) > 0 ? N.GetChild(1)->Execute(C)
+                                                           : N.GetChild(2)->Execute(C);
+                     });
+    auto Tree = std::make_unique<TAxGPFloatNode>(If);
+    Tree->AddChild(Leaf(L.X));
+    Tree->AddChild(Leaf(L.Two));
+    Tree->AddChild(Leaf(Count));
+    TAxGPFloatContext Context;
+    Context.Values().Add("x", 1.0);
+    EXPECT_EQ(Tree->Execute(Context), 2.5);
+    EXPECT_EQ(Evaluated, 0);
+    Context.Values()["x"] = -1.0;
+    EXPECT_EQ(Tree->Execute(Context), 1.0);
+}
+
+TEST(GPNode, MeasuresFollowMovesBetweenParents) {
+    TLanguage L;
+    auto A = Apply(L.Sum, Leaf(L.X), Leaf(L.Two));
+    auto B = Apply(L.Sum, Apply(L.Sum, Leaf(L.X), Leaf(L.X)), Leaf(L.Two));
+    EXPECT_EQ(Leaf(L.X)->Depth(), 0);
+    EXPECT_EQ(Leaf(L.X)->Size(), 1);
+    EXPECT_EQ(std::make_pair(A->Depth(), A->Size()), std::make_pair(1, 3));
+    EXPECT_EQ(std::make_pair(B->Depth(), B->Size()), std::make_pair(2, 5));
+    A->GetChild(0)->AddChild(Leaf(L.Two)); // a grandchild, no explicit reset
+    EXPECT_EQ(std::make_pair(A->Depth(), A->Size()), std::make_pair(2, 4));
+
+    TNode* Inner = B->GetChild(0);
+    Inner->MoveTo(*A->GetChild(1)); // one call, from one tree into the other
+    EXPECT_EQ(Inner->Parent(), A->GetChild(1));
+    EXPECT_EQ(std::make_pair(B->Depth(), B->Size()), std::make_pair(1, 2));
+    EXPECT_EQ(std::make_pair(A->Depth(), A->Size()), std::make_pair(3, 7));
+    EXPECT_EQ(A->ToString(), "(Add (x 2.5) (2.5 (Add x x)))");
+
+    TNodePtr Taken = Inner->Detach();
+    EXPECT_EQ(Taken->Parent(), nullptr);
+    EXPECT_EQ(A->Size(), 4);
+    EXPECT_EQ(Taken->Detach(), nullptr);
+    EXPECT_THROW(Taken->MoveTo(*A), EGPException);
+    EXPECT_EQ(A->ExtractChild(Taken.get()), nullptr); // not a child: nothing changes
+    EXPECT_EQ(A->GetChildCount(), 2);
+    A->InsertChild(0, std::move(Taken));
+    EXPECT_EQ(A->ToString(), "(Add (Add x x) (x 2.5) 2.5)");
+    EXPECT_EQ(A->IndexOf(A->GetChild(2)), 2);
+}
+
+TEST(GPNode, CloneIsEqualAndDisjoint) {
+    TLanguage L;
+    auto Tree = Apply(L.Sum, Apply(L.Sum, Leaf(L.X), Leaf(L.Two)), Leaf(L.Rnd));
+    Tree->GetChild(0)->GetChild(1)->SetValue(4.0);
+    Tree->Size();
+    TNodePtr Copy = Tree->Clone();
+    EXPECT_EQ(Copy->ToString(), Tree->ToString());
+    EXPECT_EQ(Copy->Size(), 5);
+    EXPECT_EQ(Copy->Depth(), 2);
+    EXPECT_EQ(Copy->ClassName(), "TAxGPFloatNode");
+    auto Mine = NodesOf(*Tree), Theirs = NodesOf(*Copy);
+    for (const auto* N : Theirs)
+        EXPECT_EQ(Mine.count(N), 0u);
+
+    auto Holder = Leaf(L.Rnd);
+    TNode* Under = Tree->GetChild(0)->Clone(*Holder);
+    EXPECT_EQ(Under->Parent(), Holder.get());
+    EXPECT_EQ(Holder->ToString(), "(Rnd (Add x 4))");
+    Tree->GetChild(1)->Assign(*Tree->GetChild(0)->GetChild(0)); // replace a subtree in place
+    EXPECT_EQ(Tree->ToString(), "(Add (Add x 4) x)");
+    Holder->Clear();
+    EXPECT_EQ(Holder->ToString(), "nil");
+}
+
+TEST(GPNode, BinarySlots) {
+    TLanguage L;
+    auto Node = Apply<TAxGPBinaryFloatNode>(L.Sum, Leaf<TAxGPBinaryFloatNode>(L.X),
+                                            Leaf<TAxGPBinaryFloatNode>(L.Two));
+    auto Third = Leaf<TAxGPBinaryFloatNode>(L.Rnd);
+    try {
+        Node->AddChild(std::move(Third));
+        ADD_FAILURE();
+    } catch (const EGPException& E) {
+        EXPECT_STREQ(E.what(), "Node cannot accept anymore children");
+    }
+    ASSERT_TRUE(Third); // refused: still the caller's
+    EXPECT_EQ(Node->ToString(), "(Add x 2.5)");
+    auto Foreign = Leaf(L.X);
+    EXPECT_THROW(Node->InsertChild(0, std::move(Foreign)), EInvalidCast);
+    ASSERT_TRUE(Foreign);
+    EXPECT_THROW(Node->GetChild(2), EListError);
+
+    auto* Bin = static_cast<TAxGPBinaryFloatNode*>(Node.get());
+    TNodePtr Left = Bin->ExtractChild(Bin->Left());
+    // Only Right is left: walks skip the empty slot, Right keeps index 1.
+    EXPECT_EQ(Bin->GetChildCount(), 1);
+    EXPECT_EQ(Bin->GetChild(0), nullptr);
+    EXPECT_EQ(Bin->IndexOf(Bin->Right()), 1);
+    EXPECT_EQ(Bin->ToString(), "(Add 2.5)");
+    EXPECT_EQ(std::make_pair(Bin->Size(), Bin->Depth()), std::make_pair(2, 1));
+    EXPECT_EQ(Bin->Clone()->ToString(), "(Add 2.5)");
+    Bin->AddChild(std::move(Left));
+    EXPECT_EQ(Bin->ToString(), "(Add x 2.5)");
+
+    Bin->ExtractChild(Bin->Right());
+    Bin->InsertChild(0, std::move(Third)); // a lone Left shifts to Right
+    EXPECT_EQ(Bin->ToString(), "(Add Rnd x)");
+    Bin->InsertChild(1, Leaf<TAxGPBinaryFloatNode>(L.Two)); // occupied: the old one is freed
+    EXPECT_EQ(Bin->ToString(), "(Add Rnd 2.5)");
+
+    auto Source = Apply<TAxGPBinaryFloatNode>(L.Sum, Leaf<TAxGPBinaryFloatNode>(L.X),
+                                              Leaf<TAxGPBinaryFloatNode>(L.X));
+    Bin->SetLeft(Source.get()); // a copy; Source keeps its own place and children
+    EXPECT_EQ(Bin->ToString(), "(Add (Add x x) 2.5)");
+    EXPECT_NE(Bin->Left(), Source.get());
+    EXPECT_EQ(Source->GetChildCount(), 2);
+    Bin->SetRight(nullptr);
+    EXPECT_EQ(Bin->Size(), 4);
+    EXPECT_EQ(Bin->CreateNode(nullptr)->ClassName(), "TAxGPBinaryFloatNode");
+}
+
+TEST(GPNode, EngineMakesTheNodes) {
+    struct TEngine : TPersistent, IAxGeneticProgramEngine<TGAFloat> {
+        TAxGPFloatInstructions Set{this};
+        int Made = 0;
+        void LoadFromFile(const std::string&) override {}
+        void LoadFromStream(std::istream&) override {}
+        void SaveToFile(const std::string&) override {}
+        void SaveToStream(std::ostream&) override {}
+        std::unique_ptr<TAxGPInstructions<TGAFloat>>
+        CreateInstructions(TCollectionItemClass) override {
+            return nullptr;
+        }
+        TNodePtr CreateNode(TAxGPInstruction<TGAFloat>* I) override {
+            ++Made;
+            return std::make_unique<TAxGPBinaryFloatNode>(I);
+        }
+        std::int32_t MaxNodeArity() override { return 2147483647; }
+        void InstructionUpdate(TAxGPInstruction<TGAFloat>*) override {}
+        void InstructionNotify(TAxGPInstruction<TGAFloat>*, TCollectionNotification) override {}
+        void InstructionOperationUpdate(TAxGPInstruction<TGAFloat>*) override {}
+        TAxGPInstructions<TGAFloat>* GetInstructions() override { return &Set; }
+        void SetInstructions(const TAxGPInstructions<TGAFloat>&) override {}
+    } Engine;
+    auto* X = Engine.Set.Add();
+    X->SetName("x");
+    TAxGPFloatNode Root(X);
+    TNode* Child = Root.CreateNode(X, Root);
+    EXPECT_EQ(Engine.Made, 1);
+    EXPECT_EQ(Child->ClassName(), "TAxGPBinaryFloatNode");
+    EXPECT_EQ(Child->Parent(), &Root);
+}
+
+TEST(GPNode, VariantConstantsPrintTheirText) {
+    TAxGPVariantInstructions Set(nullptr);
+    auto* C = Set.Add();
+    C->SetOperation(TGPGeneticInstruction::gpConstant);
+    C->SetValue(Variant(3));
+    TAxGPVariantNode Node(C);
+    EXPECT_EQ(Node.ToString(), "3");
+    Node.SetValue(Variant("three"));
+    EXPECT_EQ(Node.ToString(), "three");
+    TAxGPVariantContext Context;
+    EXPECT_EQ(Node.Execute(Context), Variant("three"));
+}
+
+TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
+    TLanguage L;
+    auto* Neg = L.Add("Neg", TGPGeneticInstruction::gpFunction, 1);
+    constexpr int Levels = 100000;
+    TNodePtr Root = Leaf(L.X);
+    for (int I = 0; I < Levels; ++I) {
+        auto Up = Leaf(Neg);
+        Up->AddChild(std::move(Root));
+        Root = std::move(Up);
+    }
+    EXPECT_EQ(Root->Depth(), Levels);
+    EXPECT_EQ(Root->Size(), Levels + 1);
+    EXPECT_EQ(Root->ToString().size(), 6u * Levels + 1);
+    Root.reset();
+}
+
+} // namespace
+} // namespace ax

@@ -1,0 +1,406 @@
+#include "axgenetic/gp/evolution/gp_components.hpp"
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/platform/random.hpp"
+
+namespace ax {
+namespace {
+
+using TGP = generics::TAxCustomGeneticProgramming<TGAFloat>;
+using TFloatIndividual = TAxGPIndividual<TGAFloat>;
+
+// Exposes the protected steps and counts the mutation methods run.
+template <class Base> class TTest : public Base {
+public:
+    using Base::Base;
+    using Base::DoCrossover;
+    using Base::DoInitialize;
+    using Base::DoMutate;
+    using Base::Mutate;
+    std::array<int, 6> Runs{};
+    void Mutate(TFloatIndividual& Individual, TGPMutationMethod Method) override {
+        ++Runs[static_cast<std::size_t>(Method)];
+        Base::Mutate(Individual, Method);
+    }
+};
+using TTestGP = TTest<TAxGeneticProgramming>;
+
+TAxGPInstruction<TGAFloat>* Add(TGP& GP, const std::string& Name, int Arity = 0) {
+    auto* I = GP.Instructions()->Add();
+    I->SetName(Name);
+    I->SetArity(Arity);
+    if (Arity == 2)
+        I->SetOnExecute(
+            [Name](TObject*, TAxGPNode<TGAFloat>& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
+                const TGAFloat A = N.GetChild(0)->Execute(C), B = N.GetChild(1)->Execute(C);
+                R = Name == "Add" ? A + B : Name == "Sub" ? A - B : A * B;
+            });
+    return I;
+}
+
+// Add, Sub, Mul over x and y; fitness is the error against x*x + y on a few points.
+void Koza(TGP& GP) {
+    for (const char* F : {"Add", "Sub", "Mul"})
+        Add(GP, F, 2);
+    Add(GP, "x");
+    Add(GP, "y");
+    GP.SetInitialPopulation(30);
+    GP.SetInitializationMethod(TGPInitializationMethod::imRampedHalfAndHalf);
+    GP.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& F) {
+        TAxGPContext<TGAFloat> C;
+        for (double X : {-1.0, 0.5, 2.0}) {
+            C.Values().AddOrSetValue("x", X);
+            C.Values().AddOrSetValue("y", 1 - X);
+            F += std::fabs(static_cast<TFloatIndividual*>(Item)->Execute(C) - (X * X + 1 - X));
+        }
+    });
+}
+
+// Call raises EGPException with Message.
+template <class F> void ExpectGPError(F Call, const char* Message) {
+    try {
+        Call();
+        ADD_FAILURE() << "no exception, expected " << Message;
+    } catch (const EGPException& E) {
+        EXPECT_STREQ(E.what(), Message);
+    }
+}
+
+TFloatIndividual* Item(TGP& GP, int I) {
+    return GP.Population()->Items(I);
+}
+std::string Text(TGP& GP, int I) {
+    return Item(GP, I)->DNA()->ToString();
+}
+
+// Every node of the tree, checked by Check.
+template <class F> void EachNode(TAxGPNode<TGAFloat>& N, F Check) {
+    Check(N);
+    for (int I = 0; I < N.SlotCount(); ++I)
+        if (auto* C = N.GetChild(I)) EachNode(*C, Check);
+}
+
+TEST(GeneticProgramming, DefaultsAndClampingSetters) {
+    TAxGeneticProgramming GP;
+    EXPECT_EQ(GP.CrossoverProbability(), 0.9);
+    EXPECT_EQ(GP.TournamentField(), 7);
+    EXPECT_EQ(GP.SelectionMethod(), TGASelectionMethod::smStochasticTournament);
+    EXPECT_EQ(GP.InitialPopulation(), 100);
+    EXPECT_EQ(GP.InitialDuplicatesRetries(), 10);
+    EXPECT_EQ(GP.SelectionNonTerminalsProbability(), 0.9);
+    EXPECT_EQ(GP.PointMutationProbability(), 0.1);
+    EXPECT_EQ(GP.ParsimonyCoefficient(), 1.0);
+    EXPECT_EQ(GP.TarpeianProbability(), 0.3);
+    EXPECT_EQ(GP.BloatLimit(), 10);
+    EXPECT_EQ(GP.InitializationDepth(), 0);
+    EXPECT_EQ(GP.MutationWeights(), (TGPMutationMethodWeights{25, 0, 0, 25, 25, 0}));
+    EXPECT_EQ(GP.MutationWeightsTotal(), 75);
+    EXPECT_FALSE(GP.TwoParentCrossover());
+
+    GP.SetMutateHoistWeight(300);
+    EXPECT_EQ(GP.MutateHoistWeight(), 44);
+    EXPECT_EQ(GP.MutationWeightsTotal(), 94);
+    GP.SetMutateSubtreeWeight(-5);
+    EXPECT_EQ(GP.MutateSubtreeWeight(), 0);
+    GP.SetMutatePointWeight(256);
+    EXPECT_EQ(GP.MutationWeightsTotal(), 69);
+
+    const std::pair<int, int> Limits[] = {{3, 5}, {7, 7}, {-1, 5}};
+    for (auto [In, Out] : Limits) {
+        GP.SetBloatLimit(In);
+        EXPECT_EQ(GP.BloatLimit(), Out);
+    }
+    GP.SetInitializationDepth(-3);
+    EXPECT_EQ(GP.InitializationDepth(), 0);
+    for (double In : {1.5, -0.2}) {
+        GP.SetSelectionNonTerminalsProbability(In);
+        GP.SetPointMutationProbability(In);
+        GP.SetTarpeianProbability(In);
+        for (double Out : {GP.SelectionNonTerminalsProbability(), GP.PointMutationProbability(),
+                           GP.TarpeianProbability()})
+            EXPECT_EQ(Out, In < 0 ? 0.0 : 1.0);
+    }
+}
+
+TEST(GeneticProgramming, InstructionChangesKeepListsAndEmptyThePopulations) {
+    RandSeed(1);
+    TAxGeneticProgramming GP;
+    Koza(GP);
+    auto Names = [&](bool Functions) {
+        std::string S;
+        const int N = Functions ? GP.GetFunctionsCount() : GP.GetTerminalsCount();
+        for (int I = 0; I < N; ++I)
+            S += (Functions ? GP.GetFunctions(I) : GP.GetTerminals(I))->Name() + " ";
+        return S;
+    };
+    EXPECT_EQ(Names(true), "Add Sub Mul ");
+    EXPECT_EQ(Names(false), "x y ");
+    GP.Evolve();
+    ASSERT_EQ(GP.Population()->Count(), 30);
+
+    auto* X = GP.Instructions()->Items(3);
+    X->SetArity(2); // a terminal becomes a function: trees holding it as a leaf are invalid
+    EXPECT_EQ(Names(true), "Add Sub Mul x ");
+    EXPECT_EQ(GP.Population()->Count(), 0);
+    EXPECT_EQ(GP.PreviousGeneration()->Count(), 0);
+    EXPECT_FALSE(GP.Initialized());
+    X->SetArity(0); // a function of arity 0 is a terminal, whatever its kind
+    EXPECT_EQ(Names(true), "Add Sub Mul ");
+    EXPECT_EQ(Names(false), "y x ");
+    X->SetArity(2);
+
+    GP.Evolve(3); // starts again with initialization
+    EXPECT_EQ(GP.Generation(), 3);
+    GP.Instructions()->Delete(1);
+    EXPECT_EQ(Names(true), "Add Mul x ");
+    EXPECT_EQ(GP.Population()->Count(), 0);
+    EXPECT_EQ(GP.PreviousGeneration()->Count(), 0);
+    EXPECT_EQ(GP.FittestIndividual(), nullptr);
+    GP.Evolve();
+    for (int I = 0; I < 30; ++I)
+        EXPECT_EQ(Text(GP, I).find("Sub"), std::string::npos);
+}
+
+TEST(GeneticProgramming, InitializationDepthsAndErrors) {
+    RandSeed(2);
+    TTestGP GP;
+    Koza(GP);
+    GP.SetInitialDuplicatesRetries(0);
+    GP.SetInitialPopulation(10);
+    GP.SetInitializationMethod(TGPInitializationMethod::imFull);
+    GP.SetInitializationDepth(2);
+    GP.Initialize();
+    for (int I = 0; I < 10; ++I)
+        EXPECT_EQ(Item(GP, I)->DNA()->Size(), 3);
+
+    // Depths 2 2 2 3 3 4 4 4 5 5: full binary trees of 3, 7, 15 and 31 nodes.
+    GP.SetInitializationMethod(TGPInitializationMethod::imRampedFull);
+    GP.SetInitializationDepth(5);
+    GP.Initialize();
+    const int Sizes[] = {3, 3, 3, 7, 7, 15, 15, 15, 31, 31};
+    for (int I = 0; I < 10; ++I)
+        EXPECT_EQ(Item(GP, I)->DNA()->Size(), Sizes[I]);
+
+    EXPECT_EQ(GP.SearchSpaceSize(0), 3);
+    EXPECT_EQ(GP.SearchSpaceSize(1), 3 * 25);            // 3 functions, (3 + 2)^2 each
+    EXPECT_EQ(GP.SearchSpaceSize(2), 3 * 77.0L * 77.0L); // (75 + 2)^2
+
+    TTestGP Terminals;
+    Add(Terminals, "x");
+    Terminals.SetInitialPopulation(10);
+    Terminals.SetInitialDuplicatesRetries(3);
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    Terminals.Initialize();
+    // Individual 1 raises the minimum depth from 2 to the bound 4 in two rounds and keeps
+    // its duplicate after a third; every later one keeps it after one round.
+    EXPECT_EQ(Terminals.DoInitialize(), 9 + 8 * 3);
+    EXPECT_EQ(Terminals.Population()->Items(9)->DNA()->ToString(), "x");
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imFull);
+    ExpectGPError([&] { Terminals.DoInitialize(); }, "No operations found");
+
+    // A variable that declares an argument cannot head a subtree.
+    struct TArgumentVariable : TAxGPFloatInstruction {
+        void Declare(int A) { FArity = A; }
+    };
+    auto Bad = std::make_unique<TArgumentVariable>();
+    auto* Raw = Bad.get();
+    Terminals.Instructions()->AddItem(std::move(Bad));
+    Terminals.Instructions()->Delete(0);
+    Raw->Declare(1);
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    ExpectGPError([&] { Terminals.Initialize(); },
+                  "Invalid terminal node.  Node requires greater than 0 children");
+}
+
+TEST(GeneticProgramming, CrossoverAndNodeSelection) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    const std::string A = Text(GP, 0), B = Text(GP, 1);
+    Item(GP, 0)->Crossover(Item(GP, 0)->DNA(), *Item(GP, 1), Item(GP, 1)->DNA());
+    EXPECT_EQ(Text(GP, 0), B);
+    EXPECT_EQ(Text(GP, 1), A);
+
+    // A lone child takes a subtree of the parent its partner would have copied.
+    GP.SetTwoParentCrossover(true);
+    const std::string Donor = Text(GP, 3);
+    Item(GP, 4)->AssignDNA(GP.GetTerminalNode());
+    EXPECT_TRUE(GP.DoCrossover(Item(GP, 2), Item(GP, 3), Item(GP, 4), nullptr));
+    EXPECT_EQ(Text(GP, 3), Donor);
+    EXPECT_NE(Donor.find(Text(GP, 4)), std::string::npos);
+
+    // Probability 1 prefers functions, 0 terminals; a one-node program yields its node.
+    TFloatIndividual* Tree = Item(GP, 5);
+    Tree->AssignDNA(GP.DoInitializeFull(2)); // one function over two terminals
+    for (double P : {0.0, 1.0}) {
+        int Functions = 0;
+        for (int I = 0; I < 3000; ++I)
+            Functions += Tree->SelectNode(P) == Tree->DNA();
+        EXPECT_TRUE(P == 0 ? Functions < 300 : Functions > 1500) << P << " " << Functions;
+    }
+    Tree->AssignDNA(GP.GetTerminalNode());
+    for (double P : {0.0, 1.0})
+        EXPECT_EQ(Tree->SelectNode(P), Tree->DNA());
+}
+
+TEST(GeneticProgramming, MutationMethodsAndPointMutation) {
+    RandSeed(4);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    TFloatIndividual* Child = Item(GP, 0);
+    for (int I = 0; I < 3000; ++I)
+        EXPECT_TRUE(GP.DoMutate(Child));
+    for (std::size_t M : {0u, 3u, 4u})
+        EXPECT_NEAR(GP.Runs[M], 1000, 100) << M;
+    for (std::size_t M : {1u, 2u, 5u})
+        EXPECT_EQ(GP.Runs[M], 0) << M;
+
+    GP.SetMutationWeights({});
+    const std::string Before = Text(GP, 1);
+    EXPECT_FALSE(GP.DoMutate(Item(GP, 1)));
+    EXPECT_EQ(Text(GP, 1), Before);
+    EXPECT_TRUE(Item(GP, 1)->NeedFitness());
+
+    Child->AssignDNA(GP.GetTerminalNode());
+    const std::string Leaf = Text(GP, 0);
+    GP.DoHoistMutation(*Child); // the only point is the root
+    EXPECT_EQ(Text(GP, 0), Leaf);
+
+    // Point mutation keeps every arity: size and depth stay; per tree with probability 1
+    // only the root may change.
+    GP.SetPointMutationProbability(1);
+    for (auto Method : {TGPPointMutationMethod::pmmPerNode, TGPPointMutationMethod::pmmPerTree}) {
+        GP.SetPointMutationMethod(Method);
+        for (int I = 2; I < 30; ++I) {
+            TFloatIndividual* P = Item(GP, I);
+            const std::string Old = P->DNA()->ToString();
+            const int Size = P->DNA()->Size(), Depth = P->DNA()->Depth();
+            auto* Root = P->DNA()->Instruction();
+            std::vector<TAxGPInstruction<TGAFloat>*> Below;
+            for (std::size_t N = 1; N < P->FlattenedDNA().size(); ++N)
+                Below.push_back(P->FlattenedDNA()[N]->Instruction());
+            EXPECT_TRUE(GP.DoPointMutation(*P));
+            EXPECT_EQ(P->DNA()->Size(), Size);
+            EXPECT_EQ(P->DNA()->Depth(), Depth);
+            if (Method == TGPPointMutationMethod::pmmPerTree) {
+                for (std::size_t N = 1; N < P->FlattenedDNA().size(); ++N)
+                    EXPECT_EQ(P->FlattenedDNA()[N]->Instruction(), Below[N - 1]);
+                EXPECT_EQ(P->DNA()->Instruction()->Arity(), Root->Arity());
+            }
+        }
+    }
+}
+
+// Breeds 20 generations with every operator and mutation method; a binary component must
+// never give a node a third child, and every tree must run.
+template <class C> void EvolveWithEveryMethod(C& GP) {
+    Koza(GP);
+    auto* One = Add(GP, "one");
+    One->SetOperation(TGPGeneticInstruction::gpConstant);
+    One->SetValue(1);
+    GP.SetOnConstantMutation([](TObject*, TAxGPNode<TGAFloat>& N) { N.SetValue(N.Value() + 0.5); });
+    GP.SetInitialPopulation(41);
+    GP.SetMutationProbability(0.5);
+    GP.SetInversionProbability(0.3);
+    for (auto M : {TGPMutationMethod::mmReplacement, TGPMutationMethod::mmConstant,
+                   TGPMutationMethod::mmPoint})
+        GP.SetMutationWeight(M, 25);
+    GP.SetBloatStrategy(TGPBloatStrategy::bsDepthLimit);
+    GP.SetBloatLimit(6);
+    EXPECT_EQ(GP.Evolve(20), 20);
+    for (int I = 0; I < GP.Population()->Count(); ++I)
+        EachNode(*Item(GP, I)->DNA(), [](TAxGPNode<TGAFloat>& N) {
+            EXPECT_LE(N.GetChildCount(), 2);
+            EXPECT_NE(N.Instruction(), nullptr);
+        });
+    EXPECT_TRUE(std::isfinite(GP.FittestIndividual()->Fitness()));
+}
+
+TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
+    RandSeed(5);
+    TAxBinaryGeneticProgramming GP;
+    EvolveWithEveryMethod(GP);
+    EXPECT_EQ(Item(GP, 0)->DNA()->ClassName(), "TAxGPBinaryFloatNode");
+}
+
+TEST(GeneticProgramming, AssignFromADestroyedSourceThenEvolve) {
+    RandSeed(6);
+    TAxGeneticProgramming GP;
+    {
+        TAxGeneticProgramming Source;
+        Koza(Source);
+        Source.SetMutateHoistWeight(7);
+        Source.Evolve(3);
+        GP.AssignAll(Source);
+        EXPECT_EQ(GP.MutateHoistWeight(), 7);
+        EXPECT_EQ(GP.Population()->Count(), 30);
+        EXPECT_EQ(GP.PreviousGeneration()->Count(), 30);
+        EXPECT_EQ(Text(GP, 5), Source.Population()->Items(5)->DNA()->ToString());
+        EXPECT_EQ(GP.FittestIndividual()->Index(), Source.FittestIndividual()->Index());
+    }
+    // The copied trees run on this component's instructions and handlers.
+    TAxGPContext<TGAFloat> C;
+    for (int I = 0; I < 30; ++I) {
+        EachNode(*Item(GP, I)->DNA(), [&](TAxGPNode<TGAFloat>& N) {
+            EXPECT_EQ(N.Instruction()->Collection(), GP.Instructions());
+        });
+        Item(GP, I)->Execute(C);
+    }
+    GP.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& F) {
+        F = static_cast<TFloatIndividual*>(Item)->DNA()->Size();
+    });
+    EXPECT_EQ(GP.Evolve(3), 3);
+
+    // A tree using an instruction this component lacks is refused as a whole.
+    TAxGeneticProgramming Other;
+    Koza(Other);
+    Add(Other, "z");
+    Other.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    Other.Initialize();
+    int Refused = 0;
+    for (int I = 0; I < 30; ++I) {
+        const std::string Before = Text(GP, 0), Program = Text(Other, I);
+        try {
+            Item(GP, 0)->SetDNA(*Item(Other, I)->DNA());
+            EXPECT_EQ(Text(GP, 0), Program);
+        } catch (const EGPException& E) {
+            ++Refused;
+            EXPECT_STREQ(E.what(), "Unknown instruction \"z\"");
+            EXPECT_EQ(Text(GP, 0), Before);
+        }
+    }
+    EXPECT_GT(Refused, 0);
+    EXPECT_LT(Refused, 30);
+}
+
+TEST(GeneticProgramming, OddPopulationAndTwoParentCrossover) {
+    RandSeed(7);
+    TAxGeneticProgramming GP;
+    Koza(GP);
+    GP.SetInitialPopulation(5);
+    GP.SetCrossoverProbability(1);
+    EXPECT_EQ(GP.Evolve(10), 10);
+    EXPECT_EQ(GP.Population()->Count(), 5);
+
+    // Without operators the children are copies of Parent1, or with the option of Parent1
+    // and Parent2.
+    GP.SetOperations({});
+    for (bool TwoParents : {false, true}) {
+        GP.SetTwoParentCrossover(TwoParents);
+        GP.Reproduce(Item(GP, 0), Item(GP, 1), Item(GP, 2), Item(GP, 3));
+        EXPECT_EQ(Text(GP, 2), Text(GP, 0));
+        EXPECT_EQ(Text(GP, 3), Text(GP, TwoParents ? 1 : 0));
+    }
+}
+
+} // namespace
+} // namespace ax

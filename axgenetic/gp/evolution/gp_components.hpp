@@ -1,0 +1,87 @@
+// The GP components hosts place: float programs over tree nodes, float programs over
+// binary nodes (two children at most), and variant programs.
+//
+// Each concrete class fixes its instruction set class (whatever item class a caller asks
+// for) and its node class; everything else is the generic component's.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/gp/engine/variant_classes.hpp"
+#include "axgenetic/gp/evolution/genetic_programming.hpp"
+
+namespace ax {
+
+namespace generics {
+
+// A GP component whose instruction set is a TSet and whose nodes are TNodeClass nodes.
+template <class T, class TSet, class TNodeClass>
+class TAxTypedGeneticProgramming : public TAxCustomGeneticProgramming<T> {
+    using TBase = TAxCustomGeneticProgramming<T>;
+
+public:
+    // A constructor cannot reach overrides: the set is made again here, while still empty.
+    explicit TAxTypedGeneticProgramming(TComponent* AOwner = nullptr) : TBase(AOwner) {
+        this->RecreateInstructions();
+    }
+
+    TSet* Instructions() const { return static_cast<TSet*>(TBase::Instructions()); }
+    std::unique_ptr<TAxGPInstructions<T>> CreateInstructions(TCollectionItemClass) override {
+        return std::make_unique<TSet>(this);
+    }
+    typename TBase::TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) override {
+        return std::make_unique<TNodeClass>(Instruction);
+    }
+};
+
+} // namespace generics
+
+// Float programs over TAxGPFloatNode trees.
+class TAxCustomGeneticProgramming
+    : public generics::TAxTypedGeneticProgramming<TGAFloat, TAxGPFloatInstructions,
+                                                  TAxGPFloatNode> {
+public:
+    using TAxTypedGeneticProgramming::TAxTypedGeneticProgramming;
+    std::string ClassName() const override { return "TAxCustomGeneticProgramming"; }
+};
+
+class TAxGeneticProgramming : public TAxCustomGeneticProgramming {
+public:
+    using TAxCustomGeneticProgramming::TAxCustomGeneticProgramming;
+    std::string ClassName() const override { return "TAxGeneticProgramming"; }
+};
+
+// Float programs over TAxGPBinaryFloatNode trees: every function node holds two children
+// at most, so functions of a larger arity cannot be placed (initialization raises).
+class TAxCustomBinaryGeneticProgramming
+    : public generics::TAxTypedGeneticProgramming<TGAFloat, TAxGPFloatInstructions,
+                                                  TAxGPBinaryFloatNode> {
+public:
+    using TAxTypedGeneticProgramming::TAxTypedGeneticProgramming;
+    std::string ClassName() const override { return "TAxCustomBinaryGeneticProgramming"; }
+};
+
+class TAxBinaryGeneticProgramming : public TAxCustomBinaryGeneticProgramming {
+public:
+    using TAxCustomBinaryGeneticProgramming::TAxCustomBinaryGeneticProgramming;
+    std::string ClassName() const override { return "TAxBinaryGeneticProgramming"; }
+};
+
+// Variant programs over TAxGPVariantNode trees.
+class TAxCustomGeneticProgrammingVariant
+    : public generics::TAxTypedGeneticProgramming<Variant, TAxGPVariantInstructions,
+                                                  TAxGPVariantNode> {
+public:
+    using TAxTypedGeneticProgramming::TAxTypedGeneticProgramming;
+    std::string ClassName() const override { return "TAxCustomGeneticProgrammingVariant"; }
+};
+
+class TAxGeneticProgrammingVariant : public TAxCustomGeneticProgrammingVariant {
+public:
+    using TAxCustomGeneticProgrammingVariant::TAxCustomGeneticProgrammingVariant;
+    std::string ClassName() const override { return "TAxGeneticProgrammingVariant"; }
+};
+
+} // namespace ax

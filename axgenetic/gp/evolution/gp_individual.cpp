@@ -1,0 +1,263 @@
+#include "axgenetic/gp/evolution/gp_individual.hpp"
+
+#include <algorithm>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/core/messages.hpp"
+#include "axgenetic/platform/enum_names.hpp"
+#include "axgenetic/platform/format.hpp"
+#include "axgenetic/platform/random.hpp"
+
+namespace ax {
+
+// --- foreign trees ------------------------------------------------------------------
+
+namespace {
+
+// The set an instruction belongs to, read without the typed (casting) accessor: this is
+// asked for every node of a copied tree.
+template <class T> const TCollection* SetOf(const TAxGPInstruction<T>* Instruction) {
+    return static_cast<const TCollectionItem*>(Instruction)->Collection();
+}
+
+} // namespace
+
+template <class T>
+TAxGPInstruction<T>* MapInstruction(IAxGeneticProgramEngine<T>& Engine,
+                                    TAxGPInstruction<T>* Instruction) {
+    TAxGPInstructions<T>* Set = Engine.GetInstructions();
+    if (!Instruction || SetOf(Instruction) == Set) return Instruction;
+    const int Index = Instruction->Index();
+    if (Index >= 0 && Index < Set->Count() &&
+        detail::SameTextAscii(Set->Items(Index)->Name(), Instruction->Name()))
+        return Set->Items(Index);
+    if (auto* Found = Set->FindItemName(Instruction->Name())) return Found;
+    throw EGPException(Format(SUnknownInstruction, {Instruction->Name()}));
+}
+
+template <class T>
+bool UsesEngineInstructions(IAxGeneticProgramEngine<T>& Engine, const TAxGPNode<T>& Root) {
+    const TCollection* Set = Engine.GetInstructions();
+    if (Root.Instruction() && SetOf(Root.Instruction()) != Set) return false;
+    for (int I = 0; I < Root.SlotCount(); ++I)
+        if (const TAxGPNode<T>* Child = Root.GetChild(I))
+            if (!UsesEngineInstructions(Engine, *Child)) return false;
+    return true;
+}
+
+template <class T>
+std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
+                                            const TAxGPNode<T>& Root) {
+    std::unique_ptr<TAxGPNode<T>> Node =
+        Engine.CreateNode(MapInstruction(Engine, Root.Instruction()));
+    Node->SetValue(Root.Value());
+    for (int I = 0; I < Root.SlotCount(); ++I)
+        if (const TAxGPNode<T>* Child = Root.GetChild(I))
+            Node->AddChild(TranslateTree(Engine, *Child));
+    return Node;
+}
+
+// --- TAxGPIndividual ------------------------------------------------------------------
+
+template <class T> TAxGPIndividual<T>::~TAxGPIndividual() = default;
+
+template <class T> TAxGPPopulation<T>* TAxGPIndividual<T>::Collection() const {
+    return dynamic_cast<TAxGPPopulation<T>*>(TCollectionItem::Collection());
+}
+
+template <class T> IAxGeneticProgramEngine<T>* TAxGPIndividual<T>::Engine() const {
+    const TAxGPPopulation<T>* Population = Collection();
+    return Population ? Population->Engine() : nullptr;
+}
+
+template <class T> std::unique_ptr<TAxGPNode<T>> TAxGPIndividual<T>::CreateDNA() {
+    IAxGeneticProgramEngine<T>* E = Engine();
+    return E ? E->CreateNode(nullptr) : nullptr;
+}
+
+template <class T> std::unique_ptr<TAxGPNode<T>> TAxGPIndividual<T>::Adopt(TNodePtr&& Node) {
+    IAxGeneticProgramEngine<T>* E = Engine();
+    if (!Node || !E || UsesEngineInstructions(*E, *Node)) return std::move(Node);
+    TNodePtr Own = TranslateTree(*E, *Node);
+    Node.reset();
+    return Own;
+}
+
+template <class T> void TAxGPIndividual<T>::SetDNA(const TNode& Node) {
+    IAxGeneticProgramEngine<T>* E = Engine();
+    if (E && !UsesEngineInstructions(*E, Node))
+        FDNA = TranslateTree(*E, Node);
+    else if (FDNA)
+        FDNA->Assign(Node);
+    else
+        FDNA = Node.Clone();
+    FlattenDNA();
+}
+
+template <class T> void TAxGPIndividual<T>::AssignDNA(TNodePtr&& Node) {
+    FDNA = Adopt(std::move(Node));
+    FlattenDNA();
+}
+
+template <class T> void TAxGPIndividual<T>::FlattenDNA() {
+    FFlattenedDNA.clear();
+    FNeedFitness = true;
+    if (FDNA) Flatten(FDNA.get());
+}
+
+template <class T> void TAxGPIndividual<T>::Flatten(TNode* Node) {
+    FFlattenedDNA.push_back(Node);
+    for (int I = 0; I < Node->SlotCount(); ++I)
+        if (TNode* Child = Node->GetChild(I)) Flatten(Child);
+}
+
+template <class T> void TAxGPIndividual<T>::Assign(const TPersistent& Source) {
+    if (const auto* From = dynamic_cast<const TAxGPIndividual<T>*>(&Source)) {
+        if (From == this) return;
+        IAxGeneticProgramEngine<T>* E = Engine();
+        if (!From->FDNA) {
+            FDNA.reset();
+            FlattenDNA();
+        } else if (E && E == From->Engine() && FDNA) {
+            // Members of one component share its instructions: a plain copy is enough.
+            FDNA->Assign(*From->FDNA);
+            FlattenDNA();
+        } else {
+            SetDNA(*From->FDNA);
+        }
+    }
+    TAxIndividual::Assign(Source);
+}
+
+template <class T> T TAxGPIndividual<T>::Execute(TAxGPContext<T>& Context) {
+    return FDNA ? FDNA->Execute(Context) : T{};
+}
+
+template <class T>
+std::unique_ptr<TAxGPNode<T>> TAxGPIndividual<T>::Graft(TNode* Node, TNodePtr&& NewNode) {
+    return Place(Node, Adopt(std::move(NewNode)));
+}
+
+template <class T>
+std::unique_ptr<TAxGPNode<T>> TAxGPIndividual<T>::Place(TNode* Node, TNodePtr&& NewNode) {
+    TNodePtr Old;
+    if (Node == FDNA.get()) {
+        Old = std::move(FDNA);
+        FDNA = std::move(NewNode);
+    } else {
+        TNode* Parent = Node->Parent();
+        Old = Node->Detach();
+        Parent->AddChild(std::move(NewNode));
+    }
+    FlattenDNA();
+    return Old;
+}
+
+template <class T>
+void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* OtherNode) {
+    IAxGeneticProgramEngine<T>* OtherEngine = Other.Engine();
+    if (Engine() != OtherEngine) {
+        // Programs of two components: each side receives a copy made of its own nodes and
+        // instructions, both made before either tree changes.
+        TNodePtr Mine = OtherEngine ? TranslateTree(*OtherEngine, *Node) : Node->Clone();
+        TNodePtr Theirs = Adopt(OtherNode->Clone());
+        Place(Node, std::move(Theirs));
+        Other.Place(OtherNode, std::move(Mine));
+        return;
+    }
+    TNode* OtherParent = OtherNode->Parent();
+    const bool OtherRoot = OtherNode == Other.FDNA.get();
+    TNodePtr Incoming = OtherRoot ? std::move(Other.FDNA) : OtherNode->Detach();
+    TNodePtr Outgoing = Place(Node, std::move(Incoming));
+    if (OtherRoot)
+        Other.FDNA = std::move(Outgoing);
+    else
+        OtherParent->AddChild(std::move(Outgoing));
+    Other.FlattenDNA();
+}
+
+template <class T> TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability) {
+    return DoSelectNode(FFlattenedDNA, Probability);
+}
+
+template <class T>
+TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability,
+                                             TGPGeneticInstructions Operations) {
+    if (!FDNA) return nullptr;
+    if (Operations == TGPGeneticInstructions{TGPGeneticInstruction::gpVariable,
+                                             TGPGeneticInstruction::gpConstant,
+                                             TGPGeneticInstruction::gpFunction})
+        return SelectNode(Probability);
+    FCandidates.clear();
+    for (TNode* Node : FFlattenedDNA)
+        if (Node->Instruction() && Operations.Contains(Node->Instruction()->Operation()))
+            FCandidates.push_back(Node);
+    return DoSelectNode(FCandidates, Probability);
+}
+
+template <class T> TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(int Limit, bool BySize) {
+    FCandidates.clear();
+    for (TNode* Node : FFlattenedDNA)
+        if ((BySize ? Node->Size() : Node->Depth()) <= Limit) FCandidates.push_back(Node);
+    if (FCandidates.empty()) return nullptr;
+    return FCandidates[static_cast<std::size_t>(
+        Random(static_cast<std::int32_t>(FCandidates.size())))];
+}
+
+template <class T>
+TAxGPNode<T>* TAxGPIndividual<T>::DoSelectNode(const std::vector<TNode*>& List,
+                                               TGAProbability Probability) {
+    if (!FDNA || List.empty()) return nullptr;
+    // Outside [0, 1] (or NaN) a threshold could stay out of reach of the sum.
+    const double P = Probability >= 0.0 ? std::min(Probability, 1.0) : 0.0;
+    Random();
+    float Sum = 0.0f;
+    const auto Count = static_cast<std::int32_t>(List.size());
+    for (;;) {
+        TNode* Node = List[static_cast<std::size_t>(Random(Count))];
+        Sum = static_cast<float>(Sum + Random());
+        const bool IsFunction = Node->Instruction() && Node->Instruction()->Arity() > 0;
+        if (IsFunction ? Sum > 1.0 - P : Sum > P) return Node;
+    }
+}
+
+template <class T> std::string TAxGPIndividual<T>::ToString() const {
+    std::string Text = DisplayName();
+    if (FDNA) Text += ": " + FDNA->ToString();
+    return Text;
+}
+
+// --- TAxGPPopulation ------------------------------------------------------------------
+
+template <class T>
+TAxGPPopulation<T>::TAxGPPopulation(TPersistent* AOwner, TAxIndividualClass ItemClass)
+    : TBase(AOwner, ItemClass), FEngine(dynamic_cast<IAxGeneticProgramEngine<T>*>(AOwner)) {}
+
+template <class T>
+void TAxGPPopulation<T>::Notify(TCollectionItem* Item, TCollectionNotification Action) {
+    if (Action == TCollectionNotification::cnAdded)
+        if (auto* Individual = dynamic_cast<TAxGPIndividual<T>*>(Item);
+            Individual && !Individual->FDNA) {
+            Individual->FDNA = Individual->CreateDNA();
+            Individual->FlattenDNA();
+        }
+    TBase::Notify(Item, Action);
+}
+
+template TAxGPInstruction<TGAFloat>* MapInstruction(IAxGeneticProgramEngine<TGAFloat>&,
+                                                    TAxGPInstruction<TGAFloat>*);
+template TAxGPInstruction<Variant>* MapInstruction(IAxGeneticProgramEngine<Variant>&,
+                                                   TAxGPInstruction<Variant>*);
+template bool UsesEngineInstructions(IAxGeneticProgramEngine<TGAFloat>&,
+                                     const TAxGPNode<TGAFloat>&);
+template bool UsesEngineInstructions(IAxGeneticProgramEngine<Variant>&, const TAxGPNode<Variant>&);
+template std::unique_ptr<TAxGPNode<TGAFloat>> TranslateTree(IAxGeneticProgramEngine<TGAFloat>&,
+                                                            const TAxGPNode<TGAFloat>&);
+template std::unique_ptr<TAxGPNode<Variant>> TranslateTree(IAxGeneticProgramEngine<Variant>&,
+                                                           const TAxGPNode<Variant>&);
+template class TAxGPIndividual<TGAFloat>;
+template class TAxGPIndividual<Variant>;
+template class TAxGPPopulation<TGAFloat>;
+template class TAxGPPopulation<Variant>;
+
+} // namespace ax

@@ -1,0 +1,150 @@
+// The individuals and populations of genetic programming: one program tree per individual.
+//
+// An individual owns its tree and keeps a flat pre-order list of its nodes, so that a
+// crossover or mutation point is one random index away. The tree surgeries here (Graft,
+// Crossover) and the node choice (SelectNode) are what the operators of the GP component
+// are built from.
+//
+// Trees always refer to the instructions of the component that owns the individual. A
+// tree that arrives from elsewhere (SetDNA, AssignDNA, Assign from an individual of
+// another component, Crossover with one) is rebuilt with this component's nodes and
+// instructions: each foreign instruction is matched by its index when the instruction
+// there has the same name (letter case ignored), else by its name; one that matches
+// nothing raises EGPException SUnknownInstruction before the individual changes. So a
+// component stays safe to evolve after the component its trees came from is destroyed.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "axgenetic/core/individual.hpp"
+#include "axgenetic/core/types.hpp"
+#include "axgenetic/gp/engine/engine.hpp"
+#include "axgenetic/gp/engine/node.hpp"
+
+namespace ax {
+
+template <class T> class TAxGPPopulation;
+
+// The instruction of Engine's set that stands for Instruction: Instruction itself when it
+// belongs to the set (or is nullptr), else the set's instruction at its index when the
+// names agree, else the one with its name. Raises EGPException SUnknownInstruction when
+// none matches.
+template <class T>
+TAxGPInstruction<T>* MapInstruction(IAxGeneticProgramEngine<T>& Engine,
+                                    TAxGPInstruction<T>* Instruction);
+// True when every node of the tree refers to an instruction of Engine's set (or none).
+template <class T>
+bool UsesEngineInstructions(IAxGeneticProgramEngine<T>& Engine, const TAxGPNode<T>& Root);
+// A copy of the tree made of Engine's nodes and instructions (MapInstruction), each node
+// with its source's value. Raises before anything is built when an instruction matches
+// nothing.
+template <class T>
+std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
+                                            const TAxGPNode<T>& Root);
+
+// A member of a GP population: a program tree ("DNA") and its flattened node list.
+template <class T> class TAxGPIndividual : public TAxIndividual {
+public:
+    using TNode = TAxGPNode<T>;
+    using TNodePtr = std::unique_ptr<TNode>;
+    static constexpr const char* StaticClassName = "TAxGPIndividual";
+
+    // The tree is made when the individual joins a population whose owner is a GP engine:
+    // an empty root of the engine's node class. Until then DNA() is nullptr.
+    TAxGPIndividual() = default;
+    ~TAxGPIndividual() override;
+    std::string ClassName() const override { return StaticClassName; }
+
+    TAxGPPopulation<T>* Collection() const;
+    // The owning component as an engine, or nullptr.
+    IAxGeneticProgramEngine<T>* Engine() const;
+
+    TNode* DNA() const { return FDNA.get(); }
+    // Replaces the tree by a copy of Node (Node stays with the caller), then flattens.
+    void SetDNA(const TNode& Node);
+    // Takes Node over as the new tree (the old one is freed), then flattens. On an
+    // exception Node stays with the caller and nothing changes.
+    void AssignDNA(TNodePtr&& Node);
+    // Every node of the tree in pre-order; valid after every change made through this
+    // class or the GP component's operators.
+    const std::vector<TNode*>& FlattenedDNA() const { return FFlattenedDNA; }
+    // Rebuilds the flattened list and marks the fitness stale (without a change report).
+    virtual void FlattenDNA();
+
+    // From another GP individual: a copy of its tree (SetDNA), then its fitness,
+    // freshness and name.
+    void Assign(const TPersistent& Source) override;
+    // The program's result for Context; zero (empty) without a tree.
+    virtual T Execute(TAxGPContext<T>& Context);
+
+    // Puts NewNode in Node's place (attached to Node's parent as by AddChild: after the
+    // remaining children of a tree node, into the free slot of a binary node; or as the
+    // new root) and hands Node back detached. Flattens.
+    virtual TNodePtr Graft(TNode* Node, TNodePtr&& NewNode);
+    // Swaps the subtree at Node (of this individual) with the one at OtherNode (of Other),
+    // each attached to its new parent as by AddChild. Both individuals are flattened.
+    virtual void Crossover(TNode* Node, TAxGPIndividual& Other, TNode* OtherNode);
+
+    // A crossover or mutation point: functions are preferred with chance Probability
+    // (see DoSelectNode). nullptr without a tree.
+    TNode* SelectNode(TGAProbability Probability);
+    // The same among the nodes whose instruction is of one of the Operations kinds;
+    // nullptr when there is none.
+    TNode* SelectNode(TGAProbability Probability, TGPGeneticInstructions Operations);
+    // A node drawn uniformly among those whose Size (BySize) or Depth is at most Limit;
+    // nullptr when there is none.
+    TNode* SelectNode(int Limit, bool BySize);
+
+    // The display name, then ": " and the program's text when there is a tree.
+    std::string ToString() const override;
+
+protected:
+    friend class TAxGPPopulation<T>;
+    // The initial root: an empty node of the engine's node class (nullptr without one).
+    virtual TNodePtr CreateDNA();
+    // Draws nodes of List until one is accepted: a function once a single-precision sum of
+    // draws exceeds 1 - Probability, a terminal once it exceeds Probability. The sum grows
+    // at every try, so this ends for any list; Probability is taken within [0, 1].
+    virtual TNode* DoSelectNode(const std::vector<TNode*>& List, TGAProbability Probability);
+
+private:
+    void Flatten(TNode* Node);
+    // Graft without adopting NewNode, which already is a tree of this engine.
+    TNodePtr Place(TNode* Node, TNodePtr&& NewNode);
+    // Node as a tree of this individual's engine: itself when it already is one.
+    TNodePtr Adopt(TNodePtr&& Node);
+
+    TNodePtr FDNA;
+    std::vector<TNode*> FFlattenedDNA;
+    std::vector<TNode*> FCandidates; // reused by the filtered SelectNode forms
+};
+
+// The population of a GP component.
+template <class T>
+class TAxGPPopulation : public TTypedCollection<TAxGPIndividual<T>, TAxPopulation> {
+    using TBase = TTypedCollection<TAxGPIndividual<T>, TAxPopulation>;
+
+public:
+    explicit TAxGPPopulation(TPersistent* AOwner,
+                             TAxIndividualClass ItemClass = ClassOf<TAxGPIndividual<T>>());
+    std::string ClassName() const override { return "TAxGPPopulation"; }
+
+    // The owner as a GP engine, or nullptr.
+    IAxGeneticProgramEngine<T>* Engine() const { return FEngine; }
+
+protected:
+    // A joining individual gets its initial tree before the owner hears of it.
+    void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
+
+private:
+    IAxGeneticProgramEngine<T>* FEngine;
+};
+
+extern template class TAxGPIndividual<TGAFloat>;
+extern template class TAxGPIndividual<Variant>;
+extern template class TAxGPPopulation<TGAFloat>;
+extern template class TAxGPPopulation<Variant>;
+
+} // namespace ax
