@@ -1,12 +1,13 @@
 // Run under mpirun with 2 or more ranks: rank 0 evolves seeded runs through the MPI
-// evaluator and compares them with the same runs made sequentially; the other ranks
-// serve (even ranks on threads of their own). Every rank exits with a failure status when
-// one of its checks fails.
+// evaluator and compares them with the same runs made sequentially, first of a GA, then of
+// a GP component; the other ranks serve (for the GA, even ranks on threads of their own). Every
+// rank exits with a failure status when one of its checks fails.
 #include "axgenetic/parallel/mpi_evaluator.hpp"
 
 #include <cstdio>
 
 #include "axgenetic/parallel/evaluation_test_support.hpp"
+#include "axgenetic/parallel/gp_genome_codec.hpp"
 #include "axgenetic/parallel/thread_evaluator.hpp"
 
 namespace {
@@ -36,10 +37,10 @@ void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
     Evaluator.SetChunkSize(0);
     test::GPoison = Poison; // the workers have it from the start
     TAxGeneticAlgorithm Sequential;
-    test::SetUpGA(Sequential);
+    test::SetUp(Sequential);
     const test::TRunRecord Expected = test::Run(Sequential, 5, 12);
     TAxGeneticAlgorithm GA;
-    test::SetUpGA(GA);
+    test::SetUp(GA);
     GA.SetFitnessEvaluator(&Evaluator);
     Check(test::SameFailure(Expected, test::Run(GA, 5, 12)),
           "a failing worker changed the outcome or lost an individual");
@@ -56,6 +57,21 @@ void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
                               : GA.Population()->Items(E.Index())->Bits().ToString() == Poison,
               "the failing index is wrong");
     }
+}
+
+void MasterGP(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
+    for (const std::uint64_t Seed : {1u, 7u})
+        Check(test::RunWith<TAxGeneticProgramming>(&Evaluator, Seed) ==
+                  test::RunWith<TAxGeneticProgramming>(nullptr, Seed),
+              "a GP run through the workers differs from the sequential one");
+    test::GPoison = Poison;
+    TAxGeneticProgramming Sequential, GP;
+    test::SetUp(Sequential);
+    test::SetUp(GP);
+    const test::TRunRecord Expected = test::Run(Sequential, 11, 12);
+    GP.SetFitnessEvaluator(&Evaluator);
+    Check(test::SameFailure(Expected, test::Run(GP, 11, 12)),
+          "a failing worker changed the outcome of a GP run or lost an individual");
 }
 
 } // namespace
@@ -75,11 +91,29 @@ int main(int argc, char** argv) {
         } else {
             test::GPoison = Poison;
             TAxGeneticAlgorithm Served;
-            test::SetUpGA(Served);
+            test::SetUp(Served);
             // Even ranks compute their chunks on two threads.
             TAxThreadEvaluator Local(2);
             Check(Evaluator.Serve(Served, Evaluator.Rank() % 2 == 0 ? &Local : nullptr) > 0,
                   "a worker rank was given nothing to do");
+        }
+    }
+    // The same for a GP symbolic regression, its programs sent in prefix form.
+    const std::string Program = test::ChoosePoison<TAxGeneticProgramming>(11, 4);
+    Check(!Program.empty(), "no program to poison");
+    test::GPoison.clear();
+    {
+        TAxMPIEvaluator Evaluator(std::make_unique<TAxGPFloatGenomeCodec>());
+        if (Evaluator.IsMaster()) {
+            MasterGP(Evaluator, Program);
+            Evaluator.Stop();
+            std::printf("MPI evaluator, %d ranks, GP: %s\n", Evaluator.Size(),
+                        GFailures ? "FAILED" : "identical runs, clean failure");
+        } else {
+            test::GPoison = Program;
+            TAxGeneticProgramming Served;
+            test::SetUp(Served);
+            Check(Evaluator.Serve(Served) > 0, "a worker rank was given no program");
         }
     }
     return GFailures ? 1 : 0;
