@@ -43,9 +43,22 @@ inline void SetUp(TAxGeneticAlgorithm& GA) {
     });
 }
 
-// Add, Sub and Mul over x and a constant (whose mutation draws); the fitness is the error
-// against x*x - x + 1 at a few points, plus a little for the program's size, which reads
-// the tree's cached measures on whichever thread evaluates.
+// The error against x*x - x + 1 at a few points, plus a little for the program's size,
+// which reads the tree's cached measures on whichever thread evaluates.
+inline void GPFitness(TAxGPIndividual<TGAFloat>& Item, TGAFitness& Fitness) {
+    const std::string Program = Item.DNA()->ToString();
+    if (GEvaluated) GEvaluated->push_back(Program);
+    if (!GPoison.empty() && Program == GPoison) throw std::runtime_error(PoisonMessage);
+    TAxGPContext<TGAFloat> Context;
+    for (const double X : {-2.0, -0.5, 1.0, 3.0}) {
+        Context.Values().AddOrSetValue("x", X);
+        Fitness += std::fabs(Item.Execute(Context) - (X * X - X + 1));
+    }
+    Fitness += 0.001 * (Item.DNA()->Size() + Item.DNA()->Depth());
+}
+
+// Add, Sub and Mul over x and a constant (whose mutation draws); GPFitness as a typed
+// handler.
 inline void SetUp(TAxGeneticProgramming& GP) {
     for (const char* Name : {"Add", "Sub", "Mul", "x", "c"}) {
         auto* I = GP.Instructions()->Add();
@@ -67,17 +80,7 @@ inline void SetUp(TAxGeneticProgramming& GP) {
     GP.SetMutateConstantWeight(3);
     GP.SetOnConstantMutation(
         [](TObject*, TAxGPNode<TGAFloat>& Node) { Node.SetValue(Node.Value() + Random() - 0.5); });
-    GP.SetOnEvaluateFitness([](TAxGPIndividual<TGAFloat>& Item, TGAFitness& Fitness) {
-        const std::string Program = Item.DNA()->ToString();
-        if (GEvaluated) GEvaluated->push_back(Program);
-        if (!GPoison.empty() && Program == GPoison) throw std::runtime_error(PoisonMessage);
-        TAxGPContext<TGAFloat> Context;
-        for (const double X : {-2.0, -0.5, 1.0, 3.0}) {
-            Context.Values().AddOrSetValue("x", X);
-            Fitness += std::fabs(Item.Execute(Context) - (X * X - X + 1));
-        }
-        Fitness += 0.001 * (Item.DNA()->Size() + Item.DNA()->Depth());
-    });
+    GP.SetOnEvaluateFitness(GPFitness);
 }
 
 inline std::string Genome(TAxGAIndividual& Item) {
