@@ -1,6 +1,6 @@
 // Run under mpirun with 2 or more ranks: rank 0 evolves seeded runs through the MPI
 // evaluator and compares them with the same runs made sequentially, first of a GA, then of
-// a GP component; the other ranks serve (for the GA, even ranks on threads of their own). Every
+// a GP component; the other ranks serve (even ranks on threads of their own). Every
 // rank exits with a failure status when one of its checks fails.
 #include "axgenetic/parallel/mpi_evaluator.hpp"
 
@@ -74,47 +74,37 @@ void MasterGP(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
           "a failing worker changed the outcome of a GP run or lost an individual");
 }
 
+// One evaluator's life on every rank: rank 0 runs RunMaster, the others serve a component
+// of class Component whose handler fails on Poison (even ranks on two threads of their own).
+template <class Component, class F>
+void Phase(std::unique_ptr<IAxGenomeCodec> Codec, const std::string& Poison, const char* What,
+           F RunMaster) {
+    Check(!Poison.empty(), "no genome to poison");
+    TAxMPIEvaluator Evaluator(std::move(Codec));
+    if (Evaluator.IsMaster()) {
+        RunMaster(Evaluator, Poison);
+        Evaluator.Stop();
+        std::printf("MPI evaluator, %d ranks, %s: %s\n", Evaluator.Size(), What,
+                    GFailures ? "FAILED" : "identical runs, clean failure");
+    } else {
+        test::GPoison = Poison;
+        Component Served;
+        test::SetUp(Served);
+        TAxThreadEvaluator Local(2);
+        Check(Evaluator.Serve(Served, Evaluator.Rank() % 2 == 0 ? &Local : nullptr) > 0,
+              "a worker rank was given nothing to do");
+    }
+    test::GPoison.clear();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     TAxMPIEnvironment Environment(argc, argv);
-    // Computed on every rank before anything is distributed: the chromosome that fails.
-    const std::string Poison = test::ChoosePoison(5, 4);
-    Check(!Poison.empty(), "no chromosome to poison");
-    {
-        TAxMPIEvaluator Evaluator;
-        if (Evaluator.IsMaster()) {
-            Master(Evaluator, Poison);
-            Evaluator.Stop();
-            std::printf("MPI evaluator, %d ranks: %s\n", Evaluator.Size(),
-                        GFailures ? "FAILED" : "identical runs, clean failure");
-        } else {
-            test::GPoison = Poison;
-            TAxGeneticAlgorithm Served;
-            test::SetUp(Served);
-            // Even ranks compute their chunks on two threads.
-            TAxThreadEvaluator Local(2);
-            Check(Evaluator.Serve(Served, Evaluator.Rank() % 2 == 0 ? &Local : nullptr) > 0,
-                  "a worker rank was given nothing to do");
-        }
-    }
-    // The same for a GP symbolic regression, its programs sent in prefix form.
-    const std::string Program = test::ChoosePoison<TAxGeneticProgramming>(11, 4);
-    Check(!Program.empty(), "no program to poison");
-    test::GPoison.clear();
-    {
-        TAxMPIEvaluator Evaluator(std::make_unique<TAxGPFloatGenomeCodec>());
-        if (Evaluator.IsMaster()) {
-            MasterGP(Evaluator, Program);
-            Evaluator.Stop();
-            std::printf("MPI evaluator, %d ranks, GP: %s\n", Evaluator.Size(),
-                        GFailures ? "FAILED" : "identical runs, clean failure");
-        } else {
-            test::GPoison = Program;
-            TAxGeneticProgramming Served;
-            test::SetUp(Served);
-            Check(Evaluator.Serve(Served) > 0, "a worker rank was given no program");
-        }
-    }
+    // Computed on every rank before anything is distributed: the genomes that fail.
+    Phase<TAxGeneticAlgorithm>(std::make_unique<TAxGAGenomeCodec>(), test::ChoosePoison(5, 4), "GA",
+                               Master);
+    Phase<TAxGeneticProgramming>(std::make_unique<TAxGPFloatGenomeCodec>(),
+                                 test::ChoosePoison<TAxGeneticProgramming>(11, 4), "GP", MasterGP);
     return GFailures ? 1 : 0;
 }
