@@ -13,7 +13,7 @@
 // nodes, parsimony pressure a coefficient of 0.01 per node or level and the weighted
 // fitness); --maximize: evolve the negated error (fitness methods that maximize);
 // --sizes: also print the mean program size after generations 10, 25 and 50. A run whose
-// programs average more than 10,000 nodes stops early and says so.
+// programs average more than 1,000 nodes stops early and says so.
 //
 // Prints seconds (whole run), the share of it spent in fitness evaluation, the nodes
 // evaluated per second of evaluation (a node counts once per point), the mean size of the
@@ -35,7 +35,7 @@ namespace {
 using ax::TGAFloat;
 constexpr int Points = 20;
 constexpr int Generations = 50;
-constexpr float MaxMeanSize = 10000;
+constexpr float MaxMeanSize = 1000;
 
 TGAFloat Divide(TGAFloat A, TGAFloat B) {
     return std::fabs(B) < 1e-9 ? 1.0 : A / B;
