@@ -1,11 +1,13 @@
 // Base of every exception that carries one of the library's own messages.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include "axgenetic/platform/exceptions.hpp"
 
 namespace ax {
 
-class EAxException : public Exception {
+class AXGENETIC_API EAxException : public Exception {
 public:
     using Exception::Exception;
 };

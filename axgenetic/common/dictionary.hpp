@@ -4,6 +4,8 @@
 // enumeration is unspecified.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -20,7 +22,7 @@ inline constexpr std::string_view SGenericDuplicateItem = "Duplicates not allowe
 inline constexpr std::string_view SGenericItemNotFound = "Item not found";
 
 template <class K, class V, class Hash = std::hash<K>, class KeyEqual = std::equal_to<K>>
-class TAxDictionary : public TPersistent {
+class AXGENETIC_API TAxDictionary : public TPersistent {
     using TMap = std::unordered_map<K, V, Hash, KeyEqual>;
 
 public:

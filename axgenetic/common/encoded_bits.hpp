@@ -26,6 +26,8 @@
 //   Start or Count raises EListError "Bits index out of range" before anything changes.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,7 +46,7 @@ inline bool IsBitString(std::string_view Text) {
     return true;
 }
 
-class TAxEncodedBits : public TBits {
+class AXGENETIC_API TAxEncodedBits : public TBits {
 public:
     TAxEncodedBits() = default;
     std::string ClassName() const override { return "TAxEncodedBits"; }

@@ -7,13 +7,15 @@
 // change, so filling a queue of n entries and reading it costs one O(n log n) sort.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <vector>
 
 #include "axgenetic/platform/object.hpp"
 
 namespace ax {
 
-class TFloatPriorityQueue {
+class AXGENETIC_API TFloatPriorityQueue {
 public:
     TFloatPriorityQueue() = default;
 

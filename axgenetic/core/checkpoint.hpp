@@ -20,6 +20,8 @@
 // setting; "document <byte count>", a line break and the document's bytes.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -34,8 +36,8 @@ inline constexpr std::string_view SInvalidCheckpoint = "Invalid checkpoint: %s";
 // Writes the checkpoint to a temporary file beside FileName, flushed to the disk, which
 // then replaces FileName in one step: a reader never sees half a checkpoint, and a failed
 // save leaves the previous checkpoint in place. EFCreateError when it cannot be written.
-void SaveCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
-void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
+AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
+AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
 
 // Continues the run saved in the checkpoint. The whole file is read and checked
 // (structure, checksum, setting names, generator state) before anything changes;
@@ -43,7 +45,7 @@ void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
 // opened, and the document's own errors when it does not load. A setting text that the
 // checksum vouches for but that does not convert (a file made by hand) raises the
 // setting's error after the document has been loaded.
-void LoadCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
-void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream);
+AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
+AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream);
 
 } // namespace ax

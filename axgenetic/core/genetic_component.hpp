@@ -21,6 +21,8 @@
 // class that overrides one form adds `using Base::Name;` to keep the others visible.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -59,7 +61,7 @@ class TAxCustomGeneticComponent;
 // The stale individuals of one statistics pass, handed to a fitness evaluator at once:
 // Items in population order, their Indexes in the population, and Fitness to fill in (one
 // value per item, same position).
-struct TAxFitnessBatch {
+struct AXGENETIC_API TAxFitnessBatch {
     std::span<TAxIndividual* const> Items;
     std::span<const int> Indexes;
     std::span<TGAFitness> Fitness;
@@ -69,14 +71,14 @@ struct TAxFitnessBatch {
 // (axgenetic/parallel). Installed by the host with SetFitnessEvaluator; called on the
 // caller's thread. Each value must be what Component.RunFitnessHandler gives for the
 // item; a throw leaves every item of the batch stale.
-class IAxFitnessEvaluator {
+class AXGENETIC_API IAxFitnessEvaluator {
 public:
     virtual ~IAxFitnessEvaluator() = default;
     virtual void EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
                                       const TAxFitnessBatch& Batch) = 0;
 };
 
-class TAxCustomGeneticComponent : public TComponent {
+class AXGENETIC_API TAxCustomGeneticComponent : public TComponent {
 public:
     explicit TAxCustomGeneticComponent(TComponent* AOwner = nullptr);
     ~TAxCustomGeneticComponent() override;

@@ -6,6 +6,8 @@
 // the child to be evaluated by the next statistics pass.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <string>
 
 #include "axgenetic/core/types.hpp"
@@ -22,7 +24,7 @@ using TAxIndividualClass = TCollectionItemClass;
 
 // One candidate solution: a named collection item with a cached raw fitness and a flag
 // saying whether that value is still valid.
-class TAxIndividual : public TCollectionItem {
+class AXGENETIC_API TAxIndividual : public TCollectionItem {
 public:
     static constexpr const char* StaticClassName = "TAxIndividual";
 
@@ -99,7 +101,7 @@ private:
 // The owned collection of individuals of one component. A population whose owner is a
 // TAxCustomGeneticComponent forwards its notifications and updates to it. Derived
 // populations get typed access by layering TTypedCollection<TheirItem, TAxPopulation>.
-class TAxPopulation : public TTypedCollection<TAxIndividual, TOwnedCollection> {
+class AXGENETIC_API TAxPopulation : public TTypedCollection<TAxIndividual, TOwnedCollection> {
 public:
     TAxPopulation(TPersistent* AOwner, TAxIndividualClass ItemClass);
     std::string ClassName() const override { return "TAxPopulation"; }

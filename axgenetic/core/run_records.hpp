@@ -9,6 +9,8 @@
 // the statistics pass has not, so attaching one leaves a seeded run unchanged.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -19,7 +21,7 @@
 namespace ax {
 
 // The statistics of one generation, as the component reports them after it.
-struct TAxRunLogEntry {
+struct AXGENETIC_API TAxRunLogEntry {
     int Generation = 0;
     TGAFitness MinFitness = 0, MaxFitness = 0, AvgFitness = 0;
     TGAFitness MinWeightedFitness = 0, MaxWeightedFitness = 0, AvgWeightedFitness = 0;
@@ -29,7 +31,7 @@ struct TAxRunLogEntry {
     bool operator==(const TAxRunLogEntry&) const = default;
 };
 
-class TAxRunLog {
+class AXGENETIC_API TAxRunLog {
 public:
     void Attach(TAxCustomGeneticComponent& Component);
     // Appends the component's current statistics; nothing when the last entry is of the
@@ -54,7 +56,7 @@ private:
 // the one seen first). Distinct means a different ToString, which for a GA individual is
 // its chromosome. Each entry is a copy of its own, in no population, with the fitness it
 // had when it was seen.
-class TAxCustomHallOfFame {
+class AXGENETIC_API TAxCustomHallOfFame {
 public:
     explicit TAxCustomHallOfFame(int Capacity) : FCapacity(Capacity < 0 ? 0 : Capacity) {}
     virtual ~TAxCustomHallOfFame() = default;
@@ -86,7 +88,7 @@ private:
 
 // The same with entries of the component's individual class, e.g.
 // TAxHallOfFame<TAxGAIndividual> Best(5); ... Best[0].Bits().
-template <class TIndividual> class TAxHallOfFame : public TAxCustomHallOfFame {
+template <class TIndividual> class AXGENETIC_API TAxHallOfFame : public TAxCustomHallOfFame {
 public:
     using TAxCustomHallOfFame::TAxCustomHallOfFame;
     const TIndividual& Items(int Index) const {

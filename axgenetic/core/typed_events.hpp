@@ -13,6 +13,8 @@
 // TAxCustomGeneticComponent.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <concepts>
 #include <utility>
 
@@ -21,7 +23,7 @@
 namespace ax {
 
 template <class TIndividual, class TPopulation, class TBase = TAxCustomGeneticComponent>
-class TAxTypedGeneticComponent : public TBase {
+class AXGENETIC_API TAxTypedGeneticComponent : public TBase {
 public:
     using TBase::SetOnEvaluateFitness;
     using TBase::SetOnEvaluateWeightedFitness;

@@ -6,6 +6,8 @@
 // exactly the stale children. Copies, crossover and inversion work on 64-bit words.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <string>
 
@@ -15,7 +17,7 @@ namespace ax {
 
 class TAxGAIndividual;
 
-class TAxGABits : public TAxEncodedBits {
+class AXGENETIC_API TAxGABits : public TAxEncodedBits {
 public:
     explicit TAxGABits(TAxGAIndividual* AOwner = nullptr) : FOwner(AOwner) {}
     // A copy is a plain value that belongs to no individual: changing it leaves the

@@ -12,6 +12,8 @@
 // forms raise EGAException (SGeneWithoutAlgorithm) instead.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,10 +41,10 @@ inline constexpr std::string_view SInvalidEnumerationIndex =
     "%d is not an index of the %d enumerated values of gene \"%s\" in %d bits";
 
 // Number of significant bits of Value: 0 for 0, 1 for 1, 2 for 2..3, 9 for 256.
-std::int32_t BitsRequired(std::uint32_t Value);
+AXGENETIC_API std::int32_t BitsRequired(std::uint32_t Value);
 
 // One typed field of the chromosome.
-class TAxGAGene : public TCollectionItem {
+class AXGENETIC_API TAxGAGene : public TCollectionItem {
 public:
     static constexpr const char* StaticClassName = "TAxGAGene";
     TAxGAGene();
@@ -196,7 +198,7 @@ private:
 using TAxGeneClass = TCollectionItemClass;
 
 // The genotype: the genes in chromosome order, owned by a genetic algorithm.
-class TAxGAGenes : public TTypedCollection<TAxGAGene, TOwnedCollection> {
+class AXGENETIC_API TAxGAGenes : public TTypedCollection<TAxGAGene, TOwnedCollection> {
 public:
     TAxGAGenes(TPersistent* AOwner, TAxGeneClass ItemClass = ClassOf<TAxGAGene>());
     std::string ClassName() const override { return "TAxGAGenes"; }

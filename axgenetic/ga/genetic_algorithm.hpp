@@ -18,6 +18,8 @@
 //   in its own constructor.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -55,7 +57,7 @@ inline constexpr std::string_view SGeneWithoutBits =
 // An individual whose genetic material is one chromosome. The chromosome is a member
 // rather than a separate object: one allocation less per individual keeps a GA of
 // 100,000 individuals of 1024 bits, with both generations filled, under 64 MiB.
-class TAxGAIndividual : public TAxIndividual {
+class AXGENETIC_API TAxGAIndividual : public TAxIndividual {
 public:
     static constexpr const char* StaticClassName = "TAxGAIndividual";
     // The chromosome exists before the individual joins a population, so the population's
@@ -93,7 +95,7 @@ private:
 using TAxGAIndividualClass = TAxIndividualClass;
 
 // The population of a genetic algorithm.
-class TAxGAPopulation : public TTypedCollection<TAxGAIndividual, TAxPopulation> {
+class AXGENETIC_API TAxGAPopulation : public TTypedCollection<TAxGAIndividual, TAxPopulation> {
 public:
     explicit TAxGAPopulation(TPersistent* AOwner,
                              TAxIndividualClass ItemClass = ClassOf<TAxGAIndividual>());
@@ -129,7 +131,7 @@ using TAxGeneEvent = std::function<void(TObject* Sender, TAxGAGene* Item)>;
 //   GA.SetOnEvaluateFitness([&](TAxGAIndividual& Item, TGAFitness& Fitness) { ... });
 // MutationProbability is the chance that each single bit flips (the shared driver draws
 // once per child instead); every bit of every child draws.
-class TAxCustomGeneticAlgorithm
+class AXGENETIC_API TAxCustomGeneticAlgorithm
     : public TAxTypedGeneticComponent<TAxGAIndividual, TAxGAPopulation> {
 public:
     explicit TAxCustomGeneticAlgorithm(TComponent* AOwner = nullptr);
@@ -223,7 +225,7 @@ private:
 };
 
 // The genetic algorithm with its settings published; what hosts place and use.
-class TAxGeneticAlgorithm : public TAxCustomGeneticAlgorithm {
+class AXGENETIC_API TAxGeneticAlgorithm : public TAxCustomGeneticAlgorithm {
 public:
     using TAxCustomGeneticAlgorithm::TAxCustomGeneticAlgorithm;
     std::string ClassName() const override { return "TAxGeneticAlgorithm"; }

@@ -7,6 +7,8 @@
 // (gp_genome_codec.hpp) writes the program in prefix order through the same writer.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -26,7 +28,7 @@ inline constexpr std::string_view SMalformedGenome = "Malformed genome data";
 inline constexpr std::string_view SWrongGenomeClass = "The genome codec cannot handle a %s";
 
 // Appends little-endian numbers and raw bytes to a buffer the caller owns and reuses.
-class TAxGenomeWriter {
+class AXGENETIC_API TAxGenomeWriter {
 public:
     explicit TAxGenomeWriter(std::vector<std::byte>& Buffer) : FBuffer(Buffer) {}
     void WriteUInt32(std::uint32_t Value);
@@ -46,7 +48,7 @@ private:
 
 // Reads what a TAxGenomeWriter wrote. Reading past the end raises EGAException
 // (SMalformedGenome) and consumes nothing, so hostile data never reads out of bounds.
-class TAxGenomeReader {
+class AXGENETIC_API TAxGenomeReader {
 public:
     explicit TAxGenomeReader(std::span<const std::byte> Data) : FData(Data) {}
     std::uint32_t ReadUInt32();
@@ -66,7 +68,7 @@ private:
 
 // How the genome of one kind of individual travels. Decode reads exactly what Encode
 // wrote and marks the individual modified; bad data raises EGAException.
-class IAxGenomeCodec {
+class AXGENETIC_API IAxGenomeCodec {
 public:
     virtual ~IAxGenomeCodec() = default;
     virtual void Encode(const TAxIndividual& Item, TAxGenomeWriter& Writer) const = 0;
@@ -75,7 +77,7 @@ public:
 
 // The GA chromosome: its size in bits (int32), then ceil(size / 64) words (uint64), bit 0
 // the lowest bit of the first word. The name and the cached fitness do not travel.
-class TAxGAGenomeCodec : public IAxGenomeCodec {
+class AXGENETIC_API TAxGAGenomeCodec : public IAxGenomeCodec {
 public:
     void Encode(const TAxIndividual& Item, TAxGenomeWriter& Writer) const override;
     void Decode(TAxGenomeReader& Reader, TAxIndividual& Item) const override;

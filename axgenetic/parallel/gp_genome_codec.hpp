@@ -22,6 +22,8 @@
 // once per level) within the stack and memory of a normal program.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 
 #include "axgenetic/gp/engine/variant_classes.hpp"
@@ -29,7 +31,7 @@
 
 namespace ax {
 
-template <class T> class TAxGPGenomeCodec : public IAxGenomeCodec {
+template <class T> class AXGENETIC_API TAxGPGenomeCodec : public IAxGenomeCodec {
 public:
     // The deepest tree decoded (a leaf has depth 0) and the most nodes in one.
     static constexpr int DefaultMaxDepth = 1024;
@@ -53,7 +55,7 @@ private:
 using TAxGPFloatGenomeCodec = TAxGPGenomeCodec<TGAFloat>;
 using TAxGPVariantGenomeCodec = TAxGPGenomeCodec<Variant>;
 
-extern template class TAxGPGenomeCodec<TGAFloat>;
-extern template class TAxGPGenomeCodec<Variant>;
+extern template class AXGENETIC_API TAxGPGenomeCodec<TGAFloat>;
+extern template class AXGENETIC_API TAxGPGenomeCodec<Variant>;
 
 } // namespace ax

@@ -11,6 +11,8 @@
 // hold a core.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <mpi.h>
 
 #include <cstddef>
@@ -33,7 +35,7 @@ inline constexpr std::string_view SNotMasterEvaluator =
 inline constexpr std::string_view SUnknownWorkerError = "Unknown exception in the fitness handler";
 
 // A fitness handler failed on another rank. what() is the handler's own message.
-class EAxWorkerError : public EGAException {
+class AXGENETIC_API EAxWorkerError : public EGAException {
 public:
     EAxWorkerError(const std::string& Message, int Rank, int Index)
         : EGAException(Message), FRank(Rank), FIndex(Index) {}
@@ -48,7 +50,7 @@ private:
 };
 
 // Initializes MPI for its lifetime when nobody has yet; finalizes it only then.
-class TAxMPIEnvironment {
+class AXGENETIC_API TAxMPIEnvironment {
 public:
     TAxMPIEnvironment(int& Argc, char**& Argv);
     ~TAxMPIEnvironment();
@@ -59,7 +61,7 @@ private:
     bool FOwned = false;
 };
 
-class TAxMPIEvaluator : public IAxFitnessEvaluator {
+class AXGENETIC_API TAxMPIEvaluator : public IAxFitnessEvaluator {
 public:
     // Collective: every rank of Comm constructs it. The evaluator works on its own
     // duplicate of Comm, so its messages never mix with the host's.

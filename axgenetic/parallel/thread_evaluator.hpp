@@ -8,6 +8,8 @@
 // and is rethrown on the caller's thread once every worker has finished its chunk.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -20,7 +22,7 @@
 
 namespace ax {
 
-class TAxThreadEvaluator : public IAxFitnessEvaluator {
+class AXGENETIC_API TAxThreadEvaluator : public IAxFitnessEvaluator {
 public:
     // Workers below 1 count as 1 (the caller alone). ChunkSize 0: guided chunks, each the
     // remaining count over twice the workers, at least 1.

@@ -2,6 +2,8 @@
 // word, so equal bit strings have equal words.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <vector>
 
@@ -9,7 +11,7 @@
 
 namespace ax {
 
-class TBits : public TObject {
+class AXGENETIC_API TBits : public TObject {
 public:
     using Word = std::uint64_t;
     static constexpr int WordBits = 64;

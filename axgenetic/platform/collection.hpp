@@ -5,6 +5,8 @@
 // update of the whole collection.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,14 +22,15 @@ enum class TCollectionNotification { cnAdded, cnExtracting, cnDeleting };
 
 // A class reference for collection items: the factory a collection uses to make new
 // items. ClassOf<T>() gives the one reference of T, so references compare by identity.
-struct TCollectionItemClassInfo {
+struct AXGENETIC_API TCollectionItemClassInfo {
     const char* Name;
     std::unique_ptr<TCollectionItem> (*Create)();
 };
 using TCollectionItemClass = const TCollectionItemClassInfo*;
 
+// Exported so that the library and its host share the one reference of each class.
 template <class T>
-TCollectionItemClass ClassOf() {
+AXGENETIC_API TCollectionItemClass ClassOf() {
     static const TCollectionItemClassInfo Info{
         T::StaticClassName, []() -> std::unique_ptr<TCollectionItem> { return std::make_unique<T>(); }};
     return &Info;
@@ -35,7 +38,7 @@ TCollectionItemClass ClassOf() {
 
 // An element of a TCollection. Items are made by their collection (Add, Insert) or
 // attached to it (AddItem); the collection owns them.
-class TCollectionItem : public TPersistent {
+class AXGENETIC_API TCollectionItem : public TPersistent {
 public:
     static constexpr const char* StaticClassName = "TCollectionItem";
     TCollectionItem() = default;
@@ -67,7 +70,7 @@ private:
 };
 
 // A list of items of one item class.
-class TCollection : public TPersistent {
+class AXGENETIC_API TCollection : public TPersistent {
 public:
     explicit TCollection(TCollectionItemClass ItemClass);
     // Items die without notifications: a derived collection has already been destroyed
@@ -136,7 +139,7 @@ private:
 };
 
 // A collection with an owner object.
-class TOwnedCollection : public TCollection {
+class AXGENETIC_API TOwnedCollection : public TCollection {
 public:
     TOwnedCollection(TPersistent* AOwner, TCollectionItemClass ItemClass)
         : TCollection(ItemClass), FOwner(AOwner) {}
@@ -150,7 +153,7 @@ private:
 // Typed access for a collection whose items are all of class Item (or derived from it):
 // layered over any collection class Base without casts at the call sites.
 template <class Item, class Base>
-class TTypedCollection : public Base {
+class AXGENETIC_API TTypedCollection : public Base {
 public:
     using Base::Base;
     Item* Add() { return static_cast<Item*>(Base::Add()); }

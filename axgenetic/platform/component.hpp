@@ -1,6 +1,8 @@
 // Non-visual components with a name, a tag, an owner and a lifetime state.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,7 +19,7 @@ using TComponentState = TSet<TComponentStateFlag, std::uint16_t>;
 // A component may own other components: an owner destroys what it owns, last inserted
 // first. A host may equally hold a component by value or in its own unique_ptr; the
 // owner passed to the constructor is then only recorded as Owner().
-class TComponent : public TPersistent {
+class AXGENETIC_API TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent* AOwner = nullptr);
     ~TComponent() override;

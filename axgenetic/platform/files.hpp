@@ -2,6 +2,8 @@
 // stream silently in a failed state.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <fstream>
 #include <string>
 
@@ -9,10 +11,10 @@ namespace ax {
 
 // Opens FileName for binary reading; raises EFOpenError
 // 'Cannot open file "<name>". <system error text>' when it cannot be opened.
-std::ifstream OpenFileStream(const std::string& FileName);
+AXGENETIC_API std::ifstream OpenFileStream(const std::string& FileName);
 
 // Creates FileName for binary writing, replacing an existing file; raises EFCreateError
 // 'Cannot create file "<name>". <system error text>' when it cannot be created.
-std::ofstream CreateFileStream(const std::string& FileName);
+AXGENETIC_API std::ofstream CreateFileStream(const std::string& FileName);
 
 } // namespace ax

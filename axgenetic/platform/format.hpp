@@ -3,6 +3,8 @@
 // argument (or with one of the wrong kind) is written as it stands.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -12,7 +14,7 @@
 namespace ax {
 
 // One argument of Format: a text or an integer.
-class TFormatArg {
+class AXGENETIC_API TFormatArg {
 public:
     TFormatArg(std::string_view Text) : FIsText(true), FText(Text) {}
     TFormatArg(const std::string& Text) : FIsText(true), FText(Text) {}
@@ -30,6 +32,6 @@ private:
     std::int64_t FInt = 0;
 };
 
-std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args);
+AXGENETIC_API std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args);
 
 } // namespace ax

@@ -1,6 +1,8 @@
 // Numeric helpers with the rounding and statistics conventions the library relies on.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -8,11 +10,11 @@
 namespace ax {
 
 // Arithmetic mean; 0 for no values.
-double Mean(std::span<const double> Data);
+AXGENETIC_API double Mean(std::span<const double> Data);
 // Mean and sample standard deviation (n - 1 in the divisor; 0 for fewer than two values).
-void MeanAndStdDev(std::span<const double> Data, double& AMean, double& AStdDev);
+AXGENETIC_API void MeanAndStdDev(std::span<const double> Data, double& AMean, double& AStdDev);
 // Sample variance (n - 1 in the divisor); 0 for fewer than two values.
-double Variance(std::span<const double> Data);
+AXGENETIC_API double Variance(std::span<const double> Data);
 
 // Base raised to Exponent; also for negative and fractional exponents.
 inline double Power(double Base, double Exponent) { return std::pow(Base, Exponent); }

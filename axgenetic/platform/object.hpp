@@ -1,6 +1,8 @@
 // The polymorphic root of the library's object model and the assignable base class.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <string>
 #include <vector>
 
@@ -10,7 +12,7 @@ class TFiler;
 struct TPublishedProperty;
 
 // Root of every library class that takes part in run-time class queries.
-class TObject {
+class AXGENETIC_API TObject {
 public:
     virtual ~TObject() = default;
     // The class's own name, e.g. "TAxGAIndividual"; also the default display name.
@@ -27,7 +29,7 @@ protected:
 // An object whose contents can be copied from another object with Assign. A class
 // accepts the sources it knows in Assign; a source may also teach foreign destinations
 // through AssignTo. Anything else fails with EConvertError naming both classes.
-class TPersistent : public TObject {
+class AXGENETIC_API TPersistent : public TObject {
 public:
     std::string ClassName() const override { return "TPersistent"; }
     virtual void Assign(const TPersistent& Source);

@@ -7,6 +7,8 @@
 // and almost always costs exactly one output.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -14,10 +16,10 @@
 namespace ax {
 
 namespace detail {
-struct TRandomState {
+struct AXGENETIC_API TRandomState {
     std::uint64_t S[4];
 };
-extern TRandomState GRandomState;
+extern AXGENETIC_API TRandomState GRandomState;
 
 inline std::uint64_t Rotl(std::uint64_t X, int K) { return (X << K) | (X >> (64 - K)); }
 
@@ -36,24 +38,24 @@ inline std::uint64_t NextRandom64() {
 } // namespace detail
 
 // Restarts the generator; the same seed always gives the same sequence of draws.
-void RandSeed(std::uint64_t Seed);
+AXGENETIC_API void RandSeed(std::uint64_t Seed);
 // The seed given last to RandSeed or chosen by Randomize.
-std::uint64_t GetRandSeed();
+AXGENETIC_API std::uint64_t GetRandSeed();
 // Seeds the generator from the clock.
-void Randomize();
+AXGENETIC_API void Randomize();
 
 // The generator's complete state: the seed it was last given and the four state words.
 // Restoring a state read earlier continues the sequence exactly where it was read, also in
 // another process, which is what a checkpoint of a run needs.
-struct TRandomGeneratorState {
+struct AXGENETIC_API TRandomGeneratorState {
     std::uint64_t Seed = 0;
     std::array<std::uint64_t, 4> Words{};
     bool operator==(const TRandomGeneratorState&) const = default;
 };
-TRandomGeneratorState GetRandomState();
+AXGENETIC_API TRandomGeneratorState GetRandomState();
 // Raises EConvertError for the all-zero state words, which no seed produces and from
 // which the generator would only ever give 0.
-void SetRandomState(const TRandomGeneratorState& State);
+AXGENETIC_API void SetRandomState(const TRandomGeneratorState& State);
 
 // A uniform double in [0, 1).
 inline double Random() {

@@ -1,6 +1,8 @@
 // A small set of enumeration values held in one integer: bit i is the value of ordinal i.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <initializer_list>
 #include <type_traits>
@@ -8,7 +10,7 @@
 namespace ax {
 
 template <class E, class Storage = std::uint32_t>
-class TSet {
+class AXGENETIC_API TSet {
     static_assert(std::is_enum_v<E>, "TSet holds enumeration values");
 
 public:

@@ -19,6 +19,8 @@
 // events are never streamed.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <charconv>
 #include <cstdint>
 #include <functional>
@@ -43,7 +45,7 @@ class TReader;
 class TWriter;
 
 // A stream text that does not parse, or names a property the object does not have.
-class EReadError : public Exception {
+class AXGENETIC_API EReadError : public Exception {
 public:
     using Exception::Exception;
 };
@@ -53,18 +55,18 @@ inline constexpr std::string_view SInvalidPropertyValue = "Invalid property valu
 inline constexpr std::string_view SStreamSyntaxError = "Line %d: %s";
 
 // Text of a string value: quoted with ' (doubled inside), control characters as #n.
-std::string QuotedStreamString(std::string_view Value);
+AXGENETIC_API std::string QuotedStreamString(std::string_view Value);
 // The value of such a text; EReadError when it is none.
-std::string UnquotedStreamString(std::string_view Text);
+AXGENETIC_API std::string UnquotedStreamString(std::string_view Text);
 // Shortest text that reads back to the same double, always with a '.'.
-std::string StreamFloatText(double Value);
-double StreamFloatValue(std::string_view Text);
-std::int64_t StreamIntegerValue(std::string_view Text);
+AXGENETIC_API std::string StreamFloatText(double Value);
+AXGENETIC_API double StreamFloatValue(std::string_view Text);
+AXGENETIC_API std::int64_t StreamIntegerValue(std::string_view Text);
 
 // How a value type is written to and read from a stream.
 template <class V, class = void> struct TStreamValue;
 
-template <> struct TStreamValue<bool> {
+template <> struct AXGENETIC_API TStreamValue<bool> {
     static std::string Text(bool Value) { return Value ? "True" : "False"; }
     static bool Value(std::string_view Text);
 };
@@ -81,7 +83,7 @@ template <class V> struct TStreamValue<V, std::enable_if_t<std::is_floating_poin
     static std::string Text(V Value) { return StreamFloatText(Value); }
     static V Value(std::string_view Text) { return static_cast<V>(StreamFloatValue(Text)); }
 };
-template <> struct TStreamValue<std::string> {
+template <> struct AXGENETIC_API TStreamValue<std::string> {
     static std::string Text(const std::string& Value) { return QuotedStreamString(Value); }
     static std::string Value(std::string_view Text) { return UnquotedStreamString(Text); }
 };
@@ -107,7 +109,7 @@ template <class E, class U> struct TStreamValue<TSet<E, U>> {
 
 // One published property: its name, its value as stream text, its setter from text, and
 // when it is written. A collection property has Collection set instead of the texts.
-struct TPublishedProperty {
+struct AXGENETIC_API TPublishedProperty {
     std::string Name;
     std::function<std::string(const TPersistent&)> GetText;
     std::function<void(TPersistent&, std::string_view)> SetText;
@@ -160,7 +162,7 @@ TPublishedProperty PublishedCollection(std::string Name, T* (C::*Get)() const) {
 }
 
 // The properties an object lists and defines, gathered by the writer or the reader.
-class TFiler {
+class AXGENETIC_API TFiler {
 public:
     using TReaderProc = std::function<void(TReader&)>;
     using TWriterProc = std::function<void(TWriter&)>;
@@ -171,7 +173,7 @@ public:
                                 TWriterProc WriteData, bool HasData) = 0;
 };
 
-class TWriter : public TFiler {
+class AXGENETIC_API TWriter : public TFiler {
 public:
     explicit TWriter(std::ostream& Stream) : FStream(Stream) {}
     void WriteComponent(TComponent& Component);
@@ -191,7 +193,7 @@ private:
     std::string FValue;
 };
 
-class TReader : public TFiler {
+class AXGENETIC_API TReader : public TFiler {
 public:
     // The whole text is parsed before anything of the component changes.
     explicit TReader(std::istream& Stream);
@@ -216,8 +218,8 @@ private:
 };
 
 // Convenience: a component as stream text and back.
-void WriteComponentText(std::ostream& Stream, TComponent& Component);
-void ReadComponentText(std::istream& Stream, TComponent& Component);
+AXGENETIC_API void WriteComponentText(std::ostream& Stream, TComponent& Component);
+AXGENETIC_API void ReadComponentText(std::istream& Stream, TComponent& Component);
 
 template <class E, class U> TSet<E, U> TStreamValue<TSet<E, U>>::Value(std::string_view Text) {
     auto Trim = [](std::string_view S) {

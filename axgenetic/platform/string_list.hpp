@@ -2,6 +2,8 @@
 // and hosts exchange them.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,7 +17,7 @@ namespace ax {
 // every change; between BeginUpdate and EndUpdate it is held back and the outermost
 // EndUpdate fires it once if anything changed. Bad indexes raise EListError
 // "List index out of bounds (<index>)".
-class TStringList : public TPersistent {
+class AXGENETIC_API TStringList : public TPersistent {
 public:
     TStringList() = default;
     TStringList(const TStringList&) = delete;

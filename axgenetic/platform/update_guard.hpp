@@ -3,11 +3,13 @@
 // (collections, string lists).
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <exception>
 
 namespace ax {
 
-template <class T> class TUpdateGuard {
+template <class T> class AXGENETIC_API TUpdateGuard {
 public:
     explicit TUpdateGuard(T& Target) : FTarget(Target), FExceptions(std::uncaught_exceptions()) {
         FTarget.BeginUpdate();

@@ -1,6 +1,8 @@
 // A dynamically typed value: the value type of variant programs and of XML element text.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <concepts>
 #include <cstdint>
 #include <iosfwd>
@@ -22,7 +24,7 @@ template <> struct EnumNames<TVarType> {
 
 // The type name used in conversion messages: "Empty", "Null", "Boolean", "Int64",
 // "Double", "String".
-std::string_view VarTypeAsText(TVarType Type);
+AXGENETIC_API std::string_view VarTypeAsText(TVarType Type);
 
 // Conversions (ToDouble, ToInt64, ToBool) accept numbers, booleans (as 1 and 0) and text
 // that parses as the wanted type; everything else, Empty and Null included, raises
@@ -38,7 +40,7 @@ std::string_view VarTypeAsText(TVarType Type);
 // Equality: Int64 and Double compare by value, booleans with booleans, strings exactly
 // (letter case counts), Empty equals Empty and Null equals Null; different kinds
 // otherwise differ.
-class Variant {
+class AXGENETIC_API Variant {
 public:
     Variant() = default;
     Variant(bool Value) : FValue(Value) {}
@@ -79,11 +81,11 @@ public:
     double AsDouble() const { return std::get<double>(FValue); }
     const std::string& AsString() const { return std::get<std::string>(FValue); }
 
-    friend bool operator==(const Variant& A, const Variant& B);
-    friend Variant operator+(const Variant& A, const Variant& B);
-    friend Variant operator-(const Variant& A, const Variant& B);
-    friend Variant operator*(const Variant& A, const Variant& B);
-    friend Variant operator/(const Variant& A, const Variant& B);
+    friend AXGENETIC_API bool operator==(const Variant& A, const Variant& B);
+    friend AXGENETIC_API Variant operator+(const Variant& A, const Variant& B);
+    friend AXGENETIC_API Variant operator-(const Variant& A, const Variant& B);
+    friend AXGENETIC_API Variant operator*(const Variant& A, const Variant& B);
+    friend AXGENETIC_API Variant operator/(const Variant& A, const Variant& B);
     Variant operator-() const;
     Variant& operator+=(const Variant& B) { return *this = *this + B; }
     Variant& operator-=(const Variant& B) { return *this = *this - B; }
@@ -91,7 +93,7 @@ public:
     Variant& operator/=(const Variant& B) { return *this = *this / B; }
 
     // Readable test and debug output: the kind and the value, e.g. Int64(3).
-    friend void PrintTo(const Variant& V, std::ostream* Out);
+    friend AXGENETIC_API void PrintTo(const Variant& V, std::ostream* Out);
 
 private:
     struct NullValue {};

@@ -2,6 +2,8 @@
 // in gene order, whatever their kinds) and the chromosomes (one per individual).
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -15,7 +17,7 @@ inline constexpr const char* GenoTypeTag = "GenoType";
 inline constexpr const char* ChromosomesTag = "Chromosomes";
 
 // Name and Size, common to every gene element.
-class IXMLGeneType : public IXMLNode {
+class AXGENETIC_API IXMLGeneType : public IXMLNode {
 public:
     IXMLGeneType() = default;
     explicit IXMLGeneType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -26,13 +28,13 @@ public:
     void SetSize(std::int32_t Value) const { SetChildValue("Size", Value); }
 };
 
-class IXMLBooleanGeneType : public IXMLGeneType {
+class AXGENETIC_API IXMLBooleanGeneType : public IXMLGeneType {
 public:
     using IXMLGeneType::IXMLGeneType;
 };
 
 // A gene with a value range: integer, float and enumeration genes.
-class IXMLNumericGeneType : public IXMLGeneType {
+class AXGENETIC_API IXMLNumericGeneType : public IXMLGeneType {
 public:
     using IXMLGeneType::IXMLGeneType;
 
@@ -44,18 +46,18 @@ public:
     void SetPreserveSignBit(bool Value) const { SetChildValue("PreserveSignBit", Value); }
 };
 
-class IXMLIntegerGeneType : public IXMLNumericGeneType {
+class AXGENETIC_API IXMLIntegerGeneType : public IXMLNumericGeneType {
 public:
     using IXMLNumericGeneType::IXMLNumericGeneType;
 };
 
-class IXMLFloatGeneType : public IXMLNumericGeneType {
+class AXGENETIC_API IXMLFloatGeneType : public IXMLNumericGeneType {
 public:
     using IXMLNumericGeneType::IXMLNumericGeneType;
 };
 
 // An integer gene plus its enumerated values, one Enumeration element each.
-class IXMLEnumerationGeneType : public IXMLNumericGeneType {
+class AXGENETIC_API IXMLEnumerationGeneType : public IXMLNumericGeneType {
 public:
     using IXMLNumericGeneType::IXMLNumericGeneType;
 
@@ -69,7 +71,7 @@ using IXMLEnumerationGeneTypeList = TXMLNodeList<IXMLEnumerationGeneType>;
 
 // The genotype: its Size attribute and its gene elements. The lists of one kind add new
 // genes behind every other child, so genes keep the order in which they were added.
-class IXMLGenoTypeType : public IXMLNode {
+class AXGENETIC_API IXMLGenoTypeType : public IXMLNode {
 public:
     IXMLGenoTypeType() = default;
     explicit IXMLGenoTypeType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -85,7 +87,7 @@ public:
 
 // The chromosome's bits, then one value element per typed gene, in gene order. The value
 // elements are written for readers; loading uses only Bits.
-class IXMLGenesType : public IXMLNode {
+class AXGENETIC_API IXMLGenesType : public IXMLNode {
 public:
     IXMLGenesType() = default;
     explicit IXMLGenesType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -102,7 +104,7 @@ public:
 };
 
 // One individual: Name, Fitness (single precision) and Genes.
-class IXMLChromosomeType : public IXMLNode {
+class AXGENETIC_API IXMLChromosomeType : public IXMLNode {
 public:
     IXMLChromosomeType() = default;
     explicit IXMLChromosomeType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -115,7 +117,7 @@ public:
 };
 
 // The population: one Chromosome per individual, in population order.
-class IXMLChromosomesType : public IXMLNode {
+class AXGENETIC_API IXMLChromosomesType : public IXMLNode {
 public:
     IXMLChromosomesType() = default;
     explicit IXMLChromosomesType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -129,7 +131,7 @@ public:
 };
 
 // Genotype, fittest individual and population. Each child is created on first access.
-class IXMLGADomainType : public IXMLNode {
+class AXGENETIC_API IXMLGADomainType : public IXMLNode {
 public:
     IXMLGADomainType() = default;
     explicit IXMLGADomainType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -144,17 +146,17 @@ public:
 };
 
 // Document functions for documents whose root is a domain, a genotype or chromosomes.
-IXMLGADomainType NewGADomain();
-IXMLGADomainType LoadGADomain(const std::string& FileName);
-IXMLGADomainType LoadGADomain(std::istream& Stream);
-IXMLGADomainType GetGADomain(const TXMLDocumentPtr& Document);
-IXMLGenoTypeType NewGenoType();
-IXMLGenoTypeType LoadGenoType(const std::string& FileName);
-IXMLGenoTypeType LoadGenoType(std::istream& Stream);
-IXMLGenoTypeType GetGenoType(const TXMLDocumentPtr& Document);
-IXMLChromosomesType NewChromosomes();
-IXMLChromosomesType LoadChromosomes(const std::string& FileName);
-IXMLChromosomesType LoadChromosomes(std::istream& Stream);
-IXMLChromosomesType GetChromosomes(const TXMLDocumentPtr& Document);
+AXGENETIC_API IXMLGADomainType NewGADomain();
+AXGENETIC_API IXMLGADomainType LoadGADomain(const std::string& FileName);
+AXGENETIC_API IXMLGADomainType LoadGADomain(std::istream& Stream);
+AXGENETIC_API IXMLGADomainType GetGADomain(const TXMLDocumentPtr& Document);
+AXGENETIC_API IXMLGenoTypeType NewGenoType();
+AXGENETIC_API IXMLGenoTypeType LoadGenoType(const std::string& FileName);
+AXGENETIC_API IXMLGenoTypeType LoadGenoType(std::istream& Stream);
+AXGENETIC_API IXMLGenoTypeType GetGenoType(const TXMLDocumentPtr& Document);
+AXGENETIC_API IXMLChromosomesType NewChromosomes();
+AXGENETIC_API IXMLChromosomesType LoadChromosomes(const std::string& FileName);
+AXGENETIC_API IXMLChromosomesType LoadChromosomes(std::istream& Stream);
+AXGENETIC_API IXMLChromosomesType GetChromosomes(const TXMLDocumentPtr& Document);
 
 } // namespace ax

@@ -2,6 +2,8 @@
 // then the reproduction settings and the domain.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <iosfwd>
 #include <string>
 
@@ -14,7 +16,7 @@ inline constexpr const char* GeneticAlgorithmTag = "GeneticAlgorithm";
 
 // The reproduction settings of a genetic algorithm: the crossover method, then the
 // shared probabilities and selection settings.
-class IXMLGAReproductionType : public IXMLReproductionType {
+class AXGENETIC_API IXMLGAReproductionType : public IXMLReproductionType {
 public:
     IXMLGAReproductionType() = default;
     explicit IXMLGAReproductionType(IXMLNode Node) : IXMLReproductionType(std::move(Node)) {}
@@ -30,7 +32,7 @@ public:
 };
 
 // The root "GeneticAlgorithm". Reproduction and Domain are created on first access.
-class IXMLGeneticAlgorithmType : public IXMLGeneticDocumentType {
+class AXGENETIC_API IXMLGeneticAlgorithmType : public IXMLGeneticDocumentType {
 public:
     IXMLGeneticAlgorithmType() = default;
     explicit IXMLGeneticAlgorithmType(IXMLNode Node) : IXMLGeneticDocumentType(std::move(Node)) {}
@@ -41,9 +43,9 @@ public:
     IXMLGADomainType Domain() const { return IXMLGADomainType(ChildElement("Domain")); }
 };
 
-IXMLGeneticAlgorithmType NewGeneticAlgorithm();
-IXMLGeneticAlgorithmType LoadGeneticAlgorithm(const std::string& FileName);
-IXMLGeneticAlgorithmType LoadGeneticAlgorithm(std::istream& Stream);
-IXMLGeneticAlgorithmType GetGeneticAlgorithm(const TXMLDocumentPtr& Document);
+AXGENETIC_API IXMLGeneticAlgorithmType NewGeneticAlgorithm();
+AXGENETIC_API IXMLGeneticAlgorithmType LoadGeneticAlgorithm(const std::string& FileName);
+AXGENETIC_API IXMLGeneticAlgorithmType LoadGeneticAlgorithm(std::istream& Stream);
+AXGENETIC_API IXMLGeneticAlgorithmType GetGeneticAlgorithm(const TXMLDocumentPtr& Document);
 
 } // namespace ax

@@ -4,6 +4,8 @@
 // single-precision number nearest the one written.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -15,7 +17,7 @@ namespace ax {
 inline constexpr const char* GeneticDocumentTag = "GeneticDocument";
 
 // Method, ElitistPercent and TournamentField of a selection-method element.
-class IXMLReproductionType_SelectionMethod : public IXMLNode {
+class AXGENETIC_API IXMLReproductionType_SelectionMethod : public IXMLNode {
 public:
     IXMLReproductionType_SelectionMethod() = default;
     explicit IXMLReproductionType_SelectionMethod(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -31,7 +33,7 @@ public:
 };
 
 // The operator probabilities and the selection settings.
-class IXMLReproductionType : public IXMLNode {
+class AXGENETIC_API IXMLReproductionType : public IXMLNode {
 public:
     IXMLReproductionType() = default;
     explicit IXMLReproductionType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -55,7 +57,7 @@ public:
 };
 
 // The root of a genetic document: settings and statistics shared by every component.
-class IXMLGeneticDocumentType : public IXMLNode {
+class AXGENETIC_API IXMLGeneticDocumentType : public IXMLNode {
 public:
     IXMLGeneticDocumentType() = default;
     explicit IXMLGeneticDocumentType(IXMLNode Node) : IXMLNode(std::move(Node)) {}
@@ -90,12 +92,12 @@ public:
 };
 
 // A new document (version "1.0") with an empty "GeneticDocument" root.
-IXMLGeneticDocumentType NewGeneticDocument();
+AXGENETIC_API IXMLGeneticDocumentType NewGeneticDocument();
 // Loads a file or a stream; EFOpenError for a file that does not open, EXMLParseError for
 // text that does not parse or a root of another name.
-IXMLGeneticDocumentType LoadGeneticDocument(const std::string& FileName);
-IXMLGeneticDocumentType LoadGeneticDocument(std::istream& Stream);
+AXGENETIC_API IXMLGeneticDocumentType LoadGeneticDocument(const std::string& FileName);
+AXGENETIC_API IXMLGeneticDocumentType LoadGeneticDocument(std::istream& Stream);
 // The "GeneticDocument" root of a loaded document.
-IXMLGeneticDocumentType GetGeneticDocument(const TXMLDocumentPtr& Document);
+AXGENETIC_API IXMLGeneticDocumentType GetGeneticDocument(const TXMLDocumentPtr& Document);
 
 } // namespace ax

@@ -9,6 +9,8 @@
 // and only the library's sources know what it points to.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -36,7 +38,7 @@ inline constexpr std::string_view SXMLInvalidName = "\"%s\" is not a valid XML e
 inline constexpr std::string_view SXMLInvalidText = "Text that XML 1.0 cannot hold: %s at byte %d";
 
 // Room for the text of any number a value type writes.
-struct TXMLNumberText {
+struct AXGENETIC_API TXMLNumberText {
     char Data[40];
 };
 
@@ -48,29 +50,29 @@ template <class T> struct TXMLValue;
 
 // Single precision: text beyond the single range reads as an infinity of its sign, as
 // narrowing a double does in IEEE arithmetic.
-template <> struct TXMLValue<float> {
+template <> struct AXGENETIC_API TXMLValue<float> {
     static float Read(std::string_view Text);
     static std::string_view Format(float Value, TXMLNumberText& Buffer);
 };
 // Written with the shortest text that reads back to the same double.
-template <> struct TXMLValue<double> {
+template <> struct AXGENETIC_API TXMLValue<double> {
     static double Read(std::string_view Text);
     static std::string_view Format(double Value, TXMLNumberText& Buffer);
 };
-template <> struct TXMLValue<std::int32_t> {
+template <> struct AXGENETIC_API TXMLValue<std::int32_t> {
     static std::int32_t Read(std::string_view Text);
     static std::string_view Format(std::int32_t Value, TXMLNumberText& Buffer);
 };
-template <> struct TXMLValue<std::uint32_t> {
+template <> struct AXGENETIC_API TXMLValue<std::uint32_t> {
     static std::uint32_t Read(std::string_view Text);
     static std::string_view Format(std::uint32_t Value, TXMLNumberText& Buffer);
 };
 // True exactly when the lower-cased text is "true"; written as True or False.
-template <> struct TXMLValue<bool> {
+template <> struct AXGENETIC_API TXMLValue<bool> {
     static bool Read(std::string_view Text);
     static std::string_view Format(bool Value, TXMLNumberText&) { return Value ? "True" : "False"; }
 };
-template <> struct TXMLValue<std::string> {
+template <> struct AXGENETIC_API TXMLValue<std::string> {
     static std::string Read(std::string_view Text) { return std::string(Text); }
     static std::string_view Format(const std::string& Value, TXMLNumberText&) { return Value; }
 };
@@ -84,7 +86,7 @@ class TChildRange;
 // and without U+FFFE and U+FFFF. Any other text raises EXMLParseError (SXMLInvalidText)
 // and leaves the element as it was. Blanks, tabs, line feeds and carriage returns are
 // kept exactly: the writer escapes whatever a reader would otherwise normalize.
-class IXMLNode {
+class AXGENETIC_API IXMLNode {
 public:
     IXMLNode() = default;
     IXMLNode(TXMLDocumentPtr Document, TXMLElement* Node)
@@ -154,7 +156,7 @@ private:
 };
 
 // Walks the child elements of a view in document order, of any name or of one name.
-class TChildIterator {
+class AXGENETIC_API TChildIterator {
 public:
     using iterator_category = std::forward_iterator_tag;
     using value_type = IXMLNode;
@@ -176,7 +178,7 @@ private:
     const char* FName = nullptr;
 };
 
-class TChildRange {
+class AXGENETIC_API TChildRange {
 public:
     TChildRange(IXMLNode Parent, const char* Name) : FParent(std::move(Parent)), FName(Name) {}
     TChildIterator begin() const { return TChildIterator(FParent.FirstChildElement(FName), FName); }
@@ -191,11 +193,11 @@ inline TChildRange IXMLNode::ChildElements(const char* Name) const {
     return TChildRange(*this, Name);
 }
 
-[[noreturn]] void RaiseXMLListIndexError(int Index);
+[[noreturn]] AXGENETIC_API void RaiseXMLListIndexError(int Index);
 
 // The repeated child elements named Tag of a parent element, each seen as an Item view.
 // New items go behind the parent's last child (Add) or before the item at Index (Insert).
-template <class Item> class TXMLNodeList {
+template <class Item> class AXGENETIC_API TXMLNodeList {
 public:
     TXMLNodeList(IXMLNode Parent, const char* Tag) : FParent(std::move(Parent)), FTag(Tag) {}
 
@@ -255,7 +257,7 @@ private:
 };
 
 // Repeated child elements that each hold one value of type T.
-template <class T> class TXMLValueList {
+template <class T> class AXGENETIC_API TXMLValueList {
 public:
     TXMLValueList(IXMLNode Parent, const char* Tag) : FNodes(std::move(Parent), Tag) {}
     int Count() const { return FNodes.Count(); }
@@ -277,19 +279,19 @@ private:
 
 // Documents. A new document is written with the XML declaration (version "1.0", encoding
 // UTF-8) and has no element yet; AddDocumentElement gives it its root.
-TXMLDocumentPtr NewXMLDocument();
-IXMLNode AddDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
+AXGENETIC_API TXMLDocumentPtr NewXMLDocument();
+AXGENETIC_API IXMLNode AddDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
 // Parses Stream (or the file FileName, or Text). The text must be a well-formed XML 1.0
 // document: anything else raises EXMLParseError naming the problem and its offset (see
 // docs/persistence.md for what is read and refused); a file that cannot be opened
 // raises EFOpenError.
-TXMLDocumentPtr LoadXMLDocument(std::istream& Stream);
-TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName);
-TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text);
+AXGENETIC_API TXMLDocumentPtr LoadXMLDocument(std::istream& Stream);
+AXGENETIC_API TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName);
+AXGENETIC_API TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text);
 // The document element, which must be named Name (EXMLParseError otherwise).
-IXMLNode BindDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
+AXGENETIC_API IXMLNode BindDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
 // Writes the whole document as UTF-8, indented, one element per line.
-void SaveXMLDocument(const TXMLDocumentPtr& Document, std::ostream& Stream);
-std::string SaveXMLDocumentToText(const TXMLDocumentPtr& Document);
+AXGENETIC_API void SaveXMLDocument(const TXMLDocumentPtr& Document, std::ostream& Stream);
+AXGENETIC_API std::string SaveXMLDocumentToText(const TXMLDocumentPtr& Document);
 
 } // namespace ax

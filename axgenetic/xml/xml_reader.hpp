@@ -2,13 +2,15 @@
 // that they are a well-formed XML 1.0 document before the DOM parser sees them.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstddef>
 #include <string>
 
 namespace ax {
 
 // What the check learned about a document, so the parser can skip work it does not need.
-struct TXMLTextFacts {
+struct AXGENETIC_API TXMLTextFacts {
     std::size_t Start = 0;           // where the parser should begin (past a byte order mark)
     bool HasReferences = false;      // an entity or character reference occurs
     bool HasCarriageReturn = false;  // a raw CR occurs in content or attributes
@@ -19,6 +21,6 @@ struct TXMLTextFacts {
 // encoding) and checks it. Raises EXMLParseError "<problem> at offset <n>" for anything
 // that is not a well-formed document; offsets count bytes of the UTF-8 form. Markup the
 // DOM keeps nothing of (the XML declaration and a document type declaration) is blanked.
-void PrepareXMLText(std::string& Data, TXMLTextFacts& Facts);
+AXGENETIC_API void PrepareXMLText(std::string& Data, TXMLTextFacts& Facts);
 
 } // namespace ax

@@ -18,6 +18,8 @@
 // per-point handlers, results are equal bit for bit.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -33,7 +35,7 @@ namespace ax {
 class TAxGPFloatInstruction;
 
 // Named columns of equal length; names are exact (letter case counts), like variable names.
-class TAxGPDataSet {
+class AXGENETIC_API TAxGPDataSet {
 public:
     explicit TAxGPDataSet(int RowCount = 0);
 
@@ -58,7 +60,7 @@ private:
     std::vector<std::vector<TGAFloat>> FColumns;
 };
 
-class TAxGPBatchEvaluator {
+class AXGENETIC_API TAxGPBatchEvaluator {
 public:
     static constexpr int DefaultBlockSize = 256;
 

@@ -5,6 +5,8 @@
 // limit, no notifications, nodes of the default classes.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -21,7 +23,7 @@ template <class T> class TAxGPNode;
 // Saving and loading a whole program document. The signatures match those of the
 // component base, so one override in a GP component serves both. The XML-level
 // operations join this interface with the GP document bindings.
-class IAxGeneticProgramReaderWriter {
+class AXGENETIC_API IAxGeneticProgramReaderWriter {
 public:
     virtual ~IAxGeneticProgramReaderWriter() = default;
     virtual void LoadFromFile(const std::string& FileName) = 0;
@@ -36,7 +38,7 @@ protected:
 };
 
 // Node creation, the arity limit and the change notifications of an instruction set.
-template <class T> class IAxGeneticProgramEngine : public IAxGeneticProgramReaderWriter {
+template <class T> class AXGENETIC_API IAxGeneticProgramEngine : public IAxGeneticProgramReaderWriter {
 public:
     // A new, empty instruction set owned by the caller (the engine keeps it).
     virtual std::unique_ptr<TAxGPInstructions<T>>

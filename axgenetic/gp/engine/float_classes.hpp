@@ -3,6 +3,8 @@
 // tree and binary node classes with the float text of constants.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -26,7 +28,7 @@ using TFloatNodeNotifyEvent = std::function<void(TObject* Sender, TAxGPNode<TGAF
 using TFloatBatchEvent = std::function<void(TObject* Sender, const TGAFloat* const* Args,
                                             int ArgCount, TGAFloat* Result, int Count)>;
 
-class TAxGPFloatInstruction : public TAxGPInstruction<TGAFloat> {
+class AXGENETIC_API TAxGPFloatInstruction : public TAxGPInstruction<TGAFloat> {
 public:
     static constexpr const char* StaticClassName = "TAxGPFloatInstruction";
     std::string ClassName() const override { return StaticClassName; }
@@ -71,7 +73,7 @@ template <class Op> void SetElementwiseHandlers(TAxGPFloatInstruction& Instructi
     }
 }
 
-class TAxGPFloatInstructions : public TAxGPInstructions<TGAFloat> {
+class AXGENETIC_API TAxGPFloatInstructions : public TAxGPInstructions<TGAFloat> {
 public:
     // Items are made of ItemClass (TAxGPFloatInstruction unless told otherwise).
     explicit TAxGPFloatInstructions(
@@ -81,7 +83,7 @@ public:
 };
 
 // A float tree node; without an engine it makes nodes of its own class.
-class TAxGPFloatNode : public TAxGPTreeNode<TGAFloat> {
+class AXGENETIC_API TAxGPFloatNode : public TAxGPTreeNode<TGAFloat> {
 public:
     explicit TAxGPFloatNode(TAxGPInstruction<TGAFloat>* Instruction = nullptr)
         : TAxGPTreeNode<TGAFloat>(Instruction) {}
@@ -93,7 +95,7 @@ public:
 };
 
 // A float binary node; without an engine it makes nodes of its own class.
-class TAxGPBinaryFloatNode : public TAxGPBinaryNode<TGAFloat> {
+class AXGENETIC_API TAxGPBinaryFloatNode : public TAxGPBinaryNode<TGAFloat> {
 public:
     explicit TAxGPBinaryFloatNode(TAxGPInstruction<TGAFloat>* Instruction = nullptr)
         : TAxGPBinaryNode<TGAFloat>(Instruction) {}

@@ -7,6 +7,8 @@
 // and may skip some: laziness is the handler's decision, never the engine's.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -33,7 +35,7 @@ using TNodeEvent =
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // One primitive of the program language; an item of a TAxGPInstructions<T>.
-template <class T> class TAxGPInstruction : public TCollectionItem {
+template <class T> class AXGENETIC_API TAxGPInstruction : public TCollectionItem {
 public:
     static constexpr const char* StaticClassName = "TAxGPInstruction";
     // Arity 0, no name or comment, a variable, Value zero (empty for Variant), no handlers.
@@ -109,7 +111,7 @@ private:
 // The ordered set of instructions a component may place in its trees. It owns them, and
 // tells its owner (when that is an engine) of every change.
 template <class T>
-class TAxGPInstructions : public TTypedCollection<TAxGPInstruction<T>, TOwnedCollection> {
+class AXGENETIC_API TAxGPInstructions : public TTypedCollection<TAxGPInstruction<T>, TOwnedCollection> {
     using TBase = TTypedCollection<TAxGPInstruction<T>, TOwnedCollection>;
 
 public:
@@ -143,9 +145,9 @@ protected:
     void Update(TCollectionItem* Item) override;
 };
 
-extern template class TAxGPInstruction<TGAFloat>;
-extern template class TAxGPInstruction<Variant>;
-extern template class TAxGPInstructions<TGAFloat>;
-extern template class TAxGPInstructions<Variant>;
+extern template class AXGENETIC_API TAxGPInstruction<TGAFloat>;
+extern template class AXGENETIC_API TAxGPInstruction<Variant>;
+extern template class AXGENETIC_API TAxGPInstructions<TGAFloat>;
+extern template class AXGENETIC_API TAxGPInstructions<Variant>;
 
 } // namespace ax

@@ -17,6 +17,8 @@
 // order and skips empty ones, so a binary node holding only Right reports Right at index 1.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -41,7 +43,7 @@ inline constexpr std::string_view SInvalidClassTypecast = "Invalid class typecas
 
 // One node of a program tree: an instruction reference, an own value, cached measures and
 // the shape operations.
-template <class T> class TAxGPNode : public TPersistent {
+template <class T> class AXGENETIC_API TAxGPNode : public TPersistent {
 public:
     using TNodePtr = std::unique_ptr<TAxGPNode<T>>;
 
@@ -156,7 +158,7 @@ private:
 };
 
 // A node with any number of children, in order.
-template <class T> class TAxGPTreeNode : public TAxGPNode<T> {
+template <class T> class AXGENETIC_API TAxGPTreeNode : public TAxGPNode<T> {
 public:
     using typename TAxGPNode<T>::TNodePtr;
     explicit TAxGPTreeNode(TAxGPInstruction<T>* Instruction = nullptr)
@@ -188,7 +190,7 @@ private:
 
 // A node with two child slots, Left (0) and Right (1), each holding a binary node or
 // nothing. Offering it a node of another shape raises EInvalidCast.
-template <class T> class TAxGPBinaryNode : public TAxGPNode<T> {
+template <class T> class AXGENETIC_API TAxGPBinaryNode : public TAxGPNode<T> {
 public:
     using typename TAxGPNode<T>::TNodePtr;
     explicit TAxGPBinaryNode(TAxGPInstruction<T>* Instruction = nullptr)
@@ -234,11 +236,11 @@ private:
     TBinaryPtr FRight;
 };
 
-extern template class TAxGPNode<TGAFloat>;
-extern template class TAxGPNode<Variant>;
-extern template class TAxGPTreeNode<TGAFloat>;
-extern template class TAxGPTreeNode<Variant>;
-extern template class TAxGPBinaryNode<TGAFloat>;
-extern template class TAxGPBinaryNode<Variant>;
+extern template class AXGENETIC_API TAxGPNode<TGAFloat>;
+extern template class AXGENETIC_API TAxGPNode<Variant>;
+extern template class AXGENETIC_API TAxGPTreeNode<TGAFloat>;
+extern template class AXGENETIC_API TAxGPTreeNode<Variant>;
+extern template class AXGENETIC_API TAxGPBinaryNode<TGAFloat>;
+extern template class AXGENETIC_API TAxGPBinaryNode<Variant>;
 
 } // namespace ax

@@ -5,6 +5,8 @@
 // of its variable instruction's Name.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -20,13 +22,13 @@ namespace ax {
 // A variable name with its hash computed once, so that a variable instruction looks its
 // value up without hashing the name again at every execution. Compares exactly like the
 // name itself.
-struct TAxGPHashedName {
+struct AXGENETIC_API TAxGPHashedName {
     std::string_view Name;
     std::size_t Hash = 0;
 };
 
 // Exact, case-sensitive name hashing that also accepts string views and hashed names.
-struct TAxGPNameHash {
+struct AXGENETIC_API TAxGPNameHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view Name) const {
         return std::hash<std::string_view>{}(Name);
@@ -38,7 +40,7 @@ struct TAxGPNameHash {
 };
 
 // Exact, case-sensitive name equality over the same key forms.
-struct TAxGPNameEqual {
+struct AXGENETIC_API TAxGPNameEqual {
     using is_transparent = void;
     static std::string_view View(std::string_view Name) { return Name; }
     static std::string_view View(const std::string& Name) { return Name; }
@@ -56,7 +58,7 @@ inline TAxGPHashedName HashedName(std::string_view Name) {
 // dictionary's operations (Add raises on a duplicate, Items on a missing name,
 // TryGetValue never raises).
 template <class T>
-class TAxGPValues : public TAxDictionary<std::string, T, TAxGPNameHash, TAxGPNameEqual> {
+class AXGENETIC_API TAxGPValues : public TAxDictionary<std::string, T, TAxGPNameHash, TAxGPNameEqual> {
     using TBase = TAxDictionary<std::string, T, TAxGPNameHash, TAxGPNameEqual>;
 
 public:
@@ -66,7 +68,7 @@ public:
 
 // What a program runs against: its variable values. The same context may serve many
 // programs and evaluations; evaluation itself changes nothing in it (handlers may).
-template <class T> class TAxGPContext : public TPersistent {
+template <class T> class AXGENETIC_API TAxGPContext : public TPersistent {
 public:
     TAxGPContext() = default;
     virtual ~TAxGPContext() = default;

@@ -2,6 +2,8 @@
 // handler, their set, and the tree node class with the variant text of constants.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <functional>
 #include <string>
 
@@ -14,13 +16,13 @@ namespace ax {
 using TVariantNodeEvent = TNodeEvent<Variant>;
 using TVariantNodeNotifyEvent = std::function<void(TObject* Sender, TAxGPNode<Variant>& Node)>;
 
-class TAxGPVariantInstruction : public TAxGPInstruction<Variant> {
+class AXGENETIC_API TAxGPVariantInstruction : public TAxGPInstruction<Variant> {
 public:
     static constexpr const char* StaticClassName = "TAxGPVariantInstruction";
     std::string ClassName() const override { return StaticClassName; }
 };
 
-class TAxGPVariantInstructions : public TAxGPInstructions<Variant> {
+class AXGENETIC_API TAxGPVariantInstructions : public TAxGPInstructions<Variant> {
 public:
     explicit TAxGPVariantInstructions(
         TPersistent* AOwner, TCollectionItemClass ItemClass = ClassOf<TAxGPVariantInstruction>())
@@ -29,7 +31,7 @@ public:
 };
 
 // A variant tree node; without an engine it makes nodes of its own class.
-class TAxGPVariantNode : public TAxGPTreeNode<Variant> {
+class AXGENETIC_API TAxGPVariantNode : public TAxGPTreeNode<Variant> {
 public:
     explicit TAxGPVariantNode(TAxGPInstruction<Variant>* Instruction = nullptr)
         : TAxGPTreeNode<Variant>(Instruction) {}

@@ -14,6 +14,8 @@
 //   again, as when every donor node is smaller or bigger.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <span>
 #include <vector>
 
@@ -24,14 +26,14 @@ namespace ax {
 
 // The sum of the products of deviations from the means, divided by n - 1 (sample
 // covariance). XHigh and YHigh are the highest indexes (length - 1).
-TGAFloat CoVariance(std::span<const TGAFloat> X, int XHigh, std::span<const TGAFloat> Y, int YHigh);
+AXGENETIC_API TGAFloat CoVariance(std::span<const TGAFloat> X, int XHigh, std::span<const TGAFloat> Y, int YHigh);
 // The sample covariance divided by the product of the sample standard deviations; 0 when
 // that product is 0.
-TGAFloat Correlation(std::span<const TGAFloat> X, int XHigh, std::span<const TGAFloat> Y,
+AXGENETIC_API TGAFloat Correlation(std::span<const TGAFloat> X, int XHigh, std::span<const TGAFloat> Y,
                      int YHigh);
 
 // Sizes and depths of the programs of a population. A MaxSize of 0 means not computed.
-struct TAxGPProgramStats {
+struct AXGENETIC_API TAxGPProgramStats {
     int MinSize = 0;
     int MaxSize = 0;
     float AvgSize = 0;
@@ -46,7 +48,7 @@ template <class T> int FairMeasure(const TAxGPNode<T>& Node, bool BySize) {
 }
 
 // What a donor offers a receiver point of measure L.
-struct TAxFairCounts {
+struct AXGENETIC_API TAxFairCounts {
     int Smaller = 0, Equal = 0, Bigger = 0;
     double SumSmaller = 0, SumBigger = 0;
 };
@@ -108,6 +110,6 @@ bool CreateSizeFairRoulette(std::span<TAxGPNode<T>* const> Donor, int L, bool By
 }
 
 // The index of the first entry greater than R; the last index when none is.
-int SelectSizeFairNode(std::span<const TGAFloat> Table, double R);
+AXGENETIC_API int SelectSizeFairNode(std::span<const TGAFloat> Table, double R);
 
 } // namespace ax

@@ -27,6 +27,8 @@
 //   copy of Parent2, the classic two-parent subtree crossover.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,7 +51,7 @@ using TNodeNotifyEvent = std::function<void(TObject* Sender, TAxGPNode<T>& Node)
 namespace generics {
 
 template <class T>
-class TAxCustomGeneticProgramming : public TAxCustomGeneticComponent,
+class AXGENETIC_API TAxCustomGeneticProgramming : public TAxCustomGeneticComponent,
                                     public IAxGeneticProgramEngine<T> {
 public:
     using TNode = TAxGPNode<T>;
@@ -326,8 +328,8 @@ private:
     std::vector<TGAFloat> FLengths, FFitnesses; // reused by the covariant coefficient
 };
 
-extern template class TAxCustomGeneticProgramming<TGAFloat>;
-extern template class TAxCustomGeneticProgramming<Variant>;
+extern template class AXGENETIC_API TAxCustomGeneticProgramming<TGAFloat>;
+extern template class AXGENETIC_API TAxCustomGeneticProgramming<Variant>;
 
 } // namespace generics
 } // namespace ax

@@ -7,6 +7,8 @@
 // GP.SetOnEvaluateFitness([&](TAxGPIndividual<TGAFloat>& Item, TGAFitness& Fitness) {...}).
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <memory>
 #include <string>
 
@@ -21,7 +23,7 @@ namespace generics {
 
 // A GP component whose instruction set is a TSet and whose nodes are TNodeClass nodes.
 template <class T, class TSet, class TNodeClass>
-class TAxTypedGeneticProgramming
+class AXGENETIC_API TAxTypedGeneticProgramming
     : public TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
                                       TAxCustomGeneticProgramming<T>> {
     using TBase = TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
@@ -45,7 +47,7 @@ public:
 } // namespace generics
 
 // Float programs over TAxGPFloatNode trees.
-class TAxCustomGeneticProgramming
+class AXGENETIC_API TAxCustomGeneticProgramming
     : public generics::TAxTypedGeneticProgramming<TGAFloat, TAxGPFloatInstructions,
                                                   TAxGPFloatNode> {
 public:
@@ -53,7 +55,7 @@ public:
     std::string ClassName() const override { return "TAxCustomGeneticProgramming"; }
 };
 
-class TAxGeneticProgramming : public TAxCustomGeneticProgramming {
+class AXGENETIC_API TAxGeneticProgramming : public TAxCustomGeneticProgramming {
 public:
     using TAxCustomGeneticProgramming::TAxCustomGeneticProgramming;
     std::string ClassName() const override { return "TAxGeneticProgramming"; }
@@ -61,7 +63,7 @@ public:
 
 // Float programs over TAxGPBinaryFloatNode trees: every function node holds two children
 // at most, so functions of a larger arity cannot be placed (initialization raises).
-class TAxCustomBinaryGeneticProgramming
+class AXGENETIC_API TAxCustomBinaryGeneticProgramming
     : public generics::TAxTypedGeneticProgramming<TGAFloat, TAxGPFloatInstructions,
                                                   TAxGPBinaryFloatNode> {
 public:
@@ -69,14 +71,14 @@ public:
     std::string ClassName() const override { return "TAxCustomBinaryGeneticProgramming"; }
 };
 
-class TAxBinaryGeneticProgramming : public TAxCustomBinaryGeneticProgramming {
+class AXGENETIC_API TAxBinaryGeneticProgramming : public TAxCustomBinaryGeneticProgramming {
 public:
     using TAxCustomBinaryGeneticProgramming::TAxCustomBinaryGeneticProgramming;
     std::string ClassName() const override { return "TAxBinaryGeneticProgramming"; }
 };
 
 // Variant programs over TAxGPVariantNode trees.
-class TAxCustomGeneticProgrammingVariant
+class AXGENETIC_API TAxCustomGeneticProgrammingVariant
     : public generics::TAxTypedGeneticProgramming<Variant, TAxGPVariantInstructions,
                                                   TAxGPVariantNode> {
 public:
@@ -84,7 +86,7 @@ public:
     std::string ClassName() const override { return "TAxCustomGeneticProgrammingVariant"; }
 };
 
-class TAxGeneticProgrammingVariant : public TAxCustomGeneticProgrammingVariant {
+class AXGENETIC_API TAxGeneticProgrammingVariant : public TAxCustomGeneticProgrammingVariant {
 public:
     using TAxCustomGeneticProgrammingVariant::TAxCustomGeneticProgrammingVariant;
     std::string ClassName() const override { return "TAxGeneticProgrammingVariant"; }

@@ -14,6 +14,8 @@
 // component stays safe to evolve after the component its trees came from is destroyed.
 #pragma once
 
+#include "axgenetic/platform/export.hpp"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,7 +47,7 @@ std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
                                             const TAxGPNode<T>& Root);
 
 // A member of a GP population: a program tree ("DNA") and its flattened node list.
-template <class T> class TAxGPIndividual : public TAxIndividual {
+template <class T> class AXGENETIC_API TAxGPIndividual : public TAxIndividual {
 public:
     using TNode = TAxGPNode<T>;
     using TNodePtr = std::unique_ptr<TNode>;
@@ -123,7 +125,7 @@ private:
 
 // The population of a GP component.
 template <class T>
-class TAxGPPopulation : public TTypedCollection<TAxGPIndividual<T>, TAxPopulation> {
+class AXGENETIC_API TAxGPPopulation : public TTypedCollection<TAxGPIndividual<T>, TAxPopulation> {
     using TBase = TTypedCollection<TAxGPIndividual<T>, TAxPopulation>;
 
 public:
@@ -142,9 +144,9 @@ private:
     IAxGeneticProgramEngine<T>* FEngine;
 };
 
-extern template class TAxGPIndividual<TGAFloat>;
-extern template class TAxGPIndividual<Variant>;
-extern template class TAxGPPopulation<TGAFloat>;
-extern template class TAxGPPopulation<Variant>;
+extern template class AXGENETIC_API TAxGPIndividual<TGAFloat>;
+extern template class AXGENETIC_API TAxGPIndividual<Variant>;
+extern template class AXGENETIC_API TAxGPPopulation<TGAFloat>;
+extern template class AXGENETIC_API TAxGPPopulation<Variant>;
 
 } // namespace ax
