@@ -247,7 +247,7 @@ template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::InsertChild(int Index, TNodeP
     if (Index < 0 || Index > static_cast<int>(FChildren.size())) IndexError(Index);
     if (!Node) return nullptr;
     TAxGPNode<T>* Raw = Node.get();
-    FChildren.insert(FChildren.begin() + Index, std::move(Node));
+    FChildren.insert(static_cast<std::size_t>(Index), std::move(Node));
     this->LinkParent(*Raw, this);
     this->Modified();
     return Raw;
@@ -259,7 +259,7 @@ typename TAxGPTreeNode<T>::TNodePtr TAxGPTreeNode<T>::ExtractChild(TAxGPNode<T>*
                                  [Node](const TNodePtr& Child) { return Child.get() == Node; });
     if (!Node || It == FChildren.end()) return nullptr;
     TNodePtr Result = std::move(*It);
-    FChildren.erase(It);
+    FChildren.erase(static_cast<std::size_t>(It - FChildren.begin()));
     this->LinkParent(*Result, nullptr);
     this->Modified();
     return Result;
@@ -282,15 +282,16 @@ void TAxGPTreeNode<T>::SetChildren(const std::vector<const TAxGPNode<T>*>& List)
     for (const auto* Node : List)
         if (Node) Copies.push_back(Node->Clone());
     this->FreeSubtrees(FChildren.data(), FChildren.size());
-    FChildren = std::move(Copies);
-    for (auto& Child : FChildren)
-        this->LinkParent(*Child, this);
+    FChildren.clear();
+    for (auto& Copy : Copies) {
+        this->LinkParent(*Copy, this);
+        FChildren.push_back(std::move(Copy));
+    }
     this->Modified();
 }
 
 template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Source) {
     const int Slots = Source.SlotCount();
-    FChildren.reserve(static_cast<std::size_t>(Source.GetChildCount()));
     for (int I = 0; I < Slots; ++I)
         if (const auto* Child = Source.GetChild(I)) Child->Clone(*this);
 }

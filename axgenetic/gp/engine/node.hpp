@@ -155,6 +155,70 @@ private:
     mutable std::int32_t FSizeCache = 0;
 };
 
+namespace detail {
+
+// The children of a tree node, in order and contiguous: up to two in place (most functions
+// take one or two arguments), more on the heap. A copied program then costs one
+// allocation per node instead of two.
+template <class P> class TChildList {
+public:
+    TChildList() = default;
+    TChildList(const TChildList&) = delete;
+    TChildList& operator=(const TChildList&) = delete;
+
+    std::size_t size() const { return FCount; }
+    bool empty() const { return FCount == 0; }
+    P* data() { return FHeap.empty() ? FInline : FHeap.data(); }
+    const P* data() const { return FHeap.empty() ? FInline : FHeap.data(); }
+    P* begin() { return data(); }
+    P* end() { return data() + FCount; }
+    P& operator[](std::size_t Index) { return data()[Index]; }
+    const P& operator[](std::size_t Index) const { return data()[Index]; }
+
+    void insert(std::size_t Index, P&& Item) {
+        if (FHeap.empty() && FCount < InPlace) {
+            for (std::size_t I = FCount; I > Index; --I)
+                FInline[I] = std::move(FInline[I - 1]);
+            FInline[Index] = std::move(Item);
+        } else {
+            if (FHeap.empty()) { // moves out of place, for good
+                FHeap.reserve(InPlace * 2);
+                for (std::size_t I = 0; I < FCount; ++I)
+                    FHeap.push_back(std::move(FInline[I]));
+            }
+            FHeap.insert(FHeap.begin() + static_cast<std::ptrdiff_t>(Index), std::move(Item));
+        }
+        ++FCount;
+    }
+    void push_back(P&& Item) { insert(FCount, std::move(Item)); }
+    void erase(std::size_t Index) {
+        if (!FHeap.empty()) {
+            FHeap.erase(FHeap.begin() + static_cast<std::ptrdiff_t>(Index));
+        } else {
+            for (std::size_t I = Index; I + 1 < FCount; ++I)
+                FInline[I] = std::move(FInline[I + 1]);
+            FInline[FCount - 1].reset();
+        }
+        --FCount;
+    }
+    // Empties the list; its elements must have been given up (moved from) already or
+    // are freed here.
+    void clear() {
+        for (P& Item : FInline)
+            Item.reset();
+        FHeap.clear();
+        FCount = 0;
+    }
+
+private:
+    static constexpr std::size_t InPlace = 2;
+    P FInline[InPlace];
+    std::vector<P> FHeap; // all the children once there were more than InPlace
+    std::size_t FCount = 0;
+};
+
+} // namespace detail
+
 // A node with any number of children, in order.
 template <class T> class TAxGPTreeNode : public TAxGPNode<T> {
 public:
@@ -183,7 +247,7 @@ protected:
     void CheckAddChild(const TAxGPNode<T>&) const override {}
 
 private:
-    std::vector<TNodePtr> FChildren;
+    detail::TChildList<TNodePtr> FChildren;
 };
 
 // A node with two child slots, Left (0) and Right (1), each holding a binary node or
