@@ -61,58 +61,66 @@ const TAxGPBatchEvaluator::TInstructionInfo&
 TAxGPBatchEvaluator::Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
     for (const auto& Known : FInfos)
         if (Known.Instruction == &Instruction) return Known;
-    TInstructionInfo New{&Instruction, nullptr, -1};
-    if (Instruction.Operation() == TGPGeneticInstruction::gpFunction) {
+    TInstructionInfo New{&Instruction, TOpKind::Fallback, false, 0, nullptr, nullptr, 0.0};
+    switch (Instruction.Operation()) {
+    case TGPGeneticInstruction::gpVariable:
+        if (Instruction.OnExecute()) break;
+        if (const int Column = Data.IndexOf(Instruction.Name()); Column >= 0) {
+            New.Kind = TOpKind::Column;
+            New.Column = Data.ColumnData(Column);
+        } else {
+            New.Kind = TOpKind::Constant;
+            const TGAFloat* Found = FContext.Values().FindValue(Instruction.HashedName());
+            New.Value = Found ? *Found : 0.0;
+        }
+        break;
+    case TGPGeneticInstruction::gpConstant:
+        if (Instruction.OnExecute()) break;
+        New.Kind = TOpKind::Constant;
+        New.NodeValue = true;
+        break;
+    case TGPGeneticInstruction::gpFunction: {
         auto* Float = dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
-        if (Float && Float->OnExecuteBatch()) New.Batch = Float;
-    } else if (Instruction.Operation() == TGPGeneticInstruction::gpVariable) {
-        New.Column = Data.IndexOf(Instruction.Name());
+        if (Float && Float->OnExecuteBatch()) {
+            New.Kind = TOpKind::Batch;
+            New.Batch = Float;
+            New.Arity = Instruction.Arity();
+        }
+        break;
+    }
     }
     FInfos.push_back(New);
     return FInfos.back();
 }
 
-void TAxGPBatchEvaluator::Push(const TOp& Op, int Popped) {
-    FProgram.push_back(Op);
-    FDepth += 1 - Popped;
-    FMaxStack = std::max(FMaxStack, FDepth);
-}
-
 void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data) {
-    TOp Op{TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node};
     if (auto* Instruction = Node.Instruction()) {
         const TInstructionInfo& I = Info(*Instruction, Data);
-        switch (Instruction->Operation()) {
-        case TGPGeneticInstruction::gpVariable:
-            if (Instruction->OnExecute()) break;
-            if (I.Column >= 0) {
-                Op.Kind = TOpKind::Column;
-                Op.Column = Data.ColumnData(I.Column);
-            } else {
-                Op.Kind = TOpKind::Constant;
-                const TGAFloat* Found = FContext.Values().FindValue(Instruction->HashedName());
-                Op.Value = Found ? *Found : 0.0;
-            }
-            break;
-        case TGPGeneticInstruction::gpConstant:
-            if (Instruction->OnExecute()) break;
-            Op.Kind = TOpKind::Constant;
-            Op.Value = Node.Value();
-            break;
-        case TGPGeneticInstruction::gpFunction: {
+        switch (I.Kind) {
+        case TOpKind::Column:
+            Push({TOpKind::Column, 0, I.Column, 0.0, nullptr, &Node}, 0);
+            return;
+        case TOpKind::Constant:
+            Push({TOpKind::Constant, 0, nullptr, I.NodeValue ? Node.Value() : I.Value, nullptr,
+                  &Node},
+                 0);
+            return;
+        case TOpKind::Batch: {
             // Elementwise only when every slot holds an argument and there are enough of
             // them; otherwise Execute raises or the handler meets an empty slot, per point.
             const int Count = Node.GetChildCount();
-            if (I.Batch && Count == Node.SlotCount() && Count >= Instruction->Arity()) {
+            if (Count == Node.SlotCount() && Count >= I.Arity) {
                 FFrames.push_back({&Node, I.Batch, 0});
                 return;
             }
             break;
         }
+        case TOpKind::Fallback:
+            break;
         }
     }
-    if (Op.Kind == TOpKind::Fallback) ++FFallbacks;
-    Push(Op, 0);
+    ++FFallbacks;
+    Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node}, 0);
 }
 
 // Post-order without recursion: a batched function's frame stays on the stack until all

@@ -197,8 +197,12 @@ template <class T> void TAxGPNode<T>::FreeSubtrees(TNodePtr* Subtrees, std::size
     // lives on that call's stack, so a tree freed during program exit still finds it.
     thread_local std::vector<TNodePtr>* Pending = nullptr;
     if (Pending) {
+        // A leaf goes at once: its destructor has nothing further to free.
         for (std::size_t I = 0; I < Count; ++I)
-            if (Subtrees[I]) Pending->push_back(std::move(Subtrees[I]));
+            if (Subtrees[I] && Subtrees[I]->GetChildCount() == 0)
+                Subtrees[I].reset();
+            else if (Subtrees[I])
+                Pending->push_back(std::move(Subtrees[I]));
         return;
     }
     std::vector<TNodePtr> Work;
