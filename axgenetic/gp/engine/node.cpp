@@ -8,6 +8,101 @@
 
 namespace ax {
 
+// --- node memory ------------------------------------------------------------------------
+
+namespace detail {
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+#define AX_NODE_CACHE 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define AX_NODE_CACHE 0
+#endif
+#endif
+#ifndef AX_NODE_CACHE
+#define AX_NODE_CACHE 1
+#endif
+
+#if AX_NODE_CACHE
+// Blocks are kept per size class of 16 bytes up to MaxCachedSize, at most MaxBlocks per
+// class and thread; a freed block is linked through its first bytes.
+constexpr std::size_t Granule = 16, MaxCachedSize = 256, MaxBlocks = 1 << 16;
+constexpr std::size_t Classes = MaxCachedSize / Granule;
+
+struct TFreeBlock {
+    TFreeBlock* Next;
+};
+
+// Trivially destructible, so it can still be read while the thread's other objects are
+// destroyed: Closed then sends every block back to the general allocator.
+struct TNodeCache {
+    TFreeBlock* Heads[Classes];
+    std::uint32_t Counts[Classes];
+    bool Armed;
+    bool Closed;
+};
+constinit thread_local TNodeCache Cache{};
+
+void ReleaseCache() noexcept {
+    for (std::size_t C = 0; C < Classes; ++C)
+        while (TFreeBlock* Block = Cache.Heads[C]) {
+            Cache.Heads[C] = Block->Next;
+            ::operator delete(Block);
+        }
+    Cache.Closed = true;
+}
+
+// Gives the cached blocks back when the thread ends.
+struct TCacheRelease {
+    ~TCacheRelease() { ReleaseCache(); }
+};
+
+std::size_t SizeClass(std::size_t Size) {
+    return (Size + Granule - 1) / Granule - 1;
+}
+#endif
+
+} // namespace
+
+void* AllocateNode(std::size_t Size) {
+#if AX_NODE_CACHE
+    if (Size <= MaxCachedSize) {
+        const std::size_t C = SizeClass(Size);
+        if (TFreeBlock* Block = Cache.Heads[C]) {
+            Cache.Heads[C] = Block->Next;
+            --Cache.Counts[C];
+            return Block;
+        }
+        return ::operator new((C + 1) * Granule);
+    }
+#endif
+    return ::operator new(Size);
+}
+
+void FreeNode(void* Block, std::size_t Size) noexcept {
+#if AX_NODE_CACHE
+    if (Size <= MaxCachedSize && !Cache.Closed) {
+        if (!Cache.Armed) {
+            thread_local TCacheRelease Release;
+            Cache.Armed = true;
+        }
+        const std::size_t C = SizeClass(Size);
+        if (Cache.Counts[C] < MaxBlocks) {
+            Cache.Heads[C] = new (Block) TFreeBlock{Cache.Heads[C]};
+            ++Cache.Counts[C];
+            return;
+        }
+    }
+#else
+    (void)Size;
+#endif
+    ::operator delete(Block);
+}
+
+} // namespace detail
+
 namespace {
 
 [[noreturn]] void IndexError(int Index) {

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,32 @@ inline constexpr std::string_view SNodeWithoutParent =
 // of another shape.
 inline constexpr std::string_view SInvalidClassTypecast = "Invalid class typecast";
 
+namespace detail {
+// Memory for nodes. Evolution frees a generation's trees and builds as many new ones
+// right after, so each thread keeps the blocks of freed nodes and hands them out again
+// instead of going through the general allocator for every node. A block may be freed
+// on any thread. Sanitizer builds use the general allocator, which sees every misuse.
+void* AllocateNode(std::size_t Size);
+void FreeNode(void* Block, std::size_t Size) noexcept;
+} // namespace detail
+
 // One node of a program tree: an instruction reference, an own value, cached measures and
 // the shape operations.
 template <class T> class TAxGPNode : public TPersistent {
 public:
     using TNodePtr = std::unique_ptr<TAxGPNode<T>>;
+
+    static void* operator new(std::size_t Size) { return detail::AllocateNode(Size); }
+    static void operator delete(void* Block, std::size_t Size) noexcept {
+        detail::FreeNode(Block, Size);
+    }
+    // Over-aligned node classes take the general allocator.
+    static void* operator new(std::size_t Size, std::align_val_t Align) {
+        return ::operator new(Size, Align);
+    }
+    static void operator delete(void* Block, std::size_t Size, std::align_val_t Align) noexcept {
+        ::operator delete(Block, Size, Align);
+    }
 
     ~TAxGPNode() override = default;
     TAxGPNode(const TAxGPNode&) = delete;
