@@ -159,42 +159,47 @@ void TAxGPBatchEvaluator::PrepareFallbackContext(const TAxGPDataSet& Data) {
 void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Count) {
     const std::size_t Block = static_cast<std::size_t>(FBlockSize);
     TGAFloat* Stack = FStack.data();
+    // Where each value on the stack is: a column's values are read in place, everything
+    // else is in the stack's own block.
+    const TGAFloat** Values = FValues.data();
     std::size_t Top = 0; // values on the stack, in blocks
     for (const TOp& Op : FProgram) {
+        TGAFloat* Own = Stack + Top * Block;
         switch (Op.Kind) {
         case TOpKind::Column:
-            std::copy_n(Op.Column + First, Count, Stack + Top * Block);
-            break;
+            Values[Top] = Op.Column + First;
+            ++Top;
+            continue;
         case TOpKind::Constant:
-            std::fill_n(Stack + Top * Block, Count, Op.Value);
+            std::fill_n(Own, Count, Op.Value);
             break;
         case TOpKind::Batch:
             Top -= static_cast<std::size_t>(Op.ArgCount);
+            Own = Stack + Top * Block;
             for (int A = 0; A < Op.ArgCount; ++A)
-                FArgs[static_cast<std::size_t>(A)] =
-                    Stack + (Top + static_cast<std::size_t>(A)) * Block;
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount,
-                                             Stack + Top * Block, Count);
+                FArgs[static_cast<std::size_t>(A)] = Values[Top + static_cast<std::size_t>(A)];
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own,
+                                             Count);
             break;
         case TOpKind::Fallback: {
-            auto& Values = FPointContext.Values();
-            TGAFloat* Result = Stack + Top * Block;
+            auto& Point = FPointContext.Values();
             for (int P = 0; P < Count; ++P) {
                 // A handler may have removed or changed a column's value; every point
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {
                     const TGAFloat V = Data.ColumnData(C)[First + P];
                     if (TGAFloat* Slot =
-                            Values.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                            Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
                         *Slot = V;
                     else
-                        Values.AddOrSetValue(Data.ColumnName(C), V);
+                        Point.AddOrSetValue(Data.ColumnName(C), V);
                 }
-                Result[P] = Op.Node->Execute(FPointContext);
+                Own[P] = Op.Node->Execute(FPointContext);
             }
             break;
         }
         }
+        Values[Top] = Own;
         ++Top;
     }
 }
@@ -209,12 +214,14 @@ void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet
     const std::size_t Need =
         static_cast<std::size_t>(FMaxStack) * static_cast<std::size_t>(FBlockSize);
     if (FStack.size() < Need) FStack.resize(Need);
+    if (FValues.size() < static_cast<std::size_t>(FMaxStack))
+        FValues.resize(static_cast<std::size_t>(FMaxStack));
     if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
         FArgs.resize(static_cast<std::size_t>(FMaxArgs));
     for (int First = 0; First < Rows; First += FBlockSize) {
         const int Count = std::min(FBlockSize, Rows - First);
         RunBlock(Data, First, Count);
-        std::copy_n(FStack.data(), Count, Out.data() + First);
+        std::copy_n(FValues[0], Count, Out.data() + First);
     }
 }
 

@@ -137,6 +137,7 @@ private:
     std::vector<TFrame> FFrames;
     std::vector<TGAFloat> FStack;
     std::vector<const TGAFloat*> FArgs;
+    std::vector<const TGAFloat*> FValues; // per stack entry: where its values are
     std::vector<TAxGPHashedName> FColumnNames;
 };
 

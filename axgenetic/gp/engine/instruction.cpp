@@ -12,12 +12,6 @@ namespace ax {
 
 // --- TAxGPInstruction -----------------------------------------------------------------
 
-template <class T> TAxGPInstructions<T>* TAxGPInstruction<T>::Collection() const {
-    TCollection* Set = TCollectionItem::Collection();
-    if (FSet && Set == FSet) return FSet;
-    return dynamic_cast<TAxGPInstructions<T>*>(Set);
-}
-
 template <class T> void TAxGPInstruction<T>::SetArity(std::int32_t Value) {
     if (Value == FArity) return;
     if (Value < 0) {

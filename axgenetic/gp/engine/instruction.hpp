@@ -151,6 +151,13 @@ private:
     IAxGeneticProgramEngine<T>* FEngine;
 };
 
+// Inline: every node made or copied asks for it.
+template <class T> inline TAxGPInstructions<T>* TAxGPInstruction<T>::Collection() const {
+    TCollection* Set = TCollectionItem::Collection();
+    if (FSet && Set == FSet) return FSet;
+    return dynamic_cast<TAxGPInstructions<T>*>(Set);
+}
+
 extern template class TAxGPInstruction<TGAFloat>;
 extern template class TAxGPInstruction<Variant>;
 extern template class TAxGPInstructions<TGAFloat>;
