@@ -58,9 +58,7 @@ const TGAFloat* TAxGPDataSet::ColumnData(int Index) const {
 // Instructions are looked up afresh at every evaluation (one evaluation cannot see an
 // instruction die), and a program uses few of them, so a short list does.
 const TAxGPBatchEvaluator::TInstructionInfo&
-TAxGPBatchEvaluator::Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
-    for (const auto& Known : FInfos)
-        if (Known.Instruction == &Instruction) return Known;
+TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
     TInstructionInfo New{&Instruction, TOpKind::Fallback, false, 0, nullptr, nullptr, 0.0};
     switch (Instruction.Operation()) {
     case TGPGeneticInstruction::gpVariable:

@@ -114,7 +114,13 @@ private:
     };
 
     void Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
-    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data);
+    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+        for (const auto& Known : FInfos)
+            if (Known.Instruction == &Instruction) return Known;
+        return AddInfo(Instruction, Data);
+    }
+    const TInstructionInfo& AddInfo(TAxGPInstruction<TGAFloat>& Instruction,
+                                    const TAxGPDataSet& Data);
     // Pushes Node's op, or a frame for a batched function whose arguments come first.
     void Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data);
     void Push(const TOp& Op, int Popped) {

@@ -165,13 +165,13 @@ TAxGPNode<T>* TAxGPNode<T>::CreateNode(TAxGPInstruction<T>* Instruction,
 
 template <class T> typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::Clone() const {
     TNodePtr Copy = CreateNode(FInstruction);
-    Copy->CopyFrom(*this);
+    Copy->CopyFrom(*this, true);
     return Copy;
 }
 
 template <class T> TAxGPNode<T>* TAxGPNode<T>::Clone(TAxGPNode<T>& Parent) const {
     TAxGPNode<T>* Copy = CreateNode(FInstruction, Parent);
-    Copy->CopyFrom(*this);
+    Copy->CopyFrom(*this, true);
     return Copy;
 }
 
@@ -276,8 +276,9 @@ template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
     if (From != this) CopyFrom(*From);
 }
 
-template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From) {
-    Clear();
+template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fresh) {
+    // A node just made for the copy has nothing to clear; copying a tree clears no node.
+    if (!Fresh || GetChildCount() != 0) Clear();
     FInstruction = From.FInstruction;
     SetValue(From.FValue);
     AssignChildren(From);

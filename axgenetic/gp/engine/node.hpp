@@ -155,8 +155,9 @@ protected:
 
     // The node the engine of this node's instruction set makes, or nullptr without one.
     TNodePtr EngineNode(TAxGPInstruction<T>* Instruction) const;
-    // Assign from a node already known to be one (Clone skips the class check).
-    void CopyFrom(const TAxGPNode<T>& From);
+    // Assign from a node already known to be one (Clone skips the class check). Fresh: this
+    // node was just made for the copy by CreateNode.
+    void CopyFrom(const TAxGPNode<T>& From, bool Fresh = false);
     // Copies Source's children under this (childless) node; part of Assign.
     virtual void AssignChildren(const TAxGPNode<T>& Source) = 0;
     // Checks that Node could be attached here by AddChild; raises otherwise.
