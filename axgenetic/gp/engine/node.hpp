@@ -204,7 +204,7 @@ public:
                 FInline[I] = std::move(FInline[I - 1]);
             FInline[Index] = std::move(Item);
         } else {
-            if (FHeap.empty()) { // moves out of place, for good
+            if (FHeap.empty()) { // all move out of place until the list is emptied
                 FHeap.reserve(InPlace * 2);
                 for (std::size_t I = 0; I < FCount; ++I)
                     FHeap.push_back(std::move(FInline[I]));
