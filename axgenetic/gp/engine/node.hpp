@@ -63,8 +63,8 @@ public:
     static void* operator new(std::size_t Size, std::align_val_t Align) {
         return ::operator new(Size, Align);
     }
-    static void operator delete(void* Block, std::size_t Size, std::align_val_t Align) noexcept {
-        ::operator delete(Block, Size, Align);
+    static void operator delete(void* Block, std::size_t, std::align_val_t Align) noexcept {
+        ::operator delete(Block, Align);
     }
 
     ~TAxGPNode() override = default;
