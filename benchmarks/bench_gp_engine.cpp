@@ -108,7 +108,7 @@ int main() {
     TCtx Context;
     Context.Values().Add("x", 0.0);
     const std::string Key = "x";
-    const double Spec = BestSeconds([&] {
+    const double PerNode = BestSeconds([&] {
         double Sum = 0;
         for (const auto& T : W.Trees)
             for (int P = 0; P < Points; ++P) {
@@ -142,7 +142,7 @@ int main() {
 
     std::printf("trees: %d, nodes: %lld (mean size %.1f), points: %d\n", Population, Nodes,
                 static_cast<double>(Nodes) / Population, Points);
-    std::printf("per-node path: %.3g nodes/s\n", NodeEvaluations / Spec);
+    std::printf("per-node path: %.3g nodes/s\n", NodeEvaluations / PerNode);
     std::printf("batch path: %.3g nodes/s\n", NodeEvaluations / Batch);
     std::printf("clone: %.1f ns/node\n", Clone * 1e9 / static_cast<double>(Nodes));
     std::printf("batch allocations per evaluation after warm-up: %g\n", AllocsPerEvaluation);
