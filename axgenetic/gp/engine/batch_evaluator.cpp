@@ -58,61 +58,67 @@ const TGAFloat* TAxGPDataSet::ColumnData(int Index) const {
 // Instructions are looked up afresh at every evaluation (one evaluation cannot see an
 // instruction die), and a program uses few of them, so a short list does.
 const TAxGPBatchEvaluator::TInstructionInfo&
-TAxGPBatchEvaluator::Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
-    for (const auto& Known : FInfos)
-        if (Known.Instruction == &Instruction) return Known;
-    TInstructionInfo New{&Instruction, nullptr, -1};
-    if (Instruction.Operation() == TGPGeneticInstruction::gpFunction) {
+TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+    TInstructionInfo New{&Instruction, TOpKind::Fallback, false, 0, nullptr, nullptr, 0.0};
+    switch (Instruction.Operation()) {
+    case TGPGeneticInstruction::gpVariable:
+        if (Instruction.OnExecute()) break;
+        if (const int Column = Data.IndexOf(Instruction.Name()); Column >= 0) {
+            New.Kind = TOpKind::Column;
+            New.Column = Data.ColumnData(Column);
+        } else {
+            New.Kind = TOpKind::Constant;
+            const TGAFloat* Found = FContext.Values().FindValue(Instruction.HashedName());
+            New.Value = Found ? *Found : 0.0;
+        }
+        break;
+    case TGPGeneticInstruction::gpConstant:
+        if (Instruction.OnExecute()) break;
+        New.Kind = TOpKind::Constant;
+        New.NodeValue = true;
+        break;
+    case TGPGeneticInstruction::gpFunction: {
         auto* Float = dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
-        if (Float && Float->OnExecuteBatch()) New.Batch = Float;
-    } else if (Instruction.Operation() == TGPGeneticInstruction::gpVariable) {
-        New.Column = Data.IndexOf(Instruction.Name());
+        if (Float && Float->OnExecuteBatch()) {
+            New.Kind = TOpKind::Batch;
+            New.Batch = Float;
+            New.Arity = Instruction.Arity();
+        }
+        break;
+    }
     }
     FInfos.push_back(New);
     return FInfos.back();
 }
 
-void TAxGPBatchEvaluator::Push(const TOp& Op, int Popped) {
-    FProgram.push_back(Op);
-    FDepth += 1 - Popped;
-    FMaxStack = std::max(FMaxStack, FDepth);
-}
-
 void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data) {
-    TOp Op{TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node};
     if (auto* Instruction = Node.Instruction()) {
         const TInstructionInfo& I = Info(*Instruction, Data);
-        switch (Instruction->Operation()) {
-        case TGPGeneticInstruction::gpVariable:
-            if (Instruction->OnExecute()) break;
-            if (I.Column >= 0) {
-                Op.Kind = TOpKind::Column;
-                Op.Column = Data.ColumnData(I.Column);
-            } else {
-                Op.Kind = TOpKind::Constant;
-                const TGAFloat* Found = FContext.Values().FindValue(Instruction->HashedName());
-                Op.Value = Found ? *Found : 0.0;
-            }
-            break;
-        case TGPGeneticInstruction::gpConstant:
-            if (Instruction->OnExecute()) break;
-            Op.Kind = TOpKind::Constant;
-            Op.Value = Node.Value();
-            break;
-        case TGPGeneticInstruction::gpFunction: {
+        switch (I.Kind) {
+        case TOpKind::Column:
+            Push({TOpKind::Column, 0, I.Column, 0.0, nullptr, &Node}, 0);
+            return;
+        case TOpKind::Constant:
+            Push({TOpKind::Constant, 0, nullptr, I.NodeValue ? Node.Value() : I.Value, nullptr,
+                  &Node},
+                 0);
+            return;
+        case TOpKind::Batch: {
             // Elementwise only when every slot holds an argument and there are enough of
             // them; otherwise Execute raises or the handler meets an empty slot, per point.
             const int Count = Node.GetChildCount();
-            if (I.Batch && Count == Node.SlotCount() && Count >= Instruction->Arity()) {
+            if (Count == Node.SlotCount() && Count >= I.Arity) {
                 FFrames.push_back({&Node, I.Batch, 0});
                 return;
             }
             break;
         }
+        case TOpKind::Fallback:
+            break;
         }
     }
-    if (Op.Kind == TOpKind::Fallback) ++FFallbacks;
-    Push(Op, 0);
+    ++FFallbacks;
+    Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node}, 0);
 }
 
 // Post-order without recursion: a batched function's frame stays on the stack until all
@@ -151,42 +157,47 @@ void TAxGPBatchEvaluator::PrepareFallbackContext(const TAxGPDataSet& Data) {
 void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Count) {
     const std::size_t Block = static_cast<std::size_t>(FBlockSize);
     TGAFloat* Stack = FStack.data();
+    // Where each value on the stack is: a column's values are read in place, everything
+    // else is in the stack's own block.
+    const TGAFloat** Values = FValues.data();
     std::size_t Top = 0; // values on the stack, in blocks
     for (const TOp& Op : FProgram) {
+        TGAFloat* Own = Stack + Top * Block;
         switch (Op.Kind) {
         case TOpKind::Column:
-            std::copy_n(Op.Column + First, Count, Stack + Top * Block);
-            break;
+            Values[Top] = Op.Column + First;
+            ++Top;
+            continue;
         case TOpKind::Constant:
-            std::fill_n(Stack + Top * Block, Count, Op.Value);
+            std::fill_n(Own, Count, Op.Value);
             break;
         case TOpKind::Batch:
             Top -= static_cast<std::size_t>(Op.ArgCount);
+            Own = Stack + Top * Block;
             for (int A = 0; A < Op.ArgCount; ++A)
-                FArgs[static_cast<std::size_t>(A)] =
-                    Stack + (Top + static_cast<std::size_t>(A)) * Block;
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount,
-                                             Stack + Top * Block, Count);
+                FArgs[static_cast<std::size_t>(A)] = Values[Top + static_cast<std::size_t>(A)];
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own,
+                                             Count);
             break;
         case TOpKind::Fallback: {
-            auto& Values = FPointContext.Values();
-            TGAFloat* Result = Stack + Top * Block;
+            auto& Point = FPointContext.Values();
             for (int P = 0; P < Count; ++P) {
                 // A handler may have removed or changed a column's value; every point
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {
                     const TGAFloat V = Data.ColumnData(C)[First + P];
                     if (TGAFloat* Slot =
-                            Values.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                            Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
                         *Slot = V;
                     else
-                        Values.AddOrSetValue(Data.ColumnName(C), V);
+                        Point.AddOrSetValue(Data.ColumnName(C), V);
                 }
-                Result[P] = Op.Node->Execute(FPointContext);
+                Own[P] = Op.Node->Execute(FPointContext);
             }
             break;
         }
         }
+        Values[Top] = Own;
         ++Top;
     }
 }
@@ -201,12 +212,14 @@ void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet
     const std::size_t Need =
         static_cast<std::size_t>(FMaxStack) * static_cast<std::size_t>(FBlockSize);
     if (FStack.size() < Need) FStack.resize(Need);
+    if (FValues.size() < static_cast<std::size_t>(FMaxStack))
+        FValues.resize(static_cast<std::size_t>(FMaxStack));
     if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
         FArgs.resize(static_cast<std::size_t>(FMaxArgs));
     for (int First = 0; First < Rows; First += FBlockSize) {
         const int Count = std::min(FBlockSize, Rows - First);
         RunBlock(Data, First, Count);
-        std::copy_n(FStack.data(), Count, Out.data() + First);
+        std::copy_n(FValues[0], Count, Out.data() + First);
     }
 }
 

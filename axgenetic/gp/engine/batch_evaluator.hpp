@@ -100,18 +100,36 @@ private:
         int NextSlot;
     };
 
-    // What compiling needs to know of an instruction, looked up once per evaluation.
+    // What compiling needs to know of an instruction, looked up once per evaluation: the
+    // step its nodes become. Batch is a function with a batch handler (its nodes still
+    // fall back when their slots do not hold enough arguments), Column a variable read
+    // from the data, Constant a constant (the node's value) or a variable without column
+    // (Value); Fallback is anything with an OnExecute handler of its own.
     struct TInstructionInfo {
         const TAxGPInstruction<TGAFloat>* Instruction;
-        TAxGPFloatInstruction* Batch; // a function with a batch handler, else nullptr
-        int Column;                   // a variable's column, else -1
+        TOpKind Kind;
+        bool NodeValue;               // Constant: the node's own value, not Value
+        std::int32_t Arity;           // Batch: the arguments it needs at least
+        TAxGPFloatInstruction* Batch; // Batch: the handler's owner
+        const TGAFloat* Column;       // Column: the data
+        TGAFloat Value;               // Constant of a variable without column
     };
 
     void Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
-    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data);
+    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+        for (const auto& Known : FInfos)
+            if (Known.Instruction == &Instruction) return Known;
+        return AddInfo(Instruction, Data);
+    }
+    const TInstructionInfo& AddInfo(TAxGPInstruction<TGAFloat>& Instruction,
+                                    const TAxGPDataSet& Data);
     // Pushes Node's op, or a frame for a batched function whose arguments come first.
     void Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data);
-    void Push(const TOp& Op, int Popped);
+    void Push(const TOp& Op, int Popped) {
+        FProgram.push_back(Op);
+        FDepth += 1 - Popped;
+        if (FDepth > FMaxStack) FMaxStack = FDepth;
+    }
     void PrepareFallbackContext(const TAxGPDataSet& Data);
     void RunBlock(const TAxGPDataSet& Data, int First, int Count);
 
@@ -127,6 +145,7 @@ private:
     std::vector<TFrame> FFrames;
     std::vector<TGAFloat> FStack;
     std::vector<const TGAFloat*> FArgs;
+    std::vector<const TGAFloat*> FValues; // per stack entry: where its values are
     std::vector<TAxGPHashedName> FColumnNames;
 };
 

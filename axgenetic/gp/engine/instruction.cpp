@@ -12,10 +12,6 @@ namespace ax {
 
 // --- TAxGPInstruction -----------------------------------------------------------------
 
-template <class T> TAxGPInstructions<T>* TAxGPInstruction<T>::Collection() const {
-    return dynamic_cast<TAxGPInstructions<T>*>(TCollectionItem::Collection());
-}
-
 template <class T> void TAxGPInstruction<T>::SetArity(std::int32_t Value) {
     if (Value == FArity) return;
     if (Value < 0) {
@@ -126,7 +122,7 @@ void TAxGPInstruction<T>::GetPublishedProperties(std::vector<TPublishedProperty>
 
 template <class T>
 TAxGPInstructions<T>::TAxGPInstructions(TPersistent* AOwner, TCollectionItemClass ItemClass)
-    : TBase(AOwner, ItemClass) {}
+    : TBase(AOwner, ItemClass), FEngine(dynamic_cast<IAxGeneticProgramEngine<T>*>(AOwner)) {}
 
 template <class T> int TAxGPInstructions<T>::IndexOf(std::string_view Name) const {
     for (int I = 0; I < this->Count(); ++I)
@@ -149,10 +145,6 @@ TAxGPInstruction<T>* TAxGPInstructions<T>::GetItemByName(std::string_view Name) 
 template <class T>
 void TAxGPInstructions<T>::SetItems(int Index, const TAxGPInstruction<T>& Value) {
     this->Items(Index)->Assign(Value);
-}
-
-template <class T> IAxGeneticProgramEngine<T>* TAxGPInstructions<T>::Engine() const {
-    return dynamic_cast<IAxGeneticProgramEngine<T>*>(this->GetOwner());
 }
 
 template <class T>
@@ -193,8 +185,10 @@ template <class T> void TAxGPInstructions<T>::AssignTo(TPersistent& Dest) const 
 
 template <class T>
 void TAxGPInstructions<T>::Notify(TCollectionItem* Item, TCollectionNotification Action) {
+    auto* Instruction = static_cast<TAxGPInstruction<T>*>(Item);
+    Instruction->FSet = Action == TCollectionNotification::cnAdded ? this : nullptr;
     TBase::Notify(Item, Action);
-    if (auto* E = Engine()) E->InstructionNotify(static_cast<TAxGPInstruction<T>*>(Item), Action);
+    if (auto* E = Engine()) E->InstructionNotify(Instruction, Action);
 }
 
 template <class T> void TAxGPInstructions<T>::Update(TCollectionItem* Item) {

@@ -104,8 +104,13 @@ protected:
     TNotifyEvent FOnInitialize;
 
 private:
+    friend class TAxGPInstructions<T>;
     void NameChanged() { FHashedName = ax::HashedName(FName); }
     TAxGPHashedName FHashedName = ax::HashedName({});
+    // The instruction set holding this instruction, kept by the set as the instruction
+    // joins and leaves it: every node made or copied asks for it, and a cast per node
+    // would cost more than the copy.
+    TAxGPInstructions<T>* FSet = nullptr;
 };
 
 // The ordered set of instructions a component may place in its trees. It owns them, and
@@ -127,8 +132,8 @@ public:
     // Copies Value's contents into the instruction at Index (the object stays).
     void SetItems(int Index, const TAxGPInstruction<T>& Value);
 
-    // The owner as an engine, or nullptr.
-    IAxGeneticProgramEngine<T>* Engine() const;
+    // The owner as an engine, or nullptr. (The owner is fixed when the set is made.)
+    IAxGeneticProgramEngine<T>* Engine() const { return FEngine; }
 
     // Tells the engine that Instruction changed its kind.
     virtual void InstructionOperationUpdate(TAxGPInstruction<T>* Instruction);
@@ -143,7 +148,17 @@ protected:
     void AssignTo(TPersistent& Dest) const override;
     void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
     void Update(TCollectionItem* Item) override;
+
+private:
+    IAxGeneticProgramEngine<T>* FEngine;
 };
+
+// Inline: every node made or copied asks for it.
+template <class T> inline TAxGPInstructions<T>* TAxGPInstruction<T>::Collection() const {
+    TCollection* Set = TCollectionItem::Collection();
+    if (FSet && Set == FSet) return FSet;
+    return dynamic_cast<TAxGPInstructions<T>*>(Set);
+}
 
 extern template class AXGENETIC_API TAxGPInstruction<TGAFloat>;
 extern template class AXGENETIC_API TAxGPInstruction<Variant>;

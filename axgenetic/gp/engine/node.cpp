@@ -8,6 +8,101 @@
 
 namespace ax {
 
+// --- node memory ------------------------------------------------------------------------
+
+namespace detail {
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+#define AX_NODE_CACHE 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define AX_NODE_CACHE 0
+#endif
+#endif
+#ifndef AX_NODE_CACHE
+#define AX_NODE_CACHE 1
+#endif
+
+#if AX_NODE_CACHE
+// Blocks are kept per size class of 16 bytes up to MaxCachedSize, at most MaxBlocks per
+// class and thread; a freed block is linked through its first bytes.
+constexpr std::size_t Granule = 16, MaxCachedSize = 256, MaxBlocks = 1 << 16;
+constexpr std::size_t Classes = MaxCachedSize / Granule;
+
+struct TFreeBlock {
+    TFreeBlock* Next;
+};
+
+// Trivially destructible, so it can still be read while the thread's other objects are
+// destroyed: Closed then sends every block back to the general allocator.
+struct TNodeCache {
+    TFreeBlock* Heads[Classes];
+    std::uint32_t Counts[Classes];
+    bool Armed;
+    bool Closed;
+};
+constinit thread_local TNodeCache Cache{};
+
+void ReleaseCache() noexcept {
+    for (std::size_t C = 0; C < Classes; ++C)
+        while (TFreeBlock* Block = Cache.Heads[C]) {
+            Cache.Heads[C] = Block->Next;
+            ::operator delete(Block);
+        }
+    Cache.Closed = true;
+}
+
+// Gives the cached blocks back when the thread ends.
+struct TCacheRelease {
+    ~TCacheRelease() { ReleaseCache(); }
+};
+
+std::size_t SizeClass(std::size_t Size) {
+    return (Size + Granule - 1) / Granule - 1;
+}
+#endif
+
+} // namespace
+
+void* AllocateNode(std::size_t Size) {
+#if AX_NODE_CACHE
+    if (Size <= MaxCachedSize) {
+        const std::size_t C = SizeClass(Size);
+        if (TFreeBlock* Block = Cache.Heads[C]) {
+            Cache.Heads[C] = Block->Next;
+            --Cache.Counts[C];
+            return Block;
+        }
+        return ::operator new((C + 1) * Granule);
+    }
+#endif
+    return ::operator new(Size);
+}
+
+void FreeNode(void* Block, std::size_t Size) noexcept {
+#if AX_NODE_CACHE
+    if (Size <= MaxCachedSize && !Cache.Closed) {
+        if (!Cache.Armed) {
+            thread_local TCacheRelease Release;
+            Cache.Armed = true;
+        }
+        const std::size_t C = SizeClass(Size);
+        if (Cache.Counts[C] < MaxBlocks) {
+            Cache.Heads[C] = new (Block) TFreeBlock{Cache.Heads[C]};
+            ++Cache.Counts[C];
+            return;
+        }
+    }
+#else
+    (void)Size;
+#endif
+    ::operator delete(Block);
+}
+
+} // namespace detail
+
 namespace {
 
 [[noreturn]] void IndexError(int Index) {
@@ -70,13 +165,13 @@ TAxGPNode<T>* TAxGPNode<T>::CreateNode(TAxGPInstruction<T>* Instruction,
 
 template <class T> typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::Clone() const {
     TNodePtr Copy = CreateNode(FInstruction);
-    Copy->CopyFrom(*this);
+    Copy->CopyFrom(*this, true);
     return Copy;
 }
 
 template <class T> TAxGPNode<T>* TAxGPNode<T>::Clone(TAxGPNode<T>& Parent) const {
     TAxGPNode<T>* Copy = CreateNode(FInstruction, Parent);
-    Copy->CopyFrom(*this);
+    Copy->CopyFrom(*this, true);
     return Copy;
 }
 
@@ -181,8 +276,9 @@ template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
     if (From != this) CopyFrom(*From);
 }
 
-template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From) {
-    Clear();
+template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fresh) {
+    // A node just made for the copy has nothing to clear; copying a tree clears no node.
+    if (!Fresh || GetChildCount() != 0) Clear();
     FInstruction = From.FInstruction;
     SetValue(From.FValue);
     AssignChildren(From);
@@ -197,8 +293,12 @@ template <class T> void TAxGPNode<T>::FreeSubtrees(TNodePtr* Subtrees, std::size
     // lives on that call's stack, so a tree freed during program exit still finds it.
     thread_local std::vector<TNodePtr>* Pending = nullptr;
     if (Pending) {
+        // A leaf goes at once: its destructor has nothing further to free.
         for (std::size_t I = 0; I < Count; ++I)
-            if (Subtrees[I]) Pending->push_back(std::move(Subtrees[I]));
+            if (Subtrees[I] && Subtrees[I]->GetChildCount() == 0)
+                Subtrees[I].reset();
+            else if (Subtrees[I])
+                Pending->push_back(std::move(Subtrees[I]));
         return;
     }
     std::vector<TNodePtr> Work;
@@ -247,7 +347,7 @@ template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::InsertChild(int Index, TNodeP
     if (Index < 0 || Index > static_cast<int>(FChildren.size())) IndexError(Index);
     if (!Node) return nullptr;
     TAxGPNode<T>* Raw = Node.get();
-    FChildren.insert(FChildren.begin() + Index, std::move(Node));
+    FChildren.insert(static_cast<std::size_t>(Index), std::move(Node));
     this->LinkParent(*Raw, this);
     this->Modified();
     return Raw;
@@ -259,7 +359,7 @@ typename TAxGPTreeNode<T>::TNodePtr TAxGPTreeNode<T>::ExtractChild(TAxGPNode<T>*
                                  [Node](const TNodePtr& Child) { return Child.get() == Node; });
     if (!Node || It == FChildren.end()) return nullptr;
     TNodePtr Result = std::move(*It);
-    FChildren.erase(It);
+    FChildren.erase(static_cast<std::size_t>(It - FChildren.begin()));
     this->LinkParent(*Result, nullptr);
     this->Modified();
     return Result;
@@ -282,15 +382,16 @@ void TAxGPTreeNode<T>::SetChildren(const std::vector<const TAxGPNode<T>*>& List)
     for (const auto* Node : List)
         if (Node) Copies.push_back(Node->Clone());
     this->FreeSubtrees(FChildren.data(), FChildren.size());
-    FChildren = std::move(Copies);
-    for (auto& Child : FChildren)
-        this->LinkParent(*Child, this);
+    FChildren.clear();
+    for (auto& Copy : Copies) {
+        this->LinkParent(*Copy, this);
+        FChildren.push_back(std::move(Copy));
+    }
     this->Modified();
 }
 
 template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Source) {
     const int Slots = Source.SlotCount();
-    FChildren.reserve(static_cast<std::size_t>(Source.GetChildCount()));
     for (int I = 0; I < Slots; ++I)
         if (const auto* Child = Source.GetChild(I)) Child->Clone(*this);
 }

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,11 +42,32 @@ inline constexpr std::string_view SNodeWithoutParent =
 // of another shape.
 inline constexpr std::string_view SInvalidClassTypecast = "Invalid class typecast";
 
+namespace detail {
+// Memory for nodes. Evolution frees a generation's trees and builds as many new ones
+// right after, so each thread keeps the blocks of freed nodes and hands them out again
+// instead of going through the general allocator for every node. A block may be freed
+// on any thread. Sanitizer builds use the general allocator, which sees every misuse.
+void* AllocateNode(std::size_t Size);
+void FreeNode(void* Block, std::size_t Size) noexcept;
+} // namespace detail
+
 // One node of a program tree: an instruction reference, an own value, cached measures and
 // the shape operations.
 template <class T> class AXGENETIC_API TAxGPNode : public TPersistent {
 public:
     using TNodePtr = std::unique_ptr<TAxGPNode<T>>;
+
+    static void* operator new(std::size_t Size) { return detail::AllocateNode(Size); }
+    static void operator delete(void* Block, std::size_t Size) noexcept {
+        detail::FreeNode(Block, Size);
+    }
+    // Over-aligned node classes take the general allocator.
+    static void* operator new(std::size_t Size, std::align_val_t Align) {
+        return ::operator new(Size, Align);
+    }
+    static void operator delete(void* Block, std::size_t, std::align_val_t Align) noexcept {
+        ::operator delete(Block, Align);
+    }
 
     ~TAxGPNode() override = default;
     TAxGPNode(const TAxGPNode&) = delete;
@@ -135,8 +157,9 @@ protected:
 
     // The node the engine of this node's instruction set makes, or nullptr without one.
     TNodePtr EngineNode(TAxGPInstruction<T>* Instruction) const;
-    // Assign from a node already known to be one (Clone skips the class check).
-    void CopyFrom(const TAxGPNode<T>& From);
+    // Assign from a node already known to be one (Clone skips the class check). Fresh: this
+    // node was just made for the copy by CreateNode.
+    void CopyFrom(const TAxGPNode<T>& From, bool Fresh = false);
     // Copies Source's children under this (childless) node; part of Assign.
     virtual void AssignChildren(const TAxGPNode<T>& Source) = 0;
     // Checks that Node could be attached here by AddChild; raises otherwise.
@@ -156,6 +179,70 @@ private:
     mutable std::int32_t FDepthCache = 0;
     mutable std::int32_t FSizeCache = 0;
 };
+
+namespace detail {
+
+// The children of a tree node, in order and contiguous: up to two in place (most functions
+// take one or two arguments), more on the heap. A copied program then costs one
+// allocation per node instead of two.
+template <class P> class TChildList {
+public:
+    TChildList() = default;
+    TChildList(const TChildList&) = delete;
+    TChildList& operator=(const TChildList&) = delete;
+
+    std::size_t size() const { return FCount; }
+    bool empty() const { return FCount == 0; }
+    P* data() { return FHeap.empty() ? FInline : FHeap.data(); }
+    const P* data() const { return FHeap.empty() ? FInline : FHeap.data(); }
+    P* begin() { return data(); }
+    P* end() { return data() + FCount; }
+    P& operator[](std::size_t Index) { return data()[Index]; }
+    const P& operator[](std::size_t Index) const { return data()[Index]; }
+
+    void insert(std::size_t Index, P&& Item) {
+        if (FHeap.empty() && FCount < InPlace) {
+            for (std::size_t I = FCount; I > Index; --I)
+                FInline[I] = std::move(FInline[I - 1]);
+            FInline[Index] = std::move(Item);
+        } else {
+            if (FHeap.empty()) { // all move out of place until the list is emptied
+                FHeap.reserve(InPlace * 2);
+                for (std::size_t I = 0; I < FCount; ++I)
+                    FHeap.push_back(std::move(FInline[I]));
+            }
+            FHeap.insert(FHeap.begin() + static_cast<std::ptrdiff_t>(Index), std::move(Item));
+        }
+        ++FCount;
+    }
+    void push_back(P&& Item) { insert(FCount, std::move(Item)); }
+    void erase(std::size_t Index) {
+        if (!FHeap.empty()) {
+            FHeap.erase(FHeap.begin() + static_cast<std::ptrdiff_t>(Index));
+        } else {
+            for (std::size_t I = Index; I + 1 < FCount; ++I)
+                FInline[I] = std::move(FInline[I + 1]);
+            FInline[FCount - 1].reset();
+        }
+        --FCount;
+    }
+    // Empties the list; its elements must have been given up (moved from) already or
+    // are freed here.
+    void clear() {
+        for (P& Item : FInline)
+            Item.reset();
+        FHeap.clear();
+        FCount = 0;
+    }
+
+private:
+    static constexpr std::size_t InPlace = 2;
+    P FInline[InPlace];
+    std::vector<P> FHeap; // all the children once there were more than InPlace
+    std::size_t FCount = 0;
+};
+
+} // namespace detail
 
 // A node with any number of children, in order.
 template <class T> class AXGENETIC_API TAxGPTreeNode : public TAxGPNode<T> {
@@ -185,7 +272,7 @@ protected:
     void CheckAddChild(const TAxGPNode<T>&) const override {}
 
 private:
-    std::vector<TNodePtr> FChildren;
+    detail::TChildList<TNodePtr> FChildren;
 };
 
 // A node with two child slots, Left (0) and Right (1), each holding a binary node or

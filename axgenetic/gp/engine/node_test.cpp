@@ -3,6 +3,8 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
@@ -259,6 +261,57 @@ TEST(GPNode, VariantConstantsPrintTheirText) {
     EXPECT_EQ(Node.ToString(), "three");
     TAxGPVariantContext Context;
     EXPECT_EQ(Node.Execute(Context), Variant("three"));
+}
+
+// Children are kept in place up to two and on the heap past that: inserts and extracts
+// across that line keep the order a plain list would have.
+TEST(GPNode, ChildOrderAcrossInPlaceStorage) {
+    struct TStep {
+        bool Insert;
+        int Index;
+    };
+    const std::vector<TStep> Steps[] = {
+        {{true, 0}, {true, 0}, {true, 1}, {true, 3}, {false, 0}, {false, 2}, {false, 1}},
+        {{true, 0}, {true, 1}, {false, 0}, {true, 0}, {true, 2}, {true, 1}, {false, 3}},
+        {{true, 0}, {true, 1}, {true, 2}, {false, 0}, {false, 0}, {false, 0}, {true, 0}}};
+    TLanguage L;
+    for (const auto& Case : Steps) {
+        TNodePtr Root = Leaf(L.Rnd);
+        std::vector<TNode*> Expected;
+        for (const TStep& S : Case) {
+            const auto At = Expected.begin() + S.Index;
+            if (S.Insert) {
+                Expected.insert(At, Root->InsertChild(S.Index, Leaf(L.X)));
+            } else {
+                EXPECT_EQ(Root->ExtractChild(*At).get(), *At);
+                Expected.erase(At);
+            }
+            ASSERT_EQ(Root->GetChildCount(), static_cast<int>(Expected.size()));
+            for (int I = 0; I < Root->GetChildCount(); ++I)
+                EXPECT_EQ(Root->GetChild(I), Expected[static_cast<std::size_t>(I)]);
+            EXPECT_EQ(Root->Size(), 1 + Root->GetChildCount());
+        }
+    }
+}
+
+// Node memory freed on one thread is handed out again on another; no tree sees another's.
+TEST(GPNode, NodesFreedOnAnotherThreadAreReused) {
+    TLanguage L;
+    auto Tree = Apply(L.Sum, Apply(L.Sum, Leaf(L.X), Leaf(L.Two)), Leaf(L.Rnd));
+    const std::string Text = Tree->ToString();
+    std::vector<TNodePtr> Copies;
+    for (int I = 0; I < 40; ++I)
+        Copies.push_back(Tree->Clone());
+    std::thread([&] {
+        Copies.resize(20); // freed here, then the thread ends
+        for (int I = 0; I < 10; ++I)
+            Copies.push_back(Tree->Clone());
+    }).join();
+    Copies.resize(10);
+    for (int I = 0; I < 30; ++I)
+        Copies.push_back(Apply(L.Sum, Tree->Clone(), Leaf(L.Two)));
+    for (std::size_t I = 0; I < Copies.size(); ++I)
+        EXPECT_EQ(Copies[I]->ToString(), I < 10 ? Text : "(Add " + Text + " 2.5)");
 }
 
 TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {

@@ -100,12 +100,20 @@ template <class T> void TAxGPIndividual<T>::AssignDNA(TNodePtr&& Node) {
 }
 
 template <class T> void TAxGPIndividual<T>::FlattenDNA() {
-    FFlattenedDNA.clear();
+    FFlattened = false;
     FNeedFitness = true;
-    if (FDNA) Flatten(FDNA.get());
 }
 
-template <class T> void TAxGPIndividual<T>::Flatten(TNode* Node) {
+template <class T> const std::vector<TAxGPNode<T>*>& TAxGPIndividual<T>::FlattenedDNA() const {
+    if (!FFlattened) {
+        FFlattenedDNA.clear();
+        if (FDNA) Flatten(FDNA.get());
+        FFlattened = true;
+    }
+    return FFlattenedDNA;
+}
+
+template <class T> void TAxGPIndividual<T>::Flatten(TNode* Node) const {
     FFlattenedDNA.push_back(Node);
     for (int I = 0; I < Node->SlotCount(); ++I)
         if (TNode* Child = Node->GetChild(I)) Flatten(Child);
@@ -177,7 +185,7 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
 }
 
 template <class T> TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability) {
-    return DoSelectNode(FFlattenedDNA, Probability);
+    return DoSelectNode(FlattenedDNA(), Probability);
 }
 
 template <class T>
@@ -189,7 +197,7 @@ TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability,
                                              TGPGeneticInstruction::gpFunction})
         return SelectNode(Probability);
     FCandidates.clear();
-    for (TNode* Node : FFlattenedDNA)
+    for (TNode* Node : FlattenedDNA())
         if (Node->Instruction() && Operations.Contains(Node->Instruction()->Operation()))
             FCandidates.push_back(Node);
     return DoSelectNode(FCandidates, Probability);
@@ -197,7 +205,7 @@ TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability,
 
 template <class T> TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(int Limit, bool BySize) {
     FCandidates.clear();
-    for (TNode* Node : FFlattenedDNA)
+    for (TNode* Node : FlattenedDNA())
         if ((BySize ? Node->Size() : Node->Depth()) <= Limit) FCandidates.push_back(Node);
     if (FCandidates.empty()) return nullptr;
     return FCandidates[static_cast<std::size_t>(

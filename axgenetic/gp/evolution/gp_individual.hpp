@@ -70,9 +70,12 @@ public:
     // exception Node stays with the caller and nothing changes.
     void AssignDNA(TNodePtr&& Node);
     // Every node of the tree in pre-order; valid after every change made through this
-    // class or the GP component's operators.
-    const std::vector<TNode*>& FlattenedDNA() const { return FFlattenedDNA; }
-    // Rebuilds the flattened list and marks the fitness stale (without a change report).
+    // class or the GP component's operators. Built on the first read after a change (a
+    // child is copied, crossed and mutated before anything reads it), so two threads must
+    // not make that first read of one individual at the same time.
+    const std::vector<TNode*>& FlattenedDNA() const;
+    // Marks the flattened list for rebuilding and the fitness stale (without a change
+    // report).
     virtual void FlattenDNA();
 
     // From another GP individual: a copy of its tree (SetDNA), then its fitness,
@@ -112,14 +115,15 @@ protected:
     virtual TNode* DoSelectNode(const std::vector<TNode*>& List, TGAProbability Probability);
 
 private:
-    void Flatten(TNode* Node);
+    void Flatten(TNode* Node) const;
     // Graft without adopting NewNode, which already is a tree of this engine.
     TNodePtr Place(TNode* Node, TNodePtr&& NewNode);
     // Node as a tree of this individual's engine: itself when it already is one.
     TNodePtr Adopt(TNodePtr&& Node);
 
     TNodePtr FDNA;
-    std::vector<TNode*> FFlattenedDNA;
+    mutable std::vector<TNode*> FFlattenedDNA;
+    mutable bool FFlattened = true; // FFlattenedDNA is that of the current tree
     std::vector<TNode*> FCandidates; // reused by the filtered SelectNode forms
 };
 
