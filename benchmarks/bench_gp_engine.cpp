@@ -29,23 +29,16 @@ constexpr int Population = 1000;
 constexpr int Points = 20;
 constexpr int Repeats = 5;
 
-template <class Op> void AddFunction(TAxGPFloatInstructions& Set, const char* Name, Op F) {
-    auto* I = static_cast<TAxGPFloatInstruction*>(Set.Add());
-    I->SetName(Name);
-    I->SetArity(2);
-    SetElementwiseHandlers(*I, F);
-}
-
 struct TWorkload {
     TAxGPFloatInstructions Set{nullptr};
     std::vector<TAxGPInstruction<TGAFloat>*> Functions, Terminals;
     std::vector<std::unique_ptr<TNode>> Trees;
 
     TWorkload() {
-        AddFunction(Set, "Add", [](TGAFloat A, TGAFloat B) { return A + B; });
-        AddFunction(Set, "Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
-        AddFunction(Set, "Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
-        AddFunction(Set, "Div",
+        Set.AddElementwise("Add", [](TGAFloat A, TGAFloat B) { return A + B; });
+        Set.AddElementwise("Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
+        Set.AddElementwise("Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
+        Set.AddElementwise("Div",
                     [](TGAFloat A, TGAFloat B) { return std::fabs(B) < 1e-9 ? 1.0 : A / B; });
         for (int I = 0; I < Set.Count(); ++I)
             Functions.push_back(Set.Items(I));

@@ -17,23 +17,6 @@ TGAFloat Divide(TGAFloat A, TGAFloat B) {
     return std::fabs(B) < 1e-9 ? 1.0 : A / B;
 }
 
-template <class Op> void AddFunction(ax::TAxGPFloatInstructions& Set, const char* Name, Op Apply) {
-    auto* F = static_cast<ax::TAxGPFloatInstruction*>(Set.Add());
-    F->SetName(Name);
-    F->SetArity(2);
-    // The per-point form (Execute) and the elementwise form (batch evaluator) do the same
-    // arithmetic, so both give the same values.
-    F->SetOnExecute([Apply](ax::TObject*, ax::TAxGPNode<TGAFloat>& Node,
-                            ax::TAxGPContext<TGAFloat>& Context, TGAFloat& Result) {
-        Result = Apply(Node.GetChild(0)->Execute(Context), Node.GetChild(1)->Execute(Context));
-    });
-    F->SetOnExecuteBatch(
-        [Apply](ax::TObject*, const TGAFloat* const* Args, int, TGAFloat* Result, int Count) {
-            for (int I = 0; I < Count; ++I)
-                Result[I] = Apply(Args[0][I], Args[1][I]);
-        });
-}
-
 template <class C> std::string Run(const char* Title, std::uint64_t Seed, bool Quiet) {
     if (!Quiet)
         std::printf("\n== Symbolic regression of x^4 + x^3 + x^2 + x, %s (minimize the sum of "
@@ -42,10 +25,10 @@ template <class C> std::string Run(const char* Title, std::uint64_t Seed, bool Q
     ax::RandSeed(Seed);
     C GP;
     ax::TAxGPFloatInstructions& Set = *GP.Instructions();
-    AddFunction(Set, "Add", [](TGAFloat A, TGAFloat B) { return A + B; });
-    AddFunction(Set, "Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
-    AddFunction(Set, "Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
-    AddFunction(Set, "Div", Divide);
+    Set.AddElementwise("Add", [](TGAFloat A, TGAFloat B) { return A + B; });
+    Set.AddElementwise("Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
+    Set.AddElementwise("Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
+    Set.AddElementwise("Div", Divide);
     Set.Add()->SetName("x");
     auto* One = Set.Add();
     One->SetName("one");

@@ -17,13 +17,6 @@ using TNode = TAxGPNode<TGAFloat>;
 using TCtx = TAxGPContext<TGAFloat>;
 using G = TGPGeneticInstruction;
 
-template <class Op> void AddBinary(TAxGPFloatInstructions& Set, const char* Name, Op F) {
-    auto* I = static_cast<TAxGPFloatInstruction*>(Set.Add());
-    I->SetName(Name);
-    I->SetArity(2);
-    SetElementwiseHandlers(*I, F);
-}
-
 struct TLanguage {
     TAxGPFloatInstructions Set{nullptr};
     std::vector<TAxGPInstruction<TGAFloat>*> Terminals, Functions;
@@ -36,12 +29,13 @@ struct TLanguage {
         return I;
     }
     TLanguage() {
-        AddBinary(Set, "Add", [](TGAFloat A, TGAFloat B) { return A + B; });
-        AddBinary(Set, "Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
-        AddBinary(Set, "Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
-        AddBinary(Set, "Div",
+        Set.AddElementwise("Add", [](TGAFloat A, TGAFloat B) { return A + B; });
+        Set.AddElementwise("Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
+        Set.AddElementwise("Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
+        Set.AddElementwise("Div",
                   [](TGAFloat A, TGAFloat B) { return std::fabs(B) < 1e-9 ? 1.0 : A / B; });
-        AddBinary(Set, "Pow", [](TGAFloat A, TGAFloat B) { return std::pow(A, B); }); // NaNs too
+        Set.AddElementwise("Pow", [](TGAFloat A, TGAFloat B) { return std::pow(A, B); }); // NaNs too
+        Set.AddElementwise("Sqrt", [](TGAFloat A) { return std::sqrt(A); });             // arity 1
         // Lazy, and without a batch handler: runs point by point.
         Add("If", G::gpFunction, 3)->SetOnExecute([](TObject*, TNode& N, TCtx& C, TGAFloat& R) {
             R = N.GetChild(0)->Execute(C) > 0 ? N.GetChild(1)->Execute(C)

@@ -80,6 +80,17 @@ public:
         TPersistent* AOwner, TCollectionItemClass ItemClass = ClassOf<TAxGPFloatInstruction>())
         : TAxGPInstructions<TGAFloat>(AOwner, ItemClass) {}
     std::string ClassName() const override { return "TAxGPFloatInstructions"; }
+
+    // Adds a function named Name that evaluates all of its arguments, of arity 2 when Op
+    // takes two floats and 1 when it takes one, with both handlers from Op (see
+    // SetElementwiseHandlers). The set must make TAxGPFloatInstruction items.
+    template <class Op> TAxGPFloatInstruction& AddElementwise(const std::string& Name, Op F) {
+        auto& Item = static_cast<TAxGPFloatInstruction&>(*Add());
+        Item.SetName(Name);
+        Item.SetArity(std::is_invocable_r_v<TGAFloat, Op, TGAFloat, TGAFloat> ? 2 : 1);
+        SetElementwiseHandlers(Item, F);
+        return Item;
+    }
 };
 
 // A float tree node; without an engine it makes nodes of its own class.
