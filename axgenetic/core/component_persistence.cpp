@@ -258,27 +258,32 @@ void TAxCustomGeneticComponent::Describe(TStringList& Strings, const std::string
         Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
         Strings.Add("Initial Conditions");
         Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
-        if (!UseGenerationLimit() && !UseFitnessCutoff() && !UseDiversityLimit()) {
-            Strings.Add("There are no Termination Conditions");
-        } else {
-            Strings.Add("Termination Conditions");
-            if (UseFitnessCutoff()) {
-                const bool Maximizing = FitnessMethod() == TGAFitnessMethod::fmMaximize ||
-                                        FitnessMethod() == TGAFitnessMethod::fmWeightedMaximize;
-                Strings.Add(TabStr + (Maximizing ? "Fitness >= " : "Fitness <= ") +
-                            FloatToStr(FitnessCutoff()));
-            }
-            if (UseDiversityLimit())
-                Strings.Add(TabStr + "Diversity less than " + Percent(DiversityLimit()));
-            if (UseGenerationLimit())
-                Strings.Add(TabStr +
-                            "Maximum number of generations = " + IntToStr(GenerationLimit()));
-        }
+        DescribeTermination(Strings, TabStr);
     } catch (...) {
         Strings.EndUpdate();
         throw;
     }
     Strings.EndUpdate();
+}
+
+void TAxCustomGeneticComponent::DescribeTermination(TStringList& Strings,
+                                                    const std::string& TabStr) const {
+    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
+    if (!UseGenerationLimit() && !UseFitnessCutoff() && !UseDiversityLimit()) {
+        Strings.Add("There are no Termination Conditions");
+    } else {
+        Strings.Add("Termination Conditions");
+        if (UseFitnessCutoff()) {
+            const bool Maximizing = FitnessMethod() == TGAFitnessMethod::fmMaximize ||
+                                    FitnessMethod() == TGAFitnessMethod::fmWeightedMaximize;
+            Strings.Add(TabStr + (Maximizing ? "Fitness >= " : "Fitness <= ") +
+                        FloatToStr(FitnessCutoff()));
+        }
+        if (UseDiversityLimit())
+            Strings.Add(TabStr + "Diversity less than " + Percent(DiversityLimit()));
+        if (UseGenerationLimit())
+            Strings.Add(TabStr + "Maximum number of generations = " + IntToStr(GenerationLimit()));
+    }
 }
 
 std::string TAxCustomGeneticComponent::ToString() const {

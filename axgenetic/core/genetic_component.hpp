@@ -305,6 +305,8 @@ protected:
                              TAxIndividual* Child2);
 
     virtual TGAFitness DoEvaluateWeightedFitness(TAxIndividual* Item);
+    // The termination lines of Describe.
+    void DescribeTermination(TStringList& Strings, const std::string& TabStr) const;
     virtual void DoCalculateFitnessStatistics();
     virtual void DoCalculateWeightedFitnessStatistics();
     virtual void DoSelectionPreparation();

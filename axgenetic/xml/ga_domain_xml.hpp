@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "axgenetic/xml/document_kind.hpp"
 #include "axgenetic/xml/xml_node.hpp"
 
 namespace ax {
@@ -144,17 +145,8 @@ public:
 };
 
 // Document functions for documents whose root is a domain, a genotype or chromosomes.
-IXMLGADomainType NewGADomain();
-IXMLGADomainType LoadGADomain(const std::string& FileName);
-IXMLGADomainType LoadGADomain(std::istream& Stream);
-IXMLGADomainType GetGADomain(const TXMLDocumentPtr& Document);
-IXMLGenoTypeType NewGenoType();
-IXMLGenoTypeType LoadGenoType(const std::string& FileName);
-IXMLGenoTypeType LoadGenoType(std::istream& Stream);
-IXMLGenoTypeType GetGenoType(const TXMLDocumentPtr& Document);
-IXMLChromosomesType NewChromosomes();
-IXMLChromosomesType LoadChromosomes(const std::string& FileName);
-IXMLChromosomesType LoadChromosomes(std::istream& Stream);
-IXMLChromosomesType GetChromosomes(const TXMLDocumentPtr& Document);
+AX_XML_DOCUMENT_KIND(IXMLGADomainType, GADomain, GADomainTag)
+AX_XML_DOCUMENT_KIND(IXMLGenoTypeType, GenoType, GenoTypeTag)
+AX_XML_DOCUMENT_KIND(IXMLChromosomesType, Chromosomes, ChromosomesTag)
 
 } // namespace ax

@@ -41,9 +41,6 @@ public:
     IXMLGADomainType Domain() const { return IXMLGADomainType(ChildElement("Domain")); }
 };
 
-IXMLGeneticAlgorithmType NewGeneticAlgorithm();
-IXMLGeneticAlgorithmType LoadGeneticAlgorithm(const std::string& FileName);
-IXMLGeneticAlgorithmType LoadGeneticAlgorithm(std::istream& Stream);
-IXMLGeneticAlgorithmType GetGeneticAlgorithm(const TXMLDocumentPtr& Document);
+AX_XML_DOCUMENT_KIND(IXMLGeneticAlgorithmType, GeneticAlgorithm, GeneticAlgorithmTag)
 
 } // namespace ax

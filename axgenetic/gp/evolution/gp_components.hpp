@@ -11,6 +11,7 @@
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/variant_classes.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
+#include "axgenetic/platform/streaming.hpp"
 
 namespace ax {
 
@@ -51,6 +52,8 @@ class TAxGeneticProgramming : public TAxCustomGeneticProgramming {
 public:
     using TAxCustomGeneticProgramming::TAxCustomGeneticProgramming;
     std::string ClassName() const override { return "TAxGeneticProgramming"; }
+    // The GP settings and the instructions (gp_persistence.cpp).
+    void GetPublishedProperties(TPublishedProperties& List) const override;
 };
 
 // Float programs over TAxGPBinaryFloatNode trees: every function node holds two children
@@ -67,6 +70,8 @@ class TAxBinaryGeneticProgramming : public TAxCustomBinaryGeneticProgramming {
 public:
     using TAxCustomBinaryGeneticProgramming::TAxCustomBinaryGeneticProgramming;
     std::string ClassName() const override { return "TAxBinaryGeneticProgramming"; }
+    // The GP settings and the instructions (gp_persistence.cpp).
+    void GetPublishedProperties(TPublishedProperties& List) const override;
 };
 
 // Variant programs over TAxGPVariantNode trees.
@@ -82,6 +87,8 @@ class TAxGeneticProgrammingVariant : public TAxCustomGeneticProgrammingVariant {
 public:
     using TAxCustomGeneticProgrammingVariant::TAxCustomGeneticProgrammingVariant;
     std::string ClassName() const override { return "TAxGeneticProgrammingVariant"; }
+    // The GP settings and the instructions (gp_persistence.cpp).
+    void GetPublishedProperties(TPublishedProperties& List) const override;
 };
 
 } // namespace ax
