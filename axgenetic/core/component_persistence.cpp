@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <system_error>
@@ -121,7 +122,8 @@ std::filesystem::path SaveTarget(const std::string& FileName) {
 
 // The document goes to a temporary file beside the target, which replaces the target only
 // once it is completely written: a failed save never costs the user the previous file.
-void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
+void SaveToFileSafely(const std::string& FileName,
+                      const std::function<void(std::ostream&)>& Write) {
     namespace fs = std::filesystem;
     std::error_code Error;
     const fs::path Target = SaveTarget(FileName);
@@ -146,7 +148,7 @@ void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
         throw EFCreateError(Message);
     }
     try {
-        SaveToStream(Stream);
+        Write(Stream);
         Stream.close();
         if (Stream.fail()) RaiseCreateError(FileName, "The file could not be written completely");
         if (Exists) fs::permissions(Temporary, fs::status(Target).permissions(), Error);
@@ -157,6 +159,10 @@ void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
         fs::remove(Temporary, Error);
         throw;
     }
+}
+
+void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
+    SaveToFileSafely(FileName, [this](std::ostream& Stream) { SaveToStream(Stream); });
 }
 
 void TAxCustomGeneticComponent::SaveToStream(std::ostream& Stream) {

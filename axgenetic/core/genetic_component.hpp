@@ -383,4 +383,8 @@ private:
     std::vector<TGAFitness> FBatchFitness;
 };
 
+// Writes a file through Write into a temporary file beside FileName, which replaces
+// FileName only once completely written (SaveToFile of the components).
+void SaveToFileSafely(const std::string& FileName, const std::function<void(std::ostream&)>& Write);
+
 } // namespace ax

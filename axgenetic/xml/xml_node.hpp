@@ -288,6 +288,8 @@ TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName);
 TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text);
 // The document element, which must be named Name (EXMLParseError otherwise).
 IXMLNode BindDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
+// The root element of a document, whatever its name.
+IXMLNode DocumentElement(const TXMLDocumentPtr& Document);
 // Writes the whole document as UTF-8, indented, one element per line.
 void SaveXMLDocument(const TXMLDocumentPtr& Document, std::ostream& Stream);
 std::string SaveXMLDocumentToText(const TXMLDocumentPtr& Document);
