@@ -20,9 +20,9 @@ inline constexpr TGAProbability DEFAULT_ADAPTION_SAMPLE_SIZE = 0.25;
 
 // The execution states that count as ended. Published for hosts; the library itself
 // does not read it.
-inline constexpr TExecutionStates FinishedStates{
-    TExecutionState::esInvalidOperation, TExecutionState::esInvalidState, TExecutionState::esError,
-    TExecutionState::esFinishing, TExecutionState::esFinished};
+inline constexpr TExecutionStates FinishedStates{TExecutionState::esInvalidOperation, TExecutionState::esInvalidState,
+                                                 TExecutionState::esError, TExecutionState::esFinishing,
+                                                 TExecutionState::esFinished};
 
 inline constexpr TGPMutationMethodWeights DefaultMutationWeights{25, 0, 0, 25, 25, 0};
 

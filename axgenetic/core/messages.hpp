@@ -15,8 +15,7 @@ inline constexpr std::string_view SNoEnumerationFound = "No enumerated value fou
 inline constexpr std::string_view SValueNotEnumeration = "\"%s\" is not a valid enumerated value";
 inline constexpr std::string_view SInstructionNotUnique = "instruction name must be unique";
 inline constexpr std::string_view SUnknownInstruction = "Unknown instruction \"%s\"";
-inline constexpr std::string_view SInvalidInstructionIndex =
-    "%i is an invalid instruction set encoding";
+inline constexpr std::string_view SInvalidInstructionIndex = "%i is an invalid instruction set encoding";
 inline constexpr std::string_view SInvalidNumInstructionArgs =
     "Invalid number of arguments (%d) for \"%s\" instruction";
 inline constexpr std::string_view SMissingVirtualMachine = "Missing Virtual Machine";

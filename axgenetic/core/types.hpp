@@ -21,67 +21,25 @@ using TGAProbabilityTable = std::vector<TGAProbabilityArray>;
 using TIntegerArray = std::vector<std::int32_t>;
 
 enum class TGeneType { gtUnknown, gtBoolean, gtInteger, gtFloat, gtEnumeration };
-enum class TGACrossoverMethod {
-    cmGeneBoundary,
-    cmBitBoundary,
-    cmByteBoundary,
-    cmWordBoundary,
-    cmLongwordBoundary
-};
+enum class TGACrossoverMethod { cmGeneBoundary, cmBitBoundary, cmByteBoundary, cmWordBoundary, cmLongwordBoundary };
 enum class TGAFitnessMethod { fmMinimize, fmMaximize, fmWeightedMinimize, fmWeightedMaximize };
-enum class TGASelectionMethod {
-    smRoulette,
-    smRandom,
-    smTournament,
-    smStochasticTournament,
-    smElitist,
-    smCustom
-};
+enum class TGASelectionMethod { smRoulette, smRandom, smTournament, smStochasticTournament, smElitist, smCustom };
 enum class TGAGeneticOperation { goCrossover, goMutate, goInvert };
 enum class TExecutionState {
-    esInitializing,
-    esInitialized,
-    esEncoding,
-    esEncoded,
-    esExecuting,
-    esInvalidOperation,
-    esInvalidState,
-    esError,
-    esFinishing,
-    esFinished
+    esInitializing, esInitialized, esEncoding, esEncoded, esExecuting,
+    esInvalidOperation, esInvalidState, esError, esFinishing, esFinished
 };
 enum class TExecutionLimit { elNumberOfSteps, elNumberOfMilliseconds, elNone };
 enum class TGPGeneticInstruction { gpVariable, gpConstant, gpFunction };
 enum class TGPCrossoverMethod { cmSubtree };
 enum class TGPMutationMethod { mmSubtree, mmReplacement, mmConstant, mmShrink, mmHoist, mmPoint };
 enum class TGPPointMutationMethod { pmmPerNode, pmmPerTree };
-enum class TGPInitializationMethod {
-    imFull,
-    imGrow,
-    imRampedFull,
-    imRampedGrow,
-    imHalfAndHalf,
-    imRampedHalfAndHalf
-};
+enum class TGPInitializationMethod { imFull, imGrow, imRampedFull, imRampedGrow, imHalfAndHalf, imRampedHalfAndHalf };
 enum class TGPBloatStrategy {
-    bsNone,
-    bsSizeLimit,
-    bsDepthLimit,
-    bsTarpeianSize,
-    bsTarpeianDepth,
-    bsUnfitSize,
-    bsUnfitDepth,
-    bsShrinkDepth,
-    bsShrinkSize,
-    bsHoistDepth,
-    bsHoistSize,
-    bsSizeFairCrossover,
-    bsDepthFairCrossover,
-    bsSizeParsimonyPressure,
-    bsDepthParsimonyPressure,
-    bsCovariantSizeParsimonyPressure,
-    bsCovariantDepthParsimonyPressure,
-    bsLexicographicParsimonyPressure
+    bsNone, bsSizeLimit, bsDepthLimit, bsTarpeianSize, bsTarpeianDepth, bsUnfitSize, bsUnfitDepth,
+    bsShrinkDepth, bsShrinkSize, bsHoistDepth, bsHoistSize, bsSizeFairCrossover, bsDepthFairCrossover,
+    bsSizeParsimonyPressure, bsDepthParsimonyPressure, bsCovariantSizeParsimonyPressure,
+    bsCovariantDepthParsimonyPressure, bsLexicographicParsimonyPressure
 };
 
 using TGAGeneticOperations = TSet<TGAGeneticOperation, std::uint8_t>;
@@ -91,34 +49,30 @@ using TGPGeneticInstructions = TSet<TGPGeneticInstruction, std::uint8_t>;
 using TGPMutationMethodWeights = std::array<std::uint8_t, 6>;
 
 template <> struct EnumNames<TGeneType> {
-    static constexpr std::string_view Values[] = {"gtUnknown", "gtBoolean", "gtInteger", "gtFloat",
-                                                  "gtEnumeration"};
+    static constexpr std::string_view Values[] = {"gtUnknown", "gtBoolean", "gtInteger", "gtFloat", "gtEnumeration"};
 };
 template <> struct EnumNames<TGACrossoverMethod> {
-    static constexpr std::string_view Values[] = {"cmGeneBoundary", "cmBitBoundary",
-                                                  "cmByteBoundary", "cmWordBoundary",
-                                                  "cmLongwordBoundary"};
+    static constexpr std::string_view Values[] = {"cmGeneBoundary", "cmBitBoundary", "cmByteBoundary",
+                                                  "cmWordBoundary", "cmLongwordBoundary"};
 };
 template <> struct EnumNames<TGAFitnessMethod> {
     static constexpr std::string_view Values[] = {"fmMinimize", "fmMaximize", "fmWeightedMinimize",
                                                   "fmWeightedMaximize"};
 };
 template <> struct EnumNames<TGASelectionMethod> {
-    static constexpr std::string_view Values[] = {"smRoulette",   "smRandom",
-                                                  "smTournament", "smStochasticTournament",
-                                                  "smElitist",    "smCustom"};
+    static constexpr std::string_view Values[] = {"smRoulette", "smRandom", "smTournament",
+                                                  "smStochasticTournament", "smElitist", "smCustom"};
 };
 template <> struct EnumNames<TGAGeneticOperation> {
     static constexpr std::string_view Values[] = {"goCrossover", "goMutate", "goInvert"};
 };
 template <> struct EnumNames<TExecutionState> {
-    static constexpr std::string_view Values[] = {
-        "esInitializing",     "esInitialized",  "esEncoding", "esEncoded",   "esExecuting",
-        "esInvalidOperation", "esInvalidState", "esError",    "esFinishing", "esFinished"};
+    static constexpr std::string_view Values[] = {"esInitializing", "esInitialized", "esEncoding", "esEncoded",
+                                                  "esExecuting", "esInvalidOperation", "esInvalidState",
+                                                  "esError", "esFinishing", "esFinished"};
 };
 template <> struct EnumNames<TExecutionLimit> {
-    static constexpr std::string_view Values[] = {"elNumberOfSteps", "elNumberOfMilliseconds",
-                                                  "elNone"};
+    static constexpr std::string_view Values[] = {"elNumberOfSteps", "elNumberOfMilliseconds", "elNone"};
 };
 template <> struct EnumNames<TGPGeneticInstruction> {
     static constexpr std::string_view Values[] = {"gpVariable", "gpConstant", "gpFunction"};
@@ -128,34 +82,22 @@ template <> struct EnumNames<TGPCrossoverMethod> {
 };
 template <> struct EnumNames<TGPMutationMethod> {
     static constexpr std::string_view Values[] = {"mmSubtree", "mmReplacement", "mmConstant",
-                                                  "mmShrink",  "mmHoist",       "mmPoint"};
+                                                  "mmShrink", "mmHoist", "mmPoint"};
 };
 template <> struct EnumNames<TGPPointMutationMethod> {
     static constexpr std::string_view Values[] = {"pmmPerNode", "pmmPerTree"};
 };
 template <> struct EnumNames<TGPInitializationMethod> {
-    static constexpr std::string_view Values[] = {
-        "imFull", "imGrow", "imRampedFull", "imRampedGrow", "imHalfAndHalf", "imRampedHalfAndHalf"};
+    static constexpr std::string_view Values[] = {"imFull", "imGrow", "imRampedFull", "imRampedGrow",
+                                                  "imHalfAndHalf", "imRampedHalfAndHalf"};
 };
 template <> struct EnumNames<TGPBloatStrategy> {
-    static constexpr std::string_view Values[] = {"bsNone",
-                                                  "bsSizeLimit",
-                                                  "bsDepthLimit",
-                                                  "bsTarpeianSize",
-                                                  "bsTarpeianDepth",
-                                                  "bsUnfitSize",
-                                                  "bsUnfitDepth",
-                                                  "bsShrinkDepth",
-                                                  "bsShrinkSize",
-                                                  "bsHoistDepth",
-                                                  "bsHoistSize",
-                                                  "bsSizeFairCrossover",
-                                                  "bsDepthFairCrossover",
-                                                  "bsSizeParsimonyPressure",
-                                                  "bsDepthParsimonyPressure",
-                                                  "bsCovariantSizeParsimonyPressure",
-                                                  "bsCovariantDepthParsimonyPressure",
-                                                  "bsLexicographicParsimonyPressure"};
+    static constexpr std::string_view Values[] = {
+        "bsNone", "bsSizeLimit", "bsDepthLimit", "bsTarpeianSize", "bsTarpeianDepth", "bsUnfitSize",
+        "bsUnfitDepth", "bsShrinkDepth", "bsShrinkSize", "bsHoistDepth", "bsHoistSize",
+        "bsSizeFairCrossover", "bsDepthFairCrossover", "bsSizeParsimonyPressure", "bsDepthParsimonyPressure",
+        "bsCovariantSizeParsimonyPressure", "bsCovariantDepthParsimonyPressure",
+        "bsLexicographicParsimonyPressure"};
 };
 
 } // namespace ax
