@@ -194,7 +194,10 @@ void TAxGPInstruction<T>::SaveToXML(const IXMLGPInstructions& Instructions) cons
 
 template <class T> void TAxGPInstruction<T>::LoadFromXML(const IXMLNode& Element) {
     const IXMLConstantInstructionType From(Element);
-    if (const std::string Name = From.Name(); Name != DisplayName()) {
+    // Compared with the stored name, not the display name: an element named like the class
+    // (how an unnamed instruction is saved) gives a named instruction, which the trees
+    // that use it can find again.
+    if (const std::string Name = From.Name(); Name != FName) {
         FName = Name;
         NameChanged();
     }
