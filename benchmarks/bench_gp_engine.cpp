@@ -6,39 +6,17 @@
 // "batch path: N nodes/s", "clone: N ns/node" and the heap allocations of one batch
 // evaluation after warm-up. A node counts once per point it is evaluated at.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
 
 #include "axgenetic/axgenetic.hpp"
 
-// The counting allocator below pairs malloc with free; GCC cannot see that through the
-// replaced global operators.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-std::atomic<long long> GAllocations{0};
-} // namespace
-
-void* operator new(std::size_t Size) {
-    ++GAllocations;
-    if (void* P = std::malloc(Size ? Size : 1)) return P;
-    throw std::bad_alloc();
-}
-void operator delete(void* P) noexcept {
-    std::free(P);
-}
-void operator delete(void* P, std::size_t) noexcept {
-    std::free(P);
-}
+#include "allocation_counter.hpp"
 
 namespace {
 
@@ -151,10 +129,10 @@ int main() {
         Sink = Sum;
     };
     BatchPass(); // warm-up sizes the evaluator's buffers
-    const long long Before = GAllocations;
+    const long long Before = axbench::AllocationCount();
     BatchPass();
     const double AllocsPerEvaluation =
-        static_cast<double>(GAllocations - Before) / static_cast<double>(Population);
+        static_cast<double>(axbench::AllocationCount() - Before) / static_cast<double>(Population);
     const double Batch = BestSeconds(BatchPass);
 
     const double Clone = BestSeconds([&] {

@@ -3,35 +3,11 @@
 // allocations per iteration (expected 0 for picks and for a generation once the populations exist).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 
 #include "axgenetic/axgenetic.hpp"
 
-// The counting allocator below pairs malloc with free; GCC cannot see that through the
-// replaced global operators.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-
-std::atomic<long long> GAllocations{0};
-
-} // namespace
-
-void* operator new(std::size_t Size) {
-    ++GAllocations;
-    if (void* P = std::malloc(Size ? Size : 1)) return P;
-    throw std::bad_alloc();
-}
-void operator delete(void* P) noexcept {
-    std::free(P);
-}
-void operator delete(void* P, std::size_t) noexcept {
-    std::free(P);
-}
+#include "allocation_counter.hpp"
 
 namespace {
 
@@ -100,11 +76,12 @@ void Pick(benchmark::State& State, TGASelectionMethod Method) {
     C.SetInitialPopulation(static_cast<int>(State.range(0)));
     C.Initialize(); // evaluates and prepares the method's table
     TAxPopulation* From = C.PreviousGeneration();
-    const long long Before = GAllocations;
+    const long long Before = axbench::AllocationCount();
     for (auto _ : State)
         benchmark::DoNotOptimize(C.SelectParent(From));
-    State.counters["allocs"] = benchmark::Counter(static_cast<double>(GAllocations - Before),
-                                                  benchmark::Counter::kAvgIterations);
+    State.counters["allocs"] =
+        benchmark::Counter(static_cast<double>(axbench::AllocationCount() - Before),
+                           benchmark::Counter::kAvgIterations);
     State.SetItemsProcessed(State.iterations());
 }
 
@@ -138,11 +115,12 @@ void Generation(benchmark::State& State, TGASelectionMethod Method) {
     C.SetMutationProbability(0.5);
     C.Initialize();
     C.Evolve(); // the first generation sizes the ranking
-    const long long Before = GAllocations;
+    const long long Before = axbench::AllocationCount();
     for (auto _ : State)
         C.Evolve();
-    State.counters["allocs"] = benchmark::Counter(static_cast<double>(GAllocations - Before),
-                                                  benchmark::Counter::kAvgIterations);
+    State.counters["allocs"] =
+        benchmark::Counter(static_cast<double>(axbench::AllocationCount() - Before),
+                           benchmark::Counter::kAvgIterations);
     State.SetItemsProcessed(State.iterations() * State.range(0));
 }
 

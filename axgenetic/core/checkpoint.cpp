@@ -174,10 +174,14 @@ void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream) 
     const std::string DocumentText = std::move(Document).str();
 
     const TRandomGeneratorState Random = GetRandomState();
-    std::string Body = "random " + Hex(Random.Seed);
-    for (const std::uint64_t Word : Random.Words)
-        Body += " " + Hex(Word);
-    Body += "\n";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely on "literal" + std::string.
+    std::string Body = "random ";
+    Body += Hex(Random.Seed);
+    for (const std::uint64_t Word : Random.Words) {
+        Body += ' ';
+        Body += Hex(Word);
+    }
+    Body += '\n';
     for (const TPublishedProperty& Setting : Settings(Component))
         Body += "setting " + Setting.Name + " = " + Setting.GetText(Component) + "\n";
     Body += "document " + std::to_string(DocumentText.size()) + "\n" + DocumentText;

@@ -1,20 +1,23 @@
-// Shared by the thread and MPI evaluator tests: a small GA whose fitness is a pure function
-// of the chromosome, and the record of a seeded run (every generation's statistics and the
-// final population) that two evaluation paths must reproduce exactly.
+// Shared by the thread and MPI evaluator tests: a small GA and a small GP symbolic
+// regression whose fitness is a pure function of the genome, and the record of a seeded run
+// (every generation's statistics and the final population) that two evaluation paths must
+// reproduce exactly.
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "axgenetic/ga/genetic_algorithm.hpp"
+#include "axgenetic/gp/evolution/gp_components.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax::test {
 
-// The chromosome on which the fitness handler throws; empty: none.
+// The genome (chromosome or program text) on which the fitness handler throws; empty: none.
 inline std::string GPoison;
 // When set (sequential runs only), every evaluated chromosome is appended.
 inline std::vector<std::string>* GEvaluated = nullptr;
@@ -22,7 +25,7 @@ inline constexpr const char* PoisonMessage = "fitness undefined for this chromos
 
 // 6 integer genes of 10 bits; the fitness is the squared distance to a target. An odd
 // population exercises the one-child breeding step too.
-inline void SetUpGA(TAxGeneticAlgorithm& GA) {
+inline void SetUp(TAxGeneticAlgorithm& GA) {
     for (int I = 0; I < 6; ++I) {
         TAxGAGene* Gene = GA.Genes()->Add();
         Gene->SetGeneType(TGeneType::gtInteger);
@@ -38,6 +41,53 @@ inline void SetUpGA(TAxGeneticAlgorithm& GA) {
             Fitness += D * D;
         }
     });
+}
+
+// The error against x*x - x + 1 at a few points, plus a little for the program's size,
+// which reads the tree's cached measures on whichever thread evaluates.
+inline void GPFitness(TAxGPIndividual<TGAFloat>& Item, TGAFitness& Fitness) {
+    const std::string Program = Item.DNA()->ToString();
+    if (GEvaluated) GEvaluated->push_back(Program);
+    if (!GPoison.empty() && Program == GPoison) throw std::runtime_error(PoisonMessage);
+    TAxGPContext<TGAFloat> Context;
+    for (const double X : {-2.0, -0.5, 1.0, 3.0}) {
+        Context.Values().AddOrSetValue("x", X);
+        Fitness += std::fabs(Item.Execute(Context) - (X * X - X + 1));
+    }
+    Fitness += 0.001 * (Item.DNA()->Size() + Item.DNA()->Depth());
+}
+
+// Add, Sub and Mul over x and a constant (whose mutation draws); GPFitness as a typed
+// handler.
+inline void SetUp(TAxGeneticProgramming& GP) {
+    for (const char* Name : {"Add", "Sub", "Mul", "x", "c"}) {
+        auto* I = GP.Instructions()->Add();
+        I->SetName(Name);
+        if (Name[0] == 'c') {
+            I->SetOperation(TGPGeneticInstruction::gpConstant);
+            I->SetValue(1.0);
+        } else if (Name[0] != 'x') {
+            I->SetArity(2);
+            I->SetOnExecute([Op = Name[0]](TObject*, TAxGPNode<TGAFloat>& N,
+                                           TAxGPContext<TGAFloat>& C, TGAFloat& R) {
+                const TGAFloat A = N.GetChild(0)->Execute(C), B = N.GetChild(1)->Execute(C);
+                R = Op == 'A' ? A + B : Op == 'S' ? A - B : A * B;
+            });
+        }
+    }
+    GP.SetInitialPopulation(31);
+    GP.SetInitializationMethod(TGPInitializationMethod::imRampedHalfAndHalf);
+    GP.SetMutateConstantWeight(3);
+    GP.SetOnConstantMutation(
+        [](TObject*, TAxGPNode<TGAFloat>& Node) { Node.SetValue(Node.Value() + Random() - 0.5); });
+    GP.SetOnEvaluateFitness(GPFitness);
+}
+
+inline std::string Genome(TAxGAIndividual& Item) {
+    return Item.Bits().ToString();
+}
+inline std::string Genome(TAxGPIndividual<TGAFloat>& Item) {
+    return Item.DNA()->ToString();
 }
 
 inline std::string Text(double Value) {
@@ -56,7 +106,7 @@ struct TRunRecord {
 };
 
 // Seeds the generator and runs Generations generations, recording each one.
-inline TRunRecord Run(TAxGeneticAlgorithm& GA, std::uint64_t Seed, int Generations) {
+template <class Component> TRunRecord Run(Component& GA, std::uint64_t Seed, int Generations) {
     TRunRecord Record;
     GA.SetOnEvolve([&](TObject*) {
         Record.Generations.push_back(Text(GA.MinFitness()) + " " + Text(GA.MaxFitness()) + " " +
@@ -71,20 +121,21 @@ inline TRunRecord Run(TAxGeneticAlgorithm& GA, std::uint64_t Seed, int Generatio
     }
     GA.SetOnEvolve(nullptr);
     for (int I = 0; I < GA.Population()->Count(); ++I) {
-        TAxGAIndividual* Item = GA.Population()->Items(I);
-        Record.Population.push_back(Item->Bits().ToString());
+        auto* Item = GA.Population()->Items(I);
+        Record.Population.push_back(Genome(*Item));
         // Reading a stale fitness would evaluate it.
         Record.Fitness.push_back(Item->NeedFitness() ? "stale" : Text(Item->Fitness()));
     }
     return Record;
 }
 
-// A chromosome first evaluated in the statistics pass of generation Generation of the
-// seeded run: poisoning it makes that generation fail.
-inline std::string ChoosePoison(std::uint64_t Seed, int Generation) {
+// A genome first evaluated in the statistics pass of generation Generation of the seeded
+// run: poisoning it makes that generation fail.
+template <class Component = TAxGeneticAlgorithm>
+std::string ChoosePoison(std::uint64_t Seed, int Generation) {
     std::vector<std::string> Before, During;
-    TAxGeneticAlgorithm GA;
-    SetUpGA(GA);
+    Component GA;
+    SetUp(GA);
     GEvaluated = &Before;
     RandSeed(Seed);
     GA.Evolve(Generation - 1);
@@ -107,10 +158,10 @@ public:
     }
 };
 
-// Run of 12 generations of a fresh GA (of class GA), through Evaluator when given.
+// Run of 12 generations of a fresh component of class GA, through Evaluator when given.
 template <class GA> TRunRecord RunWith(IAxFitnessEvaluator* Evaluator, std::uint64_t Seed) {
     GA Algorithm;
-    SetUpGA(Algorithm);
+    SetUp(Algorithm);
     Algorithm.SetFitnessEvaluator(Evaluator);
     return Run(Algorithm, Seed, 12);
 }

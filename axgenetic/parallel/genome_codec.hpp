@@ -3,8 +3,8 @@
 // A codec writes what a fitness handler may read of an individual (its genome) into a
 // byte buffer, and restores it into an individual of another copy of the same
 // component. Numbers are written little-endian whatever the host's byte order. The GA
-// codec writes the chromosome's size and its 64-bit words; a GP codec writes its program
-// in prefix order (each node's instruction, then its children) through the same writer.
+// codec writes the chromosome's size and its 64-bit words; the GP codec
+// (gp_genome_codec.hpp) writes the program in prefix order through the same writer.
 #pragma once
 
 #include <cstddef>

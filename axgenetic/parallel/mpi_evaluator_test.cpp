@@ -1,12 +1,13 @@
 // Run under mpirun with 2 or more ranks: rank 0 evolves seeded runs through the MPI
-// evaluator and compares them with the same runs made sequentially; the other ranks
-// serve (even ranks on threads of their own). Every rank exits with a failure status when
-// one of its checks fails.
+// evaluator and compares them with the same runs made sequentially, first of a GA, then of
+// a GP component; the other ranks serve (even ranks on threads of their own). Every
+// rank exits with a failure status when one of its checks fails.
 #include "axgenetic/parallel/mpi_evaluator.hpp"
 
 #include <cstdio>
 
 #include "axgenetic/parallel/evaluation_test_support.hpp"
+#include "axgenetic/parallel/gp_genome_codec.hpp"
 #include "axgenetic/parallel/thread_evaluator.hpp"
 
 namespace {
@@ -36,10 +37,10 @@ void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
     Evaluator.SetChunkSize(0);
     test::GPoison = Poison; // the workers have it from the start
     TAxGeneticAlgorithm Sequential;
-    test::SetUpGA(Sequential);
+    test::SetUp(Sequential);
     const test::TRunRecord Expected = test::Run(Sequential, 5, 12);
     TAxGeneticAlgorithm GA;
-    test::SetUpGA(GA);
+    test::SetUp(GA);
     GA.SetFitnessEvaluator(&Evaluator);
     Check(test::SameFailure(Expected, test::Run(GA, 5, 12)),
           "a failing worker changed the outcome or lost an individual");
@@ -58,29 +59,52 @@ void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
     }
 }
 
+void MasterGP(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
+    for (const std::uint64_t Seed : {1u, 7u})
+        Check(test::RunWith<TAxGeneticProgramming>(&Evaluator, Seed) ==
+                  test::RunWith<TAxGeneticProgramming>(nullptr, Seed),
+              "a GP run through the workers differs from the sequential one");
+    test::GPoison = Poison;
+    TAxGeneticProgramming Sequential, GP;
+    test::SetUp(Sequential);
+    test::SetUp(GP);
+    const test::TRunRecord Expected = test::Run(Sequential, 11, 12);
+    GP.SetFitnessEvaluator(&Evaluator);
+    Check(test::SameFailure(Expected, test::Run(GP, 11, 12)),
+          "a failing worker changed the outcome of a GP run or lost an individual");
+}
+
+// One evaluator's life on every rank: rank 0 runs RunMaster, the others serve a component
+// of class Component whose handler fails on Poison (even ranks on two threads of their own).
+template <class Component, class F>
+void Phase(std::unique_ptr<IAxGenomeCodec> Codec, const std::string& Poison, const char* What,
+           F RunMaster) {
+    Check(!Poison.empty(), "no genome to poison");
+    TAxMPIEvaluator Evaluator(std::move(Codec));
+    if (Evaluator.IsMaster()) {
+        RunMaster(Evaluator, Poison);
+        Evaluator.Stop();
+        std::printf("MPI evaluator, %d ranks, %s: %s\n", Evaluator.Size(), What,
+                    GFailures ? "FAILED" : "identical runs, clean failure");
+    } else {
+        test::GPoison = Poison;
+        Component Served;
+        test::SetUp(Served);
+        TAxThreadEvaluator Local(2);
+        Check(Evaluator.Serve(Served, Evaluator.Rank() % 2 == 0 ? &Local : nullptr) > 0,
+              "a worker rank was given nothing to do");
+    }
+    test::GPoison.clear();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     TAxMPIEnvironment Environment(argc, argv);
-    // Computed on every rank before anything is distributed: the chromosome that fails.
-    const std::string Poison = test::ChoosePoison(5, 4);
-    Check(!Poison.empty(), "no chromosome to poison");
-    {
-        TAxMPIEvaluator Evaluator;
-        if (Evaluator.IsMaster()) {
-            Master(Evaluator, Poison);
-            Evaluator.Stop();
-            std::printf("MPI evaluator, %d ranks: %s\n", Evaluator.Size(),
-                        GFailures ? "FAILED" : "identical runs, clean failure");
-        } else {
-            test::GPoison = Poison;
-            TAxGeneticAlgorithm Served;
-            test::SetUpGA(Served);
-            // Even ranks compute their chunks on two threads.
-            TAxThreadEvaluator Local(2);
-            Check(Evaluator.Serve(Served, Evaluator.Rank() % 2 == 0 ? &Local : nullptr) > 0,
-                  "a worker rank was given nothing to do");
-        }
-    }
+    // Computed on every rank before anything is distributed: the genomes that fail.
+    Phase<TAxGeneticAlgorithm>(std::make_unique<TAxGAGenomeCodec>(), test::ChoosePoison(5, 4), "GA",
+                               Master);
+    Phase<TAxGeneticProgramming>(std::make_unique<TAxGPFloatGenomeCodec>(),
+                                 test::ChoosePoison<TAxGeneticProgramming>(11, 4), "GP", MasterGP);
     return GFailures ? 1 : 0;
 }

@@ -29,7 +29,7 @@ public:
 
 TEST(FitnessBatch, HoldsTheStaleIndividualsThatNeedTheHandlerInPopulationOrder) {
     TAxGeneticAlgorithm GA;
-    test::SetUpGA(GA);
+    test::SetUp(GA);
     RandSeed(2);
     GA.Initialize();
     TRecordingEvaluator Evaluator;
@@ -38,7 +38,7 @@ TEST(FitnessBatch, HoldsTheStaleIndividualsThatNeedTheHandlerInPopulationOrder) 
         GA.Population()->Items(I)->Bits().Invert(0, 5);
     GA.EvaluateFitness();
     TAxGeneticAlgorithm Check; // the same chromosomes, evaluated one by one
-    test::SetUpGA(Check);
+    test::SetUp(Check);
     Check.SetPopulation(GA.Population());
     for (const int I : {3, 10}) {
         EXPECT_FALSE(GA.Population()->Items(I)->NeedFitness());
@@ -73,7 +73,7 @@ TEST(ThreadEvaluator, RunsEqualTheSequentialRunForAnyNumberOfWorkers) {
 
 TEST(ThreadEvaluator, EvaluatesEachStaleIndividualOnceOnSeveralThreads) {
     TAxGeneticAlgorithm GA;
-    test::SetUpGA(GA);
+    test::SetUp(GA);
     std::atomic<int> Calls{0};
     std::mutex Mutex;
     std::set<std::thread::id> Threads;
@@ -106,7 +106,7 @@ TEST(ThreadEvaluator, AThrowingHandlerFailsTheGenerationAndLosesNothing) {
     ASSERT_FALSE(Poison.empty());
     test::GPoison = Poison;
     TAxGeneticAlgorithm Sequential;
-    test::SetUpGA(Sequential);
+    test::SetUp(Sequential);
     const test::TRunRecord Expected = test::Run(Sequential, 5, 12);
     EXPECT_EQ(Expected.Error, test::PoisonMessage);
     EXPECT_EQ(Expected.Generations.size(), 3u);
@@ -115,7 +115,7 @@ TEST(ThreadEvaluator, AThrowingHandlerFailsTheGenerationAndLosesNothing) {
         test::GPoison = Poison;
         TAxThreadEvaluator Evaluator(Workers, 1);
         TAxGeneticAlgorithm GA;
-        test::SetUpGA(GA);
+        test::SetUp(GA);
         GA.SetFitnessEvaluator(&Evaluator);
         EXPECT_TRUE(test::SameFailure(Expected, test::Run(GA, 5, 12)));
         EXPECT_EQ(GA.Generation(), 3);

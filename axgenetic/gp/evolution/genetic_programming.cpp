@@ -248,6 +248,9 @@ bool TAxCustomGeneticProgramming<T>::DoReproduce(TAxIndividual* Parent1, TAxIndi
         const bool Changed =
             TAxCustomGeneticComponent::DoReproduce(Parent1, Parent2, Child1, Child2);
         FSecondChild = nullptr;
+        // Each child answers to its own parent.
+        DoAntiBloating(Parent1, Parent2, Child1, Changed);
+        DoAntiBloating(Parent2, Parent1, Child2, Changed);
         return Changed;
     } catch (...) {
         FSecondChild = nullptr;
@@ -422,6 +425,7 @@ template <class T> int TAxCustomGeneticProgramming<T>::DoInitialize() {
         }
         Seen->AddOrSetValue(std::move(Text), Item);
     }
+    FProgramStats.MaxSize = 0; // new programs: measured again when next asked
     return Retries;
 }
 
@@ -451,6 +455,12 @@ template <class T>
 bool TAxCustomGeneticProgramming<T>::DoCrossover(TAxIndividual* Parent1, TAxIndividual* Parent2,
                                                  TAxIndividual* Child1, TAxIndividual* Child2) {
     if (FCrossoverMethod != TGPCrossoverMethod::cmSubtree) return false;
+    if (FBloatStrategy == TGPBloatStrategy::bsSizeFairCrossover ||
+        FBloatStrategy == TGPBloatStrategy::bsDepthFairCrossover) {
+        DoFairCrossover(Parent1, Parent2, Child1);
+        if (Child2) DoFairCrossover(Parent1, Parent2, Child2);
+        return true;
+    }
     auto* First = static_cast<TIndividual*>(Child1);
     TNode* Point1 = First->SelectNode(FSelectionNonTerminalsProbability);
     if (Child2) {

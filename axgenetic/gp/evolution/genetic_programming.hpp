@@ -37,6 +37,7 @@
 #include "axgenetic/gp/engine/engine.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
 #include "axgenetic/gp/engine/node.hpp"
+#include "axgenetic/gp/evolution/bloat_control.hpp"
 #include "axgenetic/gp/evolution/gp_individual.hpp"
 #include "axgenetic/xml/gp_domain_xml.hpp"
 
@@ -125,6 +126,16 @@ public:
     // Clamped to [0, 1].
     TGAProbability TarpeianProbability() const { return FTarpeianProbability; }
     void SetTarpeianProbability(TGAProbability Value);
+
+    // Sizes and depths of the current population's programs, computed on the first read
+    // after the start of a generation or an initialization (bloat_control.cpp).
+    int GetMinProgramSize();
+    int GetMaxProgramSize();
+    float GetAvgProgramSize();
+    int GetMinProgramDepth();
+    int GetMaxProgramDepth();
+    float GetAvgProgramDepth();
+    void CalculateProgramStats();
 
     // Off by default: both children of a pair start as copies of Parent1, so Parent2 only
     // matters to fair crossover. On: the second child starts as a copy of Parent2, and
@@ -245,6 +256,14 @@ public:
     // for an empty set.
     virtual TInstruction* GetSimilarInstruction(TInstruction* Instruction);
 
+    // Bloat control (bloat_control.cpp): the Tarpeian and unfit rules decide a raw
+    // fitness without the handler; the tournament breaks ties by size under
+    // bsLexicographicParsimonyPressure.
+    using TAxCustomGeneticComponent::EvaluateFitness;
+    TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted) override;
+    void SelectTournament(TObject* Sender, TAxPopulation* Population,
+                          TAxIndividual*& Parent) override;
+
     // Child initialization; under TwoParentCrossover the second child of a pair copies
     // Parent2 (the event then sees Parent2 as its first parent).
     void InitializeChild(TAxIndividual* Parent1, TAxIndividual* Parent2,
@@ -264,6 +283,19 @@ protected:
     using TAxCustomGeneticComponent::DoReproduce;
     bool DoReproduce(TAxIndividual* Parent1, TAxIndividual* Parent2, TAxIndividual* Child1,
                      TAxIndividual* Child2) override;
+    bool DoReproduce(TAxIndividual* Parent1, TAxIndividual* Parent2,
+                     TAxIndividual* Child1) override;
+    // Bloat control after reproduction: limits revert a changed Child to Parent, shrink
+    // and hoist cut it down. Changed is what the reproduction step reported.
+    virtual void DoAntiBloating(TAxIndividual* Parent, TAxIndividual* Other, TAxIndividual* Child,
+                                bool Changed);
+    // Size- or depth-fair crossover: Receiver's point gets a copy of a fairly sized
+    // subtree of Donor.
+    virtual void DoFairCrossover(TAxIndividual* Parent1, TAxIndividual* Donor,
+                                 TAxIndividual* Receiver);
+    void DoStartEvolve() override;
+    TGAFitness DoEvaluateWeightedFitness(TAxIndividual* Item) override;
+    void DoCalculateWeightedFitnessStatistics() override;
 
     // The depth a subtree or replacement mutation at Point builds with.
     int MutationDepth(const TNode& Point) const;
@@ -304,6 +336,9 @@ private:
     // The child that InitializeChild copies from Parent2 (TwoParentCrossover).
     TAxIndividual* FSecondChild = nullptr;
     std::vector<TInstruction*> FSimilar; // reused by GetSimilarInstruction
+    TAxGPProgramStats FProgramStats;
+    std::vector<TGAFloat> FFairRoulette;        // reused by DoFairCrossover
+    std::vector<TGAFloat> FLengths, FFitnesses; // reused by the covariant coefficient
 };
 
 extern template class TAxCustomGeneticProgramming<TGAFloat>;

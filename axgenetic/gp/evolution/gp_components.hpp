@@ -2,12 +2,15 @@
 // binary nodes (two children at most), and variant programs.
 //
 // Each concrete class fixes its instruction set class (whatever item class a caller asks
-// for) and its node class; everything else is the generic component's.
+// for) and its node class; everything else is the generic component's. Their event
+// setters also take handlers written for their individual and population classes, e.g.
+// GP.SetOnEvaluateFitness([&](TAxGPIndividual<TGAFloat>& Item, TGAFitness& Fitness) {...}).
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "axgenetic/core/typed_events.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/variant_classes.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
@@ -19,8 +22,11 @@ namespace generics {
 
 // A GP component whose instruction set is a TSet and whose nodes are TNodeClass nodes.
 template <class T, class TSet, class TNodeClass>
-class TAxTypedGeneticProgramming : public TAxCustomGeneticProgramming<T> {
-    using TBase = TAxCustomGeneticProgramming<T>;
+class TAxTypedGeneticProgramming
+    : public TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
+                                      TAxCustomGeneticProgramming<T>> {
+    using TBase = TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
+                                           TAxCustomGeneticProgramming<T>>;
 
 public:
     // A constructor cannot reach overrides: the set is made again here, while still empty.

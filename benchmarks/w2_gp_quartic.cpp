@@ -1,0 +1,203 @@
+// Workload W2, Koza's quartic: find y = x^4 + x^3 + x^2 + x from the 20 points
+// x_i = -1 + 2i/19 with Add, Sub, Mul, protected Div (1 when |denominator| < 1e-9), the
+// variable x and the constant 1. Fitness is the sum of absolute errors, minimized.
+// Population 1000, 50 generations, ramped half-and-half initialization (construction
+// depths 2 to 7: trees of 1 to 6 levels below the root), tournaments of 7, no elitism,
+// crossover 0.9 on consecutive pairs, then subtree mutation 0.1 per child, and a depth
+// limit of 17 that puts a parent back in place of an over-deep child. Fitness goes
+// through the batch evaluator.
+//
+// Options: --seed N (default 1); --one-parent: both children of a pair start as copies
+// of the first parent (the component's default crossover) instead of the two-parent
+// crossover; --bloat NAME: another bloat strategy (size strategies get a limit of 50
+// nodes, parsimony pressure a coefficient of 0.01 per node or level and the weighted
+// fitness); --maximize: evolve the negated error (fitness methods that maximize);
+// --sizes: also print the mean program size after generations 10, 25 and 50. A run whose
+// programs average more than 1,000 nodes stops early and says so.
+//
+// Prints seconds (whole run), the share of it spent in fitness evaluation, the nodes
+// evaluated per second of evaluation (a node counts once per point), the mean size of the
+// evaluated programs, the best error and whether the best program is within 0.01 of the
+// target at every point.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "axgenetic/axgenetic.hpp"
+#include "workload.hpp"
+
+namespace {
+
+using ax::TGAFloat;
+constexpr int Points = 20;
+constexpr int Generations = 50;
+constexpr float MaxMeanSize = 1000;
+
+TGAFloat Divide(TGAFloat A, TGAFloat B) {
+    return std::fabs(B) < 1e-9 ? 1.0 : A / B;
+}
+
+template <class Op> void AddFunction(ax::TAxGPFloatInstructions& Set, const char* Name, Op Apply) {
+    auto* F = static_cast<ax::TAxGPFloatInstruction*>(Set.Add());
+    F->SetName(Name);
+    F->SetArity(2);
+    F->SetOnExecute([Apply](ax::TObject*, ax::TAxGPNode<TGAFloat>& Node,
+                            ax::TAxGPContext<TGAFloat>& Context, TGAFloat& Result) {
+        Result = Apply(Node.GetChild(0)->Execute(Context), Node.GetChild(1)->Execute(Context));
+    });
+    F->SetOnExecuteBatch(
+        [Apply](ax::TObject*, const TGAFloat* const* Args, int, TGAFloat* Result, int Count) {
+            for (int I = 0; I < Count; ++I)
+                Result[I] = Apply(Args[0][I], Args[1][I]);
+        });
+}
+
+bool IsSizeStrategy(ax::TGPBloatStrategy S) {
+    using enum ax::TGPBloatStrategy;
+    return S == bsSizeLimit || S == bsTarpeianSize || S == bsUnfitSize || S == bsShrinkSize ||
+           S == bsHoistSize || S == bsSizeParsimonyPressure;
+}
+
+bool IsParsimony(ax::TGPBloatStrategy S) {
+    using enum ax::TGPBloatStrategy;
+    return S == bsSizeParsimonyPressure || S == bsDepthParsimonyPressure ||
+           S == bsCovariantSizeParsimonyPressure || S == bsCovariantDepthParsimonyPressure;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::uint64_t Seed = 1;
+    bool OneParent = false, Maximize = false, Sizes = false;
+    ax::TGPBloatStrategy Strategy = ax::TGPBloatStrategy::bsDepthLimit;
+    for (int I = 1; I < argc; ++I) {
+        const bool HasValue = I + 1 < argc;
+        if (std::strcmp(argv[I], "--seed") == 0 && HasValue) {
+            Seed = std::strtoull(argv[++I], nullptr, 10);
+        } else if (std::strcmp(argv[I], "--one-parent") == 0) {
+            OneParent = true;
+        } else if (std::strcmp(argv[I], "--maximize") == 0) {
+            Maximize = true;
+        } else if (std::strcmp(argv[I], "--sizes") == 0) {
+            Sizes = true;
+        } else if (std::strcmp(argv[I], "--bloat") == 0 && HasValue) {
+            const auto Value = ax::GetEnumValue<ax::TGPBloatStrategy>(argv[++I]);
+            if (!Value) {
+                std::fprintf(stderr, "unknown bloat strategy %s\n", argv[I]);
+                return 2;
+            }
+            Strategy = *Value;
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s [--seed N] [--one-parent] [--bloat NAME] "
+                         "[--maximize] [--sizes]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+
+    ax::TAxGPDataSet Data(Points);
+    std::span<TGAFloat> X = Data.AddColumn("x");
+    std::vector<TGAFloat> Target(Points), Values(Points);
+    for (int I = 0; I < Points; ++I) {
+        const TGAFloat V = -1.0 + 2.0 * I / (Points - 1);
+        X[static_cast<std::size_t>(I)] = V;
+        Target[static_cast<std::size_t>(I)] = V * V * V * V + V * V * V + V * V + V;
+    }
+
+    const double Start = workload::Now();
+    ax::RandSeed(Seed);
+    ax::TAxGeneticProgramming GP;
+    ax::TAxGPFloatInstructions& Set = *GP.Instructions();
+    AddFunction(Set, "Add", [](TGAFloat A, TGAFloat B) { return A + B; });
+    AddFunction(Set, "Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
+    AddFunction(Set, "Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
+    AddFunction(Set, "Div", Divide);
+    Set.Add()->SetName("x");
+    auto* One = Set.Add();
+    One->SetName("one");
+    One->SetOperation(ax::TGPGeneticInstruction::gpConstant);
+    One->SetValue(1.0);
+
+    GP.SetInitialPopulation(1000);
+    GP.SetInitializationMethod(ax::TGPInitializationMethod::imRampedHalfAndHalf);
+    GP.SetInitializationDepth(7);
+    GP.SetInitialDuplicatesRetries(0);
+    GP.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
+    GP.SetTournamentField(7);
+    GP.SetCrossoverProbability(0.9);
+    GP.SetMutationProbability(0.1);
+    GP.SetMutationWeights({1, 0, 0, 0, 0, 0});
+    GP.SetOperations({ax::TGAGeneticOperation::goCrossover, ax::TGAGeneticOperation::goMutate});
+    GP.SetTwoParentCrossover(!OneParent);
+    // Points drawn about as often among functions as among terminals, like a uniform
+    // choice of node in binary trees.
+    GP.SetSelectionNonTerminalsProbability(0.5);
+    GP.SetBloatStrategy(Strategy);
+    GP.SetBloatLimit(IsSizeStrategy(Strategy) ? 50 : 17);
+    if (IsParsimony(Strategy)) GP.SetParsimonyCoefficient(0.01);
+    const bool Weighted = IsParsimony(Strategy);
+    GP.SetFitnessMethod(Maximize ? (Weighted ? ax::TGAFitnessMethod::fmWeightedMaximize
+                                             : ax::TGAFitnessMethod::fmMaximize)
+                                 : (Weighted ? ax::TGAFitnessMethod::fmWeightedMinimize
+                                             : ax::TGAFitnessMethod::fmMinimize));
+
+    ax::TAxGPBatchEvaluator Evaluator;
+    double EvalSeconds = 0, Nodes = 0, Evaluations = 0;
+    GP.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
+        const double T0 = workload::Now();
+        ax::TAxGPNode<TGAFloat>& Root = *static_cast<ax::TAxGPIndividual<TGAFloat>*>(Item)->DNA();
+        Evaluator.Evaluate(Root, Data, Values);
+        double Error = 0;
+        for (int I = 0; I < Points; ++I)
+            Error += std::fabs(Values[static_cast<std::size_t>(I)] -
+                               Target[static_cast<std::size_t>(I)]);
+        // A program that overflows is as bad as a program can be, not undefined.
+        if (!std::isfinite(Error)) Error = 1e30;
+        Fitness = Maximize ? -Error : Error;
+        EvalSeconds += workload::Now() - T0;
+        Nodes += static_cast<double>(Root.Size()) * Points;
+        ++Evaluations;
+    });
+    std::vector<float> MeanSizes;
+    GP.SetOnEvolve([&](ax::TObject*) {
+        const int G = GP.Generation();
+        if (G == 10 || G == 25 || G == 50) MeanSizes.push_back(GP.GetAvgProgramSize());
+        // Unchecked growth doubles programs within a few generations; past this mean size
+        // the populations would take gigabytes, so the run ends there.
+        if (GP.GetAvgProgramSize() > MaxMeanSize) GP.SetHalt(true);
+    });
+
+    GP.Initialize();
+    GP.Evolve(Generations);
+    const double Seconds = workload::Now() - Start;
+
+    ax::TAxGPIndividual<TGAFloat>* Best = GP.FittestIndividual();
+    const double BestError = std::fabs(Best->Fitness());
+    Evaluator.Evaluate(*Best->DNA(), Data, Values);
+    bool Solved = true;
+    for (int I = 0; I < Points; ++I)
+        Solved = Solved && std::fabs(Values[static_cast<std::size_t>(I)] -
+                                     Target[static_cast<std::size_t>(I)]) < 0.01;
+
+    std::printf("seconds: %.4f\n", Seconds);
+    std::printf("evaluation share: %.3f\n", EvalSeconds / Seconds);
+    std::printf("nodes/s: %.3g\n", Nodes / EvalSeconds);
+    std::printf("mean size: %.1f\n", Nodes / Points / Evaluations);
+    std::printf("best error: %.6g\n", BestError);
+    std::printf("solved: %s\n", Solved ? "yes" : "no");
+    if (GP.Generation() < Generations)
+        std::printf("stopped: generation %d, mean size %.0f\n", GP.Generation(),
+                    GP.GetAvgProgramSize());
+    if (Sizes) {
+        std::printf("sizes:");
+        for (float S : MeanSizes)
+            std::printf(" %.1f", S);
+        std::printf("\n");
+    }
+    return 0;
+}
