@@ -286,13 +286,13 @@ void TAxCustomGeneticProgramming<T>::Describe(TStringList& Strings,
         Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
         Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
         Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+        // With all six weights 0 no mutation method ever runs: each shows 0.00%, not 0 / 0.
         std::string Distribution;
         for (TGPMutationMethod Method : MutationMethods) {
             if (!Distribution.empty()) Distribution += ", ";
-            Distribution +=
-                std::string(GetEnumName(Method)) + "(" +
-                PercentToStr(static_cast<double>(MutationWeight(Method)) / FMutationWeightsTotal) +
-                "%)";
+            const double Weight = MutationWeight(Method);
+            const double Share = FMutationWeightsTotal == 0 ? 0.0 : Weight / FMutationWeightsTotal;
+            Distribution += std::string(GetEnumName(Method)) + "(" + PercentToStr(Share) + "%)";
         }
         Strings.Add(TabStr + "Mutation Distribution = " + Distribution);
         Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "axgenetic/core/checkpoint.hpp"
 #include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/core/run_records.hpp"
 #include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/executor.hpp"
 #include "axgenetic/gp/evolution/gp_components.hpp"
@@ -142,9 +144,12 @@ TEST(GPDocument, RoundTripOfSettingsInstructionsAndPrograms) {
     GP.Instructions()->Items(2)->SetComment("sum");
     GP.Evolve(3);
 
+    GP.SetBloatStrategy(TGPBloatStrategy::bsDepthLimit);
+    GP.SetParsimonyCoefficient(3);
     TAxGeneticProgramming Fresh;
     Regression(Fresh);
     Fresh.SetGeneration(11);
+    Fresh.SetBloatLimit(20); // the bloat settings are no part of the document
     // Fitness is not read: the loaded individuals are evaluated again.
     std::string Text = Saved(GP);
     for (auto At = Text.find("<Fitness>"); At != std::string::npos;
@@ -161,6 +166,9 @@ TEST(GPDocument, RoundTripOfSettingsInstructionsAndPrograms) {
     EXPECT_EQ(Fresh.Generation(), 3);
     EXPECT_EQ(Fresh.InitialPopulation(), 20);
     EXPECT_EQ(Fresh.Instructions()->Items(2)->Comment(), "sum");
+    EXPECT_EQ(Fresh.BloatStrategy(), TGPBloatStrategy::bsNone);
+    EXPECT_EQ(Fresh.BloatLimit(), 20);
+    EXPECT_EQ(Fresh.ParsimonyCoefficient(), 1);
     ASSERT_EQ(Fresh.Population()->Count(), GP.Population()->Count());
     for (int I = 0; I < GP.Population()->Count(); ++I) {
         const auto* From = GP.Population()->Items(I)->DNA();
@@ -331,29 +339,105 @@ TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
     EXPECT_EQ(Parsed.GPProgram()->ToString(), Formula);
 }
 
-TEST(GPDescription, FreshComponentLineByLine) {
-    TAxGeneticProgramming GP;
-    Add(*GP.Instructions(), "x", 0)->SetComment("abscissa");
-    Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant);
-    Add(*GP.Instructions(), "Add", 2);
-    TStringList Lines;
-    GP.Describe(Lines, "  ");
-    EXPECT_EQ(Lines.Text(), "Operating Conditions\n"
-                            "  Fitness Method = fmMinimize\n"
-                            "  Crossover Probability = 90.00%\n"
-                            "  Inversion Probability = 10.00%\n"
-                            "  Mutation Probability = 1.00%\n"
-                            "  Mutation Distribution = mmSubtree(33.00%), mmReplacement(0.00%), "
-                            "mmConstant(0.00%), mmShrink(33.00%), mmHoist(33.00%), mmPoint(0.00%)\n"
-                            "  Selection Method = smStochasticTournament\n"
-                            "  Selection Non-terminals Probability = 90.00%\n"
-                            "  Terminals (2) x (abscissa), One\n"
-                            "  Functions (1) Add\n"
-                            "Initial Conditions\n"
-                            "  Population = 100\n"
-                            "  Initial Tree Depth is based on number of operations\n"
-                            "  Initialization Method = imFull\n"
-                            "There are no Termination Conditions\n");
+TEST(GPDescription, LineByLine) {
+    const std::string Head = "Operating Conditions\n"
+                             "  Fitness Method = fmMinimize\n"
+                             "  Crossover Probability = 90.00%\n"
+                             "  Inversion Probability = 10.00%\n"
+                             "  Mutation Probability = 1.00%\n";
+    const std::string Instructions = "  Selection Method = smStochasticTournament\n"
+                                     "  Selection Non-terminals Probability = 90.00%\n";
+    const std::string Sets = "  Terminals (2) x (abscissa), One\n"
+                             "  Functions (1) Add\n"
+                             "Initial Conditions\n"
+                             "  Population = 100\n";
+    struct TCase {
+        std::function<void(TAxGeneticProgramming&)> Set;
+        std::string Lines;
+    } Cases[] = {
+        {[](TAxGeneticProgramming&) {},
+         Head +
+             "  Mutation Distribution = mmSubtree(33.00%), mmReplacement(0.00%), "
+             "mmConstant(0.00%), mmShrink(33.00%), mmHoist(33.00%), mmPoint(0.00%)\n" +
+             Instructions + Sets +
+             "  Initial Tree Depth is based on number of operations\n"
+             "  Initialization Method = imFull\n"
+             "There are no Termination Conditions\n"},
+        {[](TAxGeneticProgramming& GP) {
+             GP.SetMutationWeights({0, 0, 0, 0, 0, 0});
+             GP.SetBloatStrategy(TGPBloatStrategy::bsHoistDepth);
+             GP.SetBloatLimit(12);
+             GP.SetInitializationDepth(5);
+             GP.SetUseFitnessCutoff(true);
+             GP.SetFitnessCutoff(0.5);
+         },
+         Head +
+             "  Mutation Distribution = mmSubtree(0.00%), mmReplacement(0.00%), "
+             "mmConstant(0.00%), mmShrink(0.00%), mmHoist(0.00%), mmPoint(0.00%)\n" +
+             Instructions +
+             "  Anti-Bloating Strategy = bsHoistDepth\n"
+             "  Anti-Bloating Limit = 12\n" +
+             Sets +
+             "  Initial Tree Depth = Max of 5\n"
+             "  Initialization Method = imFull\n"
+             "Termination Conditions\n"
+             "  Fitness <= 0.5\n"},
+    };
+    for (const TCase& Case : Cases) {
+        TAxGeneticProgramming GP;
+        Add(*GP.Instructions(), "x", 0)->SetComment("abscissa");
+        Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant);
+        Add(*GP.Instructions(), "Add", 2);
+        Case.Set(GP);
+        TStringList Lines;
+        GP.Describe(Lines, "  ");
+        EXPECT_EQ(Lines.Text(), Case.Lines);
+    }
+}
+
+// A run checkpointed at generation Stop and continued by a fresh component, whose host
+// only sets up the handlers, equals the uninterrupted run generation by generation.
+TEST(GPCheckpoint, ResumedRunEqualsTheUninterruptedRun) {
+    constexpr int Total = 8, Stop = 3;
+    const auto Csv = [](const TAxRunLog& Log) {
+        std::ostringstream Out;
+        Log.SaveToCSV(Out);
+        return Out.str();
+    };
+    const auto Programs = [](TAxGeneticProgramming& GP) {
+        std::string Text;
+        for (int I = 0; I < GP.Population()->Count(); ++I)
+            Text += GP.Population()->Items(I)->DNA()->ToString() + "\n";
+        return Text;
+    };
+    std::stringstream Checkpoint;
+    TAxRunLog WholeLog;
+    TAxGeneticProgramming Whole, Stopped;
+    for (TAxGeneticProgramming* GP : {&Whole, &Stopped}) {
+        RandSeed(13);
+        Regression(*GP);
+        GP->SetBloatStrategy(TGPBloatStrategy::bsDepthLimit);
+        GP->SetBloatLimit(6);
+        GP->SetTarpeianProbability(0.6);
+        GP->SetMutationProbability(0.3);
+        GP->SetPointMutationProbability(0.35);
+        GP->Evolve(Stop);
+    }
+    SaveCheckpoint(Stopped, Checkpoint);
+    WholeLog.Attach(Whole);
+    Whole.Evolve(Total - Stop);
+
+    RandSeed(999);
+    TAxGeneticProgramming Resumed;
+    Regression(Resumed);
+    LoadCheckpoint(Resumed, Checkpoint);
+    TAxRunLog ResumedLog;
+    ResumedLog.Attach(Resumed);
+    Resumed.Evolve(Total - Stop);
+    EXPECT_EQ(Csv(ResumedLog), Csv(WholeLog));
+    EXPECT_EQ(Programs(Resumed), Programs(Whole));
+    EXPECT_EQ(Resumed.TarpeianProbability(), 0.6);
+    EXPECT_EQ(Resumed.PointMutationProbability(), 0.35); // exact, not single precision
 }
 
 std::string WriteComponentText(TComponent& Component) {
@@ -370,6 +454,9 @@ TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
                              "PointMutationProbability", "TarpeianProbability"})
         EXPECT_EQ(Fresh.find(Name), std::string::npos) << Name;
     GP.SetTarpeianProbability(0);
+    GP.SetBloatStrategy(TGPBloatStrategy::bsSizeFairCrossover);
+    GP.SetBloatLimit(30);
+    GP.SetParsimonyCoefficient(0);
     GP.SetPointMutationProbability(0.5);
     GP.SetMutateHoistWeight(3);
     Add(*GP.Instructions(), "Add", 2);
@@ -377,6 +464,9 @@ TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
     std::istringstream In(WriteComponentText(GP));
     ReadComponentText(In, Read);
     EXPECT_EQ(Read.TarpeianProbability(), 0);
+    EXPECT_EQ(Read.BloatStrategy(), TGPBloatStrategy::bsSizeFairCrossover);
+    EXPECT_EQ(Read.BloatLimit(), 30);
+    EXPECT_EQ(Read.ParsimonyCoefficient(), 0);
     EXPECT_EQ(Read.PointMutationProbability(), 0.5);
     EXPECT_EQ(Read.MutationWeightsTotal(), 53);
     ASSERT_EQ(Read.Instructions()->Count(), 1);
