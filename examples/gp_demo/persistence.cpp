@@ -1,4 +1,4 @@
-// Saving a GP run and carrying on with it: evolve a regression of y = x^2 + x for a few
+// Saving a GP run and carrying on with it: evolve a regression of y = x^3 + x^2 + x for two
 // generations, save the run to an XML file, load the file into a fresh component and
 // evolve further. An executor takes the fittest program over and saves it as a program
 // file, which another executor loads and evaluates at new points, with no component
@@ -34,14 +34,18 @@ void AddInstructions(ax::TAxGPInstructions<TGAFloat>& Set) {
     Set.Add()->SetName("x");
 }
 
-// The sum of absolute errors against x^2 + x at 11 points in [-1, 1].
+TGAFloat Target(TGAFloat X) {
+    return X * X * X + X * X + X;
+}
+
+// The sum of absolute errors against the target at 11 points in [-1, 1].
 void ScoreRegression(ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Error) {
     ax::TAxGPContext<TGAFloat> Context;
     for (int I = 0; I <= 10; ++I) {
         const TGAFloat X = -1.0 + 0.2 * I;
         Context.Values().AddOrSetValue("x", X);
         Error += std::fabs(static_cast<ax::TAxGPIndividual<TGAFloat>*>(Item)->Execute(Context) -
-                           (X * X + X));
+                           Target(X));
     }
 }
 
@@ -70,7 +74,7 @@ void RunPersistence(std::uint64_t Seed) {
         Prepare(GP);
         GP.SetInitialPopulation(60);
         GP.SetInitializationDepth(3);
-        GP.Evolve(3);
+        GP.Evolve(2);
         ShowBest("saved run", GP);
         GP.SaveToFile(File);
     }
@@ -97,8 +101,8 @@ void RunPersistence(std::uint64_t Seed) {
     ax::TAxGPContext<TGAFloat> Context;
     for (const TGAFloat X : {1.5, 2.0, 3.0, -2.5}) {
         Context.Values().AddOrSetValue("x", X);
-        std::printf("    x = %5.2f   program %9.4f   x^2 + x %9.4f\n", X, Executor.Execute(Context),
-                    X * X + X);
+        std::printf("    x = %5.2f   program %9.4f   x^3 + x^2 + x %9.4f\n", X,
+                    Executor.Execute(Context), Target(X));
     }
     std::filesystem::remove(File);
 }
