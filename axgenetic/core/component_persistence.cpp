@@ -253,14 +253,9 @@ void TAxCustomGeneticComponent::DefineProperties(TFiler& Filer) {
 // ---- description ------------------------------------------------------------------------
 
 void TAxCustomGeneticComponent::Describe(TStringList& Strings, const std::string& TabStr) const {
-    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
     Strings.BeginUpdate();
     try {
-        Strings.Add("Operating Conditions");
-        Strings.Add(TabStr + "Fitness Method = " + std::string(GetEnumName(FitnessMethod())));
-        Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
-        Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
-        Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+        DescribeOperators(Strings, TabStr);
         Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
         Strings.Add("Initial Conditions");
         Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
@@ -270,6 +265,32 @@ void TAxCustomGeneticComponent::Describe(TStringList& Strings, const std::string
         throw;
     }
     Strings.EndUpdate();
+}
+
+void TAxCustomGeneticComponent::DescribeOperators(TStringList& Strings,
+                                                  const std::string& TabStr) const {
+    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
+    Strings.Add("Operating Conditions");
+    Strings.Add(TabStr + "Fitness Method = " + std::string(GetEnumName(FitnessMethod())));
+    Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
+    Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
+    Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+}
+
+void TAxCustomGeneticComponent::InitializeWithoutIndividuals() {
+    if (Initialized()) return;
+    // Initialize restarts the generation count, which keeps the count a load has just read.
+    const int KeptPopulation = InitialPopulation();
+    const int KeptGeneration = Generation();
+    SetInitialPopulation(0);
+    try {
+        Initialize();
+    } catch (...) {
+        SetInitialPopulation(KeptPopulation);
+        throw;
+    }
+    SetInitialPopulation(KeptPopulation);
+    SetGeneration(KeptGeneration);
 }
 
 void TAxCustomGeneticComponent::DescribeTermination(TStringList& Strings,

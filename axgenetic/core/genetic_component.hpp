@@ -307,6 +307,11 @@ protected:
     virtual TGAFitness DoEvaluateWeightedFitness(TAxIndividual* Item);
     // The termination lines of Describe.
     void DescribeTermination(TStringList& Strings, const std::string& TabStr) const;
+    // The first lines of Describe: the heading, the fitness method, the three probabilities.
+    void DescribeOperators(TStringList& Strings, const std::string& TabStr) const;
+    // What a load does to a component that was never initialized, before it fills the
+    // population: Initialize without individuals, keeping InitialPopulation and Generation.
+    void InitializeWithoutIndividuals();
     virtual void DoCalculateFitnessStatistics();
     virtual void DoCalculateWeightedFitnessStatistics();
     virtual void DoSelectionPreparation();

@@ -207,21 +207,7 @@ void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGeneticDocumentType& 
 template <class T>
 void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGPDomainType& Domain) {
     CheckGPDomainXML<T>(Domain, MaxChildrenOf<T>(*this));
-    if (!Initialized()) {
-        // Initialized without individuals; Initialize restarts the generation count,
-        // which keeps the count just read.
-        const int KeptPopulation = InitialPopulation();
-        const int KeptGeneration = Generation();
-        SetInitialPopulation(0);
-        try {
-            Initialize();
-        } catch (...) {
-            SetInitialPopulation(KeptPopulation);
-            throw;
-        }
-        SetInitialPopulation(KeptPopulation);
-        SetGeneration(KeptGeneration);
-    }
+    InitializeWithoutIndividuals();
     LoadFromXML(IXMLGPInstructions(Domain.FindChild("Instructions")));
     TAxGPPopulation<T>& Items = *Population();
     Items.BeginUpdate();
@@ -281,11 +267,7 @@ void TAxCustomGeneticProgramming<T>::Describe(TStringList& Strings,
     };
     Strings.BeginUpdate();
     try {
-        Strings.Add("Operating Conditions");
-        Strings.Add(TabStr + "Fitness Method = " + std::string(GetEnumName(FitnessMethod())));
-        Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
-        Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
-        Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+        this->DescribeOperators(Strings, TabStr);
         // With all six weights 0 no mutation method ever runs: each shows 0.00%, not 0 / 0.
         std::string Distribution;
         for (TGPMutationMethod Method : MutationMethods) {
