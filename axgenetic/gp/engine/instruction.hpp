@@ -157,6 +157,10 @@ protected:
     void AssignTo(TPersistent& Dest) const override;
     void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
     void Update(TCollectionItem* Item) override;
+
+private:
+    // The owner as an engine, remembered once found: every node a tree makes asks for it.
+    mutable IAxGeneticProgramEngine<T>* FEngine = nullptr;
 };
 
 extern template class TAxGPInstruction<TGAFloat>;

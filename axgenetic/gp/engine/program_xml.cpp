@@ -8,6 +8,7 @@
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
+#include "axgenetic/gp/engine/engine.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/format.hpp"
@@ -127,27 +128,48 @@ template <class T> void SaveProgramToXML(const TAxGPNode<T>& Node, const IXMLDna
     }
 }
 
-template <class T> void LoadProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType& Element) {
+namespace {
+
+// Looks a name up where Node's instruction lives: its set, or (outside a set) the
+// instruction alone.
+template <class T> auto InstructionFinder(const TAxGPNode<T>& Node) {
     TAxGPInstruction<T>* Own = Node.Instruction();
-    if (!Own) {
-        Node.Clear();
-        return;
-    }
     const TAxGPInstructions<T>* Set = Own->Collection();
-    const auto Find = [Set, Own](std::string_view Name) -> TAxGPInstruction<T>* {
+    return [Set, Own](std::string_view Name) -> TAxGPInstruction<T>* {
         if (Set) return Set->FindItemName(Name);
         return detail::SameTextAscii(Own->Name(), Name) ? Own : nullptr;
     };
-    const int MaxChildren = dynamic_cast<const TAxGPBinaryNode<T>*>(&Node) ? 2 : -1;
-    CheckProgramXML(
-        Element,
-        [&Find](std::string_view Name) -> std::optional<TGPGeneticInstruction> {
-            const TAxGPInstruction<T>* Found = Find(Name);
-            if (!Found) return std::nullopt;
-            return Found->Operation();
-        },
-        std::is_same_v<T, TGAFloat>, MaxChildren);
+}
 
+} // namespace
+
+template <class T> void LoadProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType& Element) {
+    if (Node.Instruction()) {
+        const auto Find = InstructionFinder(Node);
+        const int MaxChildren = dynamic_cast<const TAxGPBinaryNode<T>*>(&Node) ? 2 : -1;
+        CheckProgramXML(
+            Element,
+            [&Find](std::string_view Name) -> std::optional<TGPGeneticInstruction> {
+                const TAxGPInstruction<T>* Found = Find(Name);
+                if (!Found) return std::nullopt;
+                return Found->Operation();
+            },
+            std::is_same_v<T, TGAFloat>, MaxChildren);
+    }
+    LoadCheckedProgramFromXML(Node, Element);
+}
+
+template <class T> void LoadCheckedProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType& Element) {
+    if (!Node.Instruction()) {
+        Node.Clear();
+        return;
+    }
+    const auto Find = InstructionFinder(Node);
+    // Every instruction comes from the set of Node's, so every node is made by that set's
+    // engine, which is looked up once rather than per node (CreateNode(Instruction, Parent)
+    // would look it up for each).
+    const TAxGPInstructions<T>* Set = Node.Instruction()->Collection();
+    IAxGeneticProgramEngine<T>* Engine = Set ? Set->Engine() : nullptr;
     std::vector<std::pair<TAxGPNode<T>*, IXMLDnaType>> Pending{{&Node, Element}};
     while (!Pending.empty()) {
         const auto [To, From] = std::move(Pending.back());
@@ -157,7 +179,9 @@ template <class T> void LoadProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType
         To->SetInstruction(Instruction);
         if (IsConstant(Instruction)) LoadNodeValue(*To, From);
         for (const IXMLDnaType Child : From.Child())
-            Pending.emplace_back(To->CreateNode(Instruction, *To), Child);
+            Pending.emplace_back(Engine ? To->AddChild(Engine->CreateNode(Instruction))
+                                        : To->CreateNode(Instruction, *To),
+                                 Child);
     }
 }
 
@@ -165,6 +189,8 @@ template void SaveProgramToXML(const TAxGPNode<TGAFloat>&, const IXMLDnaType&);
 template void SaveProgramToXML(const TAxGPNode<Variant>&, const IXMLDnaType&);
 template void LoadProgramFromXML(TAxGPNode<TGAFloat>&, const IXMLDnaType&);
 template void LoadProgramFromXML(TAxGPNode<Variant>&, const IXMLDnaType&);
+template void LoadCheckedProgramFromXML(TAxGPNode<TGAFloat>&, const IXMLDnaType&);
+template void LoadCheckedProgramFromXML(TAxGPNode<Variant>&, const IXMLDnaType&);
 
 // ---- instructions ---------------------------------------------------------------------------
 

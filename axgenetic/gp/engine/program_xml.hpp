@@ -52,5 +52,8 @@ template <class T> void SaveProgramToXML(const TAxGPNode<T>& Node, const IXMLDna
 // set, where names are looked up (letter case ignored); without one, Node is only cleared.
 // The tree is checked first (CheckProgramXML), so a failed load changes nothing.
 template <class T> void LoadProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType& Element);
+// LoadProgramFromXML of a tree already checked against the names of Node's set (a
+// document's programs are checked with the whole document, before anything loads).
+template <class T> void LoadCheckedProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType& Element);
 
 } // namespace ax

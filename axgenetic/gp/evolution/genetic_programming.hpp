@@ -303,6 +303,9 @@ protected:
     TNodePtr InitialTree(int Index, int Count, int MinDepth, int MaxDepth);
 
 private:
+    // LoadFromXML of a domain that has passed CheckGPDomainXML: the document load checks
+    // the domain with the rest of the document, before it changes any setting.
+    void LoadCheckedDomain(const IXMLGPDomainType& Domain);
     void ClearPopulations();
     // Puts Instruction at the end of the list its arity belongs to.
     void Classify(TInstruction* Instruction);

@@ -77,7 +77,7 @@ void LoadGPIndividualXML(TAxGPIndividual<T>& Individual, TAxGPInstructions<T>& I
     const IXMLDnaType DNA(Element.FindChild("DNA"));
     if (TAxGPNode<T>* Root = Individual.DNA()) {
         if (!Root->Instruction()) Root->SetInstruction(Instructions.ItemByName(DNA.Instruction()));
-        LoadProgramFromXML(*Root, DNA);
+        LoadCheckedProgramFromXML(*Root, DNA);
     }
     Individual.FlattenDNA();
 }
@@ -201,12 +201,17 @@ void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGeneticDocumentType& 
     SetKnown<TGPPointMutationMethod>(Reproduction.PointMutationMethod(),
                                      [this](auto V) { SetPointMutationMethod(V); });
     SetPointMutationProbability(Reproduction.PointMutationProbability());
-    LoadFromXML(IXMLGPDomainType(Root.FindChild("Domain")));
+    LoadCheckedDomain(IXMLGPDomainType(Root.FindChild("Domain")));
 }
 
 template <class T>
 void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGPDomainType& Domain) {
     CheckGPDomainXML<T>(Domain, MaxChildrenOf<T>(*this));
+    LoadCheckedDomain(Domain);
+}
+
+template <class T>
+void TAxCustomGeneticProgramming<T>::LoadCheckedDomain(const IXMLGPDomainType& Domain) {
     InitializeWithoutIndividuals();
     LoadFromXML(IXMLGPInstructions(Domain.FindChild("Instructions")));
     TAxGPPopulation<T>& Items = *Population();
@@ -330,6 +335,7 @@ template <class T> void TAxCustomGeneticProgramming<T>::DefineProperties(TFiler&
     template void TAxCustomGeneticProgramming<T>::SaveToXML(const IXMLGPInstructions&);            \
     template void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGeneticDocumentType&);     \
     template void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGPDomainType&);            \
+    template void TAxCustomGeneticProgramming<T>::LoadCheckedDomain(const IXMLGPDomainType&);      \
     template void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGPInstructions&);          \
     template void TAxCustomGeneticProgramming<T>::SaveToStream(std::ostream&);                     \
     template void TAxCustomGeneticProgramming<T>::SaveToFile(const std::string&);                  \

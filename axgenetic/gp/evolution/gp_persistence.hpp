@@ -17,7 +17,8 @@ template <class T> int MaxChildrenOf(IAxGeneticProgramEngine<T>& Engine);
 template <class T>
 void SaveGPIndividualXML(TAxGPIndividual<T>& Individual, const IXMLIndividualType& Element);
 // Name and DNA (the fitness is not read, the individual is stale). A root without
-// instruction first takes the one the DNA element names, from Instructions.
+// instruction first takes the one the DNA element names, from Instructions. The DNA must
+// have passed CheckGPDomainXML against the instructions now in the set.
 template <class T>
 void LoadGPIndividualXML(TAxGPIndividual<T>& Individual, TAxGPInstructions<T>& Instructions,
                          const IXMLIndividualType& Element);
