@@ -75,8 +75,42 @@ std::vector<std::string_view> SplitAtBlanks(std::string_view Line) {
     return Result;
 }
 
+// The settings a class defines itself and reads back (a GP component's
+// TarpeianProbability is no published property): those with a reader and a writer.
+class TDefinedSettings : public TFiler {
+public:
+    std::vector<std::pair<std::string, TWriterProc>> Items;
+    void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData,
+                        bool) override {
+        if (ReadData && WriteData) Items.emplace_back(Name, std::move(WriteData));
+    }
+};
+
+// A defined setting as a published one: its text is what its writer writes (the writer
+// holds the value it had when the settings were gathered), and a text is read back through
+// the reader, as property streaming reads it.
+TPublishedProperty DefinedSetting(const std::string& Name, TFiler::TWriterProc Write) {
+    TPublishedProperty Property;
+    Property.Name = Name;
+    Property.GetText = [Name, Write](const TPersistent&) {
+        std::ostringstream Line;
+        TWriter(Line).DefineProperty(Name, nullptr, Write, true);
+        std::string Text = std::move(Line).str();
+        Text.erase(0, Name.size() + 3); // "<Name> = "
+        if (!Text.empty()) Text.pop_back();
+        return Text;
+    };
+    Property.SetText = [Name](TPersistent& Instance, std::string_view Value) {
+        std::istringstream Text("object " + Instance.ClassName() + "\n" + Name + " = " +
+                                std::string(Value) + "\nend\n");
+        TReader(Text).ReadComponent(dynamic_cast<TComponent&>(Instance));
+    };
+    return Property;
+}
+
 // The component's settings: its published properties, less the collections (the
-// document holds those) and the framework's own name and tag.
+// document holds those) and the framework's own name and tag, then the settings it
+// defines itself and reads back. Gathered anew for every save and load.
 TPublishedProperties Settings(TAxCustomGeneticComponent& Component) {
     TPublishedProperties All, Framework, Result;
     Component.GetPublishedProperties(All);
@@ -87,6 +121,10 @@ TPublishedProperties Settings(TAxCustomGeneticComponent& Component) {
             Own = Own && Other.Name != Property.Name;
         if (Own) Result.push_back(std::move(Property));
     }
+    TDefinedSettings Defined;
+    Component.DefineProperties(Defined);
+    for (auto& [Name, Write] : Defined.Items)
+        Result.push_back(DefinedSetting(Name, std::move(Write)));
     return Result;
 }
 

@@ -4,7 +4,9 @@
 // A component's document alone does not do this: it keeps probabilities at single
 // precision, leaves out settings of the host (InitialPopulation, Operations, ...) and
 // knows nothing of the random generator. A checkpoint file holds, besides the document
-// unchanged, the generator state and the exact text of every published setting. Loading
+// unchanged, the generator state and the exact text of every published setting and of
+// every setting the component defines and reads back itself (a GP component's
+// TarpeianProbability). Loading
 // one loads the document, restores the settings exactly, runs the statistics pass (so
 // MinFitness, FittestIndividual and the selection tables read as they did when the
 // checkpoint was saved) and finally restores the generator.
@@ -17,7 +19,7 @@
 // File layout (text): the line "axgenetic-checkpoint 1 <checksum>", where the checksum is
 // the FNV-1a hash in hexadecimal of everything after that line; "random <seed> <w0> <w1>
 // <w2> <w3>" in hexadecimal; one "setting <Name> = <stream text>" line per published
-// setting; "document <byte count>", a line break and the document's bytes.
+// or defined setting; "document <byte count>", a line break and the document's bytes.
 #pragma once
 
 #include "axgenetic/platform/export.hpp"

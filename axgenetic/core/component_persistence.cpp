@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <system_error>
@@ -121,7 +122,8 @@ std::filesystem::path SaveTarget(const std::string& FileName) {
 
 // The document goes to a temporary file beside the target, which replaces the target only
 // once it is completely written: a failed save never costs the user the previous file.
-void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
+void SaveToFileSafely(const std::string& FileName,
+                      const std::function<void(std::ostream&)>& Write) {
     namespace fs = std::filesystem;
     std::error_code Error;
     const fs::path Target = SaveTarget(FileName);
@@ -146,7 +148,7 @@ void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
         throw EFCreateError(Message);
     }
     try {
-        SaveToStream(Stream);
+        Write(Stream);
         Stream.close();
         if (Stream.fail()) RaiseCreateError(FileName, "The file could not be written completely");
         if (Exists) fs::permissions(Temporary, fs::status(Target).permissions(), Error);
@@ -157,6 +159,10 @@ void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
         fs::remove(Temporary, Error);
         throw;
     }
+}
+
+void TAxCustomGeneticComponent::SaveToFile(const std::string& FileName) {
+    SaveToFileSafely(FileName, [this](std::ostream& Stream) { SaveToStream(Stream); });
 }
 
 void TAxCustomGeneticComponent::SaveToStream(std::ostream& Stream) {
@@ -247,38 +253,64 @@ void TAxCustomGeneticComponent::DefineProperties(TFiler& Filer) {
 // ---- description ------------------------------------------------------------------------
 
 void TAxCustomGeneticComponent::Describe(TStringList& Strings, const std::string& TabStr) const {
-    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
     Strings.BeginUpdate();
     try {
-        Strings.Add("Operating Conditions");
-        Strings.Add(TabStr + "Fitness Method = " + std::string(GetEnumName(FitnessMethod())));
-        Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
-        Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
-        Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+        DescribeOperators(Strings, TabStr);
         Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
         Strings.Add("Initial Conditions");
         Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
-        if (!UseGenerationLimit() && !UseFitnessCutoff() && !UseDiversityLimit()) {
-            Strings.Add("There are no Termination Conditions");
-        } else {
-            Strings.Add("Termination Conditions");
-            if (UseFitnessCutoff()) {
-                const bool Maximizing = FitnessMethod() == TGAFitnessMethod::fmMaximize ||
-                                        FitnessMethod() == TGAFitnessMethod::fmWeightedMaximize;
-                Strings.Add(TabStr + (Maximizing ? "Fitness >= " : "Fitness <= ") +
-                            FloatToStr(FitnessCutoff()));
-            }
-            if (UseDiversityLimit())
-                Strings.Add(TabStr + "Diversity less than " + Percent(DiversityLimit()));
-            if (UseGenerationLimit())
-                Strings.Add(TabStr +
-                            "Maximum number of generations = " + IntToStr(GenerationLimit()));
-        }
+        DescribeTermination(Strings, TabStr);
     } catch (...) {
         Strings.EndUpdate();
         throw;
     }
     Strings.EndUpdate();
+}
+
+void TAxCustomGeneticComponent::DescribeOperators(TStringList& Strings,
+                                                  const std::string& TabStr) const {
+    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
+    Strings.Add("Operating Conditions");
+    Strings.Add(TabStr + "Fitness Method = " + std::string(GetEnumName(FitnessMethod())));
+    Strings.Add(TabStr + "Crossover Probability = " + Percent(CrossoverProbability()));
+    Strings.Add(TabStr + "Inversion Probability = " + Percent(InversionProbability()));
+    Strings.Add(TabStr + "Mutation Probability = " + Percent(MutationProbability()));
+}
+
+void TAxCustomGeneticComponent::InitializeWithoutIndividuals() {
+    if (Initialized()) return;
+    // Initialize restarts the generation count, which keeps the count a load has just read.
+    const int KeptPopulation = InitialPopulation();
+    const int KeptGeneration = Generation();
+    SetInitialPopulation(0);
+    try {
+        Initialize();
+    } catch (...) {
+        SetInitialPopulation(KeptPopulation);
+        throw;
+    }
+    SetInitialPopulation(KeptPopulation);
+    SetGeneration(KeptGeneration);
+}
+
+void TAxCustomGeneticComponent::DescribeTermination(TStringList& Strings,
+                                                    const std::string& TabStr) const {
+    const auto Percent = [](TGAProbability P) { return PercentToStr(P) + "%"; };
+    if (!UseGenerationLimit() && !UseFitnessCutoff() && !UseDiversityLimit()) {
+        Strings.Add("There are no Termination Conditions");
+    } else {
+        Strings.Add("Termination Conditions");
+        if (UseFitnessCutoff()) {
+            const bool Maximizing = FitnessMethod() == TGAFitnessMethod::fmMaximize ||
+                                    FitnessMethod() == TGAFitnessMethod::fmWeightedMaximize;
+            Strings.Add(TabStr + (Maximizing ? "Fitness >= " : "Fitness <= ") +
+                        FloatToStr(FitnessCutoff()));
+        }
+        if (UseDiversityLimit())
+            Strings.Add(TabStr + "Diversity less than " + Percent(DiversityLimit()));
+        if (UseGenerationLimit())
+            Strings.Add(TabStr + "Maximum number of generations = " + IntToStr(GenerationLimit()));
+    }
 }
 
 std::string TAxCustomGeneticComponent::ToString() const {

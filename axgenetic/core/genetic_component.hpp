@@ -307,6 +307,13 @@ protected:
                              TAxIndividual* Child2);
 
     virtual TGAFitness DoEvaluateWeightedFitness(TAxIndividual* Item);
+    // The termination lines of Describe.
+    void DescribeTermination(TStringList& Strings, const std::string& TabStr) const;
+    // The first lines of Describe: the heading, the fitness method, the three probabilities.
+    void DescribeOperators(TStringList& Strings, const std::string& TabStr) const;
+    // What a load does to a component that was never initialized, before it fills the
+    // population: Initialize without individuals, keeping InitialPopulation and Generation.
+    void InitializeWithoutIndividuals();
     virtual void DoCalculateFitnessStatistics();
     virtual void DoCalculateWeightedFitnessStatistics();
     virtual void DoSelectionPreparation();
@@ -382,5 +389,9 @@ private:
     std::vector<int> FBatchIndexes;
     std::vector<TGAFitness> FBatchFitness;
 };
+
+// Writes a file through Write into a temporary file beside FileName, which replaces
+// FileName only once completely written (SaveToFile of the components).
+AXGENETIC_API void SaveToFileSafely(const std::string& FileName, const std::function<void(std::ostream&)>& Write);
 
 } // namespace ax

@@ -347,21 +347,7 @@ void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGeneticDocumentType& Docum
 }
 
 void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGADomainType& Domain) {
-    if (!Initialized()) {
-        // Initialized without individuals; Initialize restarts the generation count,
-        // which keeps the count just read.
-        const int KeptPopulation = InitialPopulation();
-        const int KeptGeneration = Generation();
-        SetInitialPopulation(0);
-        try {
-            Initialize();
-        } catch (...) {
-            SetInitialPopulation(KeptPopulation);
-            throw;
-        }
-        SetInitialPopulation(KeptPopulation);
-        SetGeneration(KeptGeneration);
-    }
+    InitializeWithoutIndividuals();
     FGenes->LoadFromXML(Domain.GenoType());
     Population()->LoadFromXML(Domain.Chromosomes());
     SetPreviousGeneration(Population());

@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "axgenetic/xml/document_kind.hpp"
 #include "axgenetic/xml/xml_node.hpp"
 
 namespace ax {
@@ -146,17 +147,8 @@ public:
 };
 
 // Document functions for documents whose root is a domain, a genotype or chromosomes.
-AXGENETIC_API IXMLGADomainType NewGADomain();
-AXGENETIC_API IXMLGADomainType LoadGADomain(const std::string& FileName);
-AXGENETIC_API IXMLGADomainType LoadGADomain(std::istream& Stream);
-AXGENETIC_API IXMLGADomainType GetGADomain(const TXMLDocumentPtr& Document);
-AXGENETIC_API IXMLGenoTypeType NewGenoType();
-AXGENETIC_API IXMLGenoTypeType LoadGenoType(const std::string& FileName);
-AXGENETIC_API IXMLGenoTypeType LoadGenoType(std::istream& Stream);
-AXGENETIC_API IXMLGenoTypeType GetGenoType(const TXMLDocumentPtr& Document);
-AXGENETIC_API IXMLChromosomesType NewChromosomes();
-AXGENETIC_API IXMLChromosomesType LoadChromosomes(const std::string& FileName);
-AXGENETIC_API IXMLChromosomesType LoadChromosomes(std::istream& Stream);
-AXGENETIC_API IXMLChromosomesType GetChromosomes(const TXMLDocumentPtr& Document);
+AX_XML_DOCUMENT_KIND(IXMLGADomainType, GADomain, GADomainTag)
+AX_XML_DOCUMENT_KIND(IXMLGenoTypeType, GenoType, GenoTypeTag)
+AX_XML_DOCUMENT_KIND(IXMLChromosomesType, Chromosomes, ChromosomesTag)
 
 } // namespace ax

@@ -43,9 +43,6 @@ public:
     IXMLGADomainType Domain() const { return IXMLGADomainType(ChildElement("Domain")); }
 };
 
-AXGENETIC_API IXMLGeneticAlgorithmType NewGeneticAlgorithm();
-AXGENETIC_API IXMLGeneticAlgorithmType LoadGeneticAlgorithm(const std::string& FileName);
-AXGENETIC_API IXMLGeneticAlgorithmType LoadGeneticAlgorithm(std::istream& Stream);
-AXGENETIC_API IXMLGeneticAlgorithmType GetGeneticAlgorithm(const TXMLDocumentPtr& Document);
+AX_XML_DOCUMENT_KIND(IXMLGeneticAlgorithmType, GeneticAlgorithm, GeneticAlgorithmTag)
 
 } // namespace ax

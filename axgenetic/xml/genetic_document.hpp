@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "axgenetic/xml/document_kind.hpp"
 #include "axgenetic/xml/xml_node.hpp"
 
 namespace ax {
@@ -91,13 +92,9 @@ public:
     void SetUseGenerationLimit(bool Value) const { SetChildValue("UseGenerationLimit", Value); }
 };
 
-// A new document (version "1.0") with an empty "GeneticDocument" root.
-AXGENETIC_API IXMLGeneticDocumentType NewGeneticDocument();
-// Loads a file or a stream; EFOpenError for a file that does not open, EXMLParseError for
-// text that does not parse or a root of another name.
-AXGENETIC_API IXMLGeneticDocumentType LoadGeneticDocument(const std::string& FileName);
-AXGENETIC_API IXMLGeneticDocumentType LoadGeneticDocument(std::istream& Stream);
-// The "GeneticDocument" root of a loaded document.
-AXGENETIC_API IXMLGeneticDocumentType GetGeneticDocument(const TXMLDocumentPtr& Document);
+// NewGeneticDocument (version "1.0", an empty "GeneticDocument" root), LoadGeneticDocument
+// from a file or a stream (EFOpenError for a file that does not open, EXMLParseError for
+// text that does not parse or a root of another name) and GetGeneticDocument.
+AX_XML_DOCUMENT_KIND(IXMLGeneticDocumentType, GeneticDocument, GeneticDocumentTag)
 
 } // namespace ax

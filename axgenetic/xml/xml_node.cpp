@@ -298,6 +298,11 @@ TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileName) {
     return LoadXMLDocument(Stream);
 }
 
+IXMLNode DocumentElement(const TXMLDocumentPtr& Document) {
+    if (!Document) throw EXMLParseError(std::string(SXMLNoDocument));
+    return IXMLNode(Document, ToHandle(Document->DOM.document_element()));
+}
+
 IXMLNode BindDocumentElement(const TXMLDocumentPtr& Document, const char* Name) {
     if (!Document) throw EXMLParseError(std::string(SXMLNoDocument));
     const pugi::xml_node Root = Document->DOM.document_element();

@@ -290,6 +290,8 @@ AXGENETIC_API TXMLDocumentPtr LoadXMLDocumentFromFile(const std::string& FileNam
 AXGENETIC_API TXMLDocumentPtr LoadXMLDocumentFromText(std::string_view Text);
 // The document element, which must be named Name (EXMLParseError otherwise).
 AXGENETIC_API IXMLNode BindDocumentElement(const TXMLDocumentPtr& Document, const char* Name);
+// The root element of a document, whatever its name.
+AXGENETIC_API IXMLNode DocumentElement(const TXMLDocumentPtr& Document);
 // Writes the whole document as UTF-8, indented, one element per line.
 AXGENETIC_API void SaveXMLDocument(const TXMLDocumentPtr& Document, std::ostream& Stream);
 AXGENETIC_API std::string SaveXMLDocumentToText(const TXMLDocumentPtr& Document);

@@ -14,6 +14,9 @@
 std::string RunRegression(bool Binary, std::uint64_t Seed, bool Quiet = false);
 // The 6-multiplexer with the variant component.
 std::string RunMultiplexer(std::uint64_t Seed);
+// A regression run saved, loaded into a fresh component and continued; an executor loads
+// the file and evaluates the fittest program at new points.
+void RunPersistence(std::uint64_t Seed);
 
 // The program as an infix formula: operators between their arguments, Not and If spelled
 // out, leaves by their labels.

@@ -1,7 +1,8 @@
 // The genetic programming demo: symbolic regression with the float and the binary
-// component, and the 6-multiplexer with the variant component. Every run is seeded
-// (--seed N, default 1), so it prints the same on every machine; the regression is run a
-// second time with the same seed to show that it finds the same program.
+// component, the 6-multiplexer with the variant component, and a run saved and carried
+// on. Every run is seeded (--seed N, default 1), so it prints the same on every machine;
+// the regression is run a second time with the same seed to show that it finds the same
+// program.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     const std::string Best = RunRegression(false, Seed);
     RunRegression(true, Seed);
     RunMultiplexer(Seed);
+    RunPersistence(Seed);
     const bool Same = RunRegression(false, Seed, true) == Best;
     std::printf("\nThe float regression again with seed %llu: %s best program.\n",
                 static_cast<unsigned long long>(Seed), Same ? "the same" : "a DIFFERENT");

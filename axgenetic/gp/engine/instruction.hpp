@@ -23,6 +23,8 @@
 namespace ax {
 
 class TStringList;
+class IXMLNode;
+class IXMLGPInstructions;
 template <class T> class TAxGPNode;
 template <class T> class TAxGPInstructions;
 
@@ -85,6 +87,14 @@ public:
     // Arity, Name, Comment and Operation, each stored when not at its default.
     void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
 
+    // Appends the instruction's element (Function, Constant or Variable by kind) to a
+    // set's element (program_xml.cpp).
+    void SaveToXML(const IXMLGPInstructions& Instructions) const;
+    // From an instruction element of any kind: Name as written (no uniqueness check),
+    // Comment, the kind (a Function's Arity through SetArity; other kinds arity 0), then
+    // a constant's value from Constant and FloatConstant elements.
+    void LoadFromXML(const IXMLNode& Element);
+
     // The name with its hash, for exact lookups in a values table.
     const TAxGPHashedName& HashedName() const { return FHashedName; }
 
@@ -129,6 +139,12 @@ public:
     // As FindItemName, but raises EGPException SUnknownInstruction when absent.
     TAxGPInstruction<T>* GetItemByName(std::string_view Name) const;
     TAxGPInstruction<T>* ItemByName(std::string_view Name) const { return GetItemByName(Name); }
+    // One element per instruction, in set order (program_xml.cpp).
+    void SaveToXML(const IXMLGPInstructions& Element) const;
+    // A merge by name: instructions the document names (letter case ignored) load in
+    // place and keep their handlers, new ones are appended (functions, variables, then
+    // constants), the others are deleted. Arities outside 0 to 255 are refused first.
+    void LoadFromXML(const IXMLGPInstructions& Element);
     // Copies Value's contents into the instruction at Index (the object stays).
     void SetItems(int Index, const TAxGPInstruction<T>& Value);
 

@@ -201,19 +201,6 @@ void TAxCustomGeneticProgramming<T>::InstructionOperationUpdate(TInstruction* In
     Classify(Instruction);
 }
 
-template <class T> void TAxCustomGeneticProgramming<T>::LoadFromFile(const std::string& FileName) {
-    TAxCustomGeneticComponent::LoadFromFile(FileName);
-}
-template <class T> void TAxCustomGeneticProgramming<T>::LoadFromStream(std::istream& Stream) {
-    TAxCustomGeneticComponent::LoadFromStream(Stream);
-}
-template <class T> void TAxCustomGeneticProgramming<T>::SaveToFile(const std::string& FileName) {
-    TAxCustomGeneticComponent::SaveToFile(FileName);
-}
-template <class T> void TAxCustomGeneticProgramming<T>::SaveToStream(std::ostream& Stream) {
-    TAxCustomGeneticComponent::SaveToStream(Stream);
-}
-
 // --- copying --------------------------------------------------------------------------
 
 template <class T> void TAxCustomGeneticProgramming<T>::Assign(const TPersistent& Source) {

@@ -41,6 +41,7 @@
 #include "axgenetic/gp/engine/node.hpp"
 #include "axgenetic/gp/evolution/bloat_control.hpp"
 #include "axgenetic/gp/evolution/gp_individual.hpp"
+#include "axgenetic/xml/gp_domain_xml.hpp"
 
 namespace ax {
 
@@ -185,12 +186,26 @@ public:
     // An instruction changed kind: it moves to the end of the list its arity belongs to.
     void InstructionOperationUpdate(TInstruction* Instruction) override;
 
-    // Documents of GP components belong to the GP persistence; until then the shared
-    // genetic document of the base is what these read and write.
+    // --- persistence (gp_persistence.cpp) -------------------------------------------------
+    // The "GeneticProgram" document: shared settings, reproduction settings, then the
+    // domain. A load checks the whole document first; a failed load changes nothing.
+    using TAxCustomGeneticComponent::LoadFromXML;
+    using TAxCustomGeneticComponent::SaveToXML;
+    void SaveToXML(const IXMLGeneticDocumentType& Document) override;
+    void LoadFromXML(const IXMLGeneticDocumentType& Document) override;
+    // Instructions, the fittest individual (when there is one) and the population.
+    virtual void SaveToXML(const IXMLGPDomainType& Domain);
+    virtual void LoadFromXML(const IXMLGPDomainType& Domain);
+    virtual void SaveToXML(const IXMLGPInstructions& Instructions);
+    virtual void LoadFromXML(const IXMLGPInstructions& Instructions);
     void LoadFromFile(const std::string& FileName) override;
     void LoadFromStream(std::istream& Stream) override;
     void SaveToFile(const std::string& FileName) override;
     void SaveToStream(std::ostream& Stream) override;
+    void Describe(TStringList& Strings, const std::string& TabStr) const override;
+    // The four GP floats that differ from their defaults, as defined properties; only
+    // TarpeianProbability (which is not published) is read back through its own.
+    void DefineProperties(TFiler& Filer) override;
 
     // --- copying -------------------------------------------------------------------------
     // From a GP component of the same value type: the GP settings as stored, a copy of
@@ -290,6 +305,9 @@ protected:
     TNodePtr InitialTree(int Index, int Count, int MinDepth, int MaxDepth);
 
 private:
+    // LoadFromXML of a domain that has passed CheckGPDomainXML: the document load checks
+    // the domain with the rest of the document, before it changes any setting.
+    void LoadCheckedDomain(const IXMLGPDomainType& Domain);
     void ClearPopulations();
     // Puts Instruction at the end of the list its arity belongs to.
     void Classify(TInstruction* Instruction);

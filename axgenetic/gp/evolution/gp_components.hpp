@@ -16,6 +16,7 @@
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/variant_classes.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
+#include "axgenetic/platform/streaming.hpp"
 
 namespace ax {
 
@@ -59,6 +60,8 @@ class AXGENETIC_API TAxGeneticProgramming : public TAxCustomGeneticProgramming {
 public:
     using TAxCustomGeneticProgramming::TAxCustomGeneticProgramming;
     std::string ClassName() const override { return "TAxGeneticProgramming"; }
+    // The GP settings and the instructions (gp_persistence.cpp).
+    void GetPublishedProperties(TPublishedProperties& List) const override;
 };
 
 // Float programs over TAxGPBinaryFloatNode trees: every function node holds two children
@@ -75,6 +78,8 @@ class AXGENETIC_API TAxBinaryGeneticProgramming : public TAxCustomBinaryGeneticP
 public:
     using TAxCustomBinaryGeneticProgramming::TAxCustomBinaryGeneticProgramming;
     std::string ClassName() const override { return "TAxBinaryGeneticProgramming"; }
+    // The GP settings and the instructions (gp_persistence.cpp).
+    void GetPublishedProperties(TPublishedProperties& List) const override;
 };
 
 // Variant programs over TAxGPVariantNode trees.
@@ -90,6 +95,8 @@ class AXGENETIC_API TAxGeneticProgrammingVariant : public TAxCustomGeneticProgra
 public:
     using TAxCustomGeneticProgrammingVariant::TAxCustomGeneticProgrammingVariant;
     std::string ClassName() const override { return "TAxGeneticProgrammingVariant"; }
+    // The GP settings and the instructions (gp_persistence.cpp).
+    void GetPublishedProperties(TPublishedProperties& List) const override;
 };
 
 } // namespace ax

@@ -34,16 +34,16 @@ template <class T> class TAxGPPopulation;
 // names agree, else the one with its name. Raises EGPException SUnknownInstruction when
 // none matches.
 template <class T>
-TAxGPInstruction<T>* MapInstruction(IAxGeneticProgramEngine<T>& Engine,
+AXGENETIC_API TAxGPInstruction<T>* MapInstruction(IAxGeneticProgramEngine<T>& Engine,
                                     TAxGPInstruction<T>* Instruction);
 // True when every node of the tree refers to an instruction of Engine's set (or none).
 template <class T>
-bool UsesEngineInstructions(IAxGeneticProgramEngine<T>& Engine, const TAxGPNode<T>& Root);
+AXGENETIC_API bool UsesEngineInstructions(IAxGeneticProgramEngine<T>& Engine, const TAxGPNode<T>& Root);
 // A copy of the tree made of Engine's nodes and instructions (MapInstruction), each node
 // with its source's value. Raises before anything is built when an instruction matches
 // nothing.
 template <class T>
-std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
+AXGENETIC_API std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
                                             const TAxGPNode<T>& Root);
 
 // A member of a GP population: a program tree ("DNA") and its flattened node list.
