@@ -1,12 +1,14 @@
 #include "axgenetic/core/checkpoint.hpp"
 
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <utility>
@@ -128,11 +130,39 @@ TPublishedProperties Settings(TAxCustomGeneticComponent& Component) {
     return Result;
 }
 
+// The raw fitness of each individual, in population order; nullopt where it was stale.
+using TFitnessRecord = std::vector<std::optional<TGAFitness>>;
+
 struct TParsedCheckpoint {
     TRandomGeneratorState Random;
     std::vector<std::pair<const TPublishedProperty*, std::string>> Settings;
+    std::optional<TFitnessRecord> Fitness;
     std::string_view Document;
 };
+
+// "fitness" then, per individual, the bits of its raw fitness in hexadecimal (exact for
+// every double, NaN included) or "-" when it was stale.
+std::string FitnessLine(TAxCustomGeneticComponent& Component) {
+    std::string Line = "fitness";
+    TAxPopulation& Population = *Component.Population();
+    for (int I = 0; I < Population.Count(); ++I) {
+        TAxIndividual& Item = *Population.Items(I);
+        Line += ' ';
+        Line += Item.NeedFitness() ? "-" : Hex(std::bit_cast<std::uint64_t>(Item.Fitness()));
+    }
+    return Line + "\n";
+}
+
+TFitnessRecord ParseFitness(std::string_view Line) {
+    TFitnessRecord Record;
+    for (const std::string_view Item : SplitAtBlanks(Line)) {
+        if (Item == "-")
+            Record.emplace_back();
+        else
+            Record.emplace_back(std::bit_cast<TGAFitness>(ParseNumber(Item, 16)));
+    }
+    return Record;
+}
 
 TParsedCheckpoint Parse(std::string_view Text, const TPublishedProperties& Known) {
     TParsedCheckpoint Result;
@@ -154,6 +184,10 @@ TParsedCheckpoint Parse(std::string_view Text, const TPublishedProperties& Known
             if (ParseNumber(Line.substr(9), 10) != Text.size()) Invalid("truncated document");
             Result.Document = Text;
             return Result;
+        }
+        if (Line.starts_with("fitness")) {
+            Result.Fitness = ParseFitness(Line.substr(7));
+            continue;
         }
         constexpr std::string_view Prefix = "setting ";
         const std::size_t Equals = Line.find(" = ");
@@ -222,6 +256,7 @@ void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream) 
     Body += '\n';
     for (const TPublishedProperty& Setting : Settings(Component))
         Body += "setting " + Setting.Name + " = " + Setting.GetText(Component) + "\n";
+    Body += FitnessLine(Component);
     Body += "document " + std::to_string(DocumentText.size()) + "\n" + DocumentText;
     Stream << Magic << Hex(Fnv1a(Body)) << "\n" << Body;
 }
@@ -243,6 +278,14 @@ void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream) 
     // After the document, whose copies of some settings are rounded to single precision.
     for (const auto& [Property, Value] : Checkpoint.Settings)
         Property->SetText(Component, Value);
+    // The fitness the individuals had, where the record fits the population loaded (a
+    // checkpoint written before the record existed has none: its individuals are
+    // evaluated again).
+    TAxPopulation& Population = *Component.Population();
+    if (Checkpoint.Fitness && static_cast<int>(Checkpoint.Fitness->size()) == Population.Count())
+        for (int I = 0; I < Population.Count(); ++I)
+            if (const auto& Value = (*Checkpoint.Fitness)[static_cast<std::size_t>(I)])
+                Component.RestoreFitness(*Population.Items(I), *Value);
     Component.EvaluateFitness();
     SetRandomState(Checkpoint.Random);
 }

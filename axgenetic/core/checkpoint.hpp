@@ -6,20 +6,22 @@
 // knows nothing of the random generator. A checkpoint file holds, besides the document
 // unchanged, the generator state and the exact text of every published setting and of
 // every setting the component defines and reads back itself (a GP component's
-// TarpeianProbability). Loading
-// one loads the document, restores the settings exactly, runs the statistics pass (so
+// TarpeianProbability), and the raw fitness of every individual. Loading one loads the
+// document, restores the settings and the fitness exactly, runs the statistics pass (so
 // MinFitness, FittestIndividual and the selection tables read as they did when the
 // checkpoint was saved) and finally restores the generator.
 //
 // The continued run equals the uninterrupted one when the checkpoint is taken of an
 // initialized component (after Initialize or any generation), the host attaches the same
-// handlers, and its fitness handler depends on the individual only (it runs again for
-// every loaded individual, and must not draw random numbers).
+// handlers, and its fitness handler depends on the individual only (it does not run for
+// the loaded individuals, whose fitness the checkpoint holds, but for every later one).
 //
 // File layout (text): the line "axgenetic-checkpoint 1 <checksum>", where the checksum is
 // the FNV-1a hash in hexadecimal of everything after that line; "random <seed> <w0> <w1>
 // <w2> <w3>" in hexadecimal; one "setting <Name> = <stream text>" line per published
-// or defined setting; "document <byte count>", a line break and the document's bytes.
+// or defined setting; "fitness" and, per individual in population order, the bits of its
+// raw fitness in hexadecimal or "-" where it was stale; "document <byte count>", a line
+// break and the document's bytes.
 #pragma once
 
 #include "axgenetic/platform/export.hpp"

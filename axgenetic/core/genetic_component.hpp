@@ -218,6 +218,10 @@ public:
     virtual void EvaluateFitness();
     // The raw (Weighted false) or weighted fitness of Item.
     virtual TGAFitness EvaluateFitness(TAxIndividual* Item, bool Weighted);
+    // Gives Item a raw fitness computed before, without evaluating it again, as a
+    // checkpoint restores the fitness its individuals had (a fitness decided by random
+    // draws, such as a Tarpeian penalty, is then not drawn anew).
+    void RestoreFitness(TAxIndividual& Item, TGAFitness Value) { Item.StoreFitness(Value); }
     // -1 when Parent1 is fitter, +1 when Parent2 is, 0 on a tie.
     int CompareFitness(TAxIndividual* Parent1, TAxIndividual* Parent2, bool UsePureFitness);
     // Parent1 unless Parent2 is strictly fitter.

@@ -396,7 +396,8 @@ TEST(GPDescription, LineByLine) {
 }
 
 // A run checkpointed at generation Stop and continued by a fresh component, whose host
-// only sets up the handlers, equals the uninterrupted run generation by generation.
+// only sets up the handlers, equals the uninterrupted run generation by generation; also
+// where random draws decide fitness (Tarpeian), which the checkpoint keeps.
 TEST(GPCheckpoint, ResumedRunEqualsTheUninterruptedRun) {
     constexpr int Total = 8, Stop = 3;
     const auto Csv = [](const TAxRunLog& Log) {
@@ -410,34 +411,38 @@ TEST(GPCheckpoint, ResumedRunEqualsTheUninterruptedRun) {
             Text += GP.Population()->Items(I)->DNA()->ToString() + "\n";
         return Text;
     };
-    std::stringstream Checkpoint;
-    TAxRunLog WholeLog;
-    TAxGeneticProgramming Whole, Stopped;
-    for (TAxGeneticProgramming* GP : {&Whole, &Stopped}) {
-        RandSeed(13);
-        Regression(*GP);
-        GP->SetBloatStrategy(TGPBloatStrategy::bsDepthLimit);
-        GP->SetBloatLimit(6);
-        GP->SetTarpeianProbability(0.6);
-        GP->SetMutationProbability(0.3);
-        GP->SetPointMutationProbability(0.35);
-        GP->Evolve(Stop);
-    }
-    SaveCheckpoint(Stopped, Checkpoint);
-    WholeLog.Attach(Whole);
-    Whole.Evolve(Total - Stop);
+    for (const TGPBloatStrategy Strategy :
+         {TGPBloatStrategy::bsDepthLimit, TGPBloatStrategy::bsTarpeianSize}) {
+        SCOPED_TRACE(static_cast<int>(Strategy));
+        std::stringstream Checkpoint;
+        TAxRunLog WholeLog;
+        TAxGeneticProgramming Whole, Stopped;
+        for (TAxGeneticProgramming* GP : {&Whole, &Stopped}) {
+            RandSeed(13);
+            Regression(*GP);
+            GP->SetBloatStrategy(Strategy);
+            GP->SetBloatLimit(6);
+            GP->SetTarpeianProbability(0.6);
+            GP->SetMutationProbability(0.3);
+            GP->SetPointMutationProbability(0.35);
+            GP->Evolve(Stop);
+        }
+        SaveCheckpoint(Stopped, Checkpoint);
+        WholeLog.Attach(Whole);
+        Whole.Evolve(Total - Stop);
 
-    RandSeed(999);
-    TAxGeneticProgramming Resumed;
-    Regression(Resumed);
-    LoadCheckpoint(Resumed, Checkpoint);
-    TAxRunLog ResumedLog;
-    ResumedLog.Attach(Resumed);
-    Resumed.Evolve(Total - Stop);
-    EXPECT_EQ(Csv(ResumedLog), Csv(WholeLog));
-    EXPECT_EQ(Programs(Resumed), Programs(Whole));
-    EXPECT_EQ(Resumed.TarpeianProbability(), 0.6);
-    EXPECT_EQ(Resumed.PointMutationProbability(), 0.35); // exact, not single precision
+        RandSeed(999);
+        TAxGeneticProgramming Resumed;
+        Regression(Resumed);
+        LoadCheckpoint(Resumed, Checkpoint);
+        TAxRunLog ResumedLog;
+        ResumedLog.Attach(Resumed);
+        Resumed.Evolve(Total - Stop);
+        EXPECT_EQ(Csv(ResumedLog), Csv(WholeLog));
+        EXPECT_EQ(Programs(Resumed), Programs(Whole));
+        EXPECT_EQ(Resumed.TarpeianProbability(), 0.6);
+        EXPECT_EQ(Resumed.PointMutationProbability(), 0.35); // exact, not single precision
+    }
 }
 
 std::string WriteComponentText(TComponent& Component) {
