@@ -73,18 +73,7 @@ std::int64_t CheckedSize(std::int64_t Size, const char* Where) {
 // by the genotype, and the loaded ones) within what the document's Bits texts justify.
 void CheckGeneticAlgorithmDocument(const IXMLGeneticAlgorithmType& Root,
                                    const TAxCustomGeneticAlgorithm& Algorithm) {
-    Root.DiversityLimit();
-    Root.FitnessCutoff();
-    Root.Generation();
-    Root.GenerationLimit();
-    const IXMLGAReproductionType Reproduction(Root.FindChild("Reproduction"));
-    Reproduction.CrossoverProbability();
-    Reproduction.InversionProbability();
-    Reproduction.MutationProbability();
-    const IXMLReproductionType_SelectionMethod Selection(Reproduction.FindChild("SelectionMethod"));
-    Selection.ElitistPercent();
-    Selection.TournamentField();
-
+    Root.CheckSharedValues();
     const IXMLGADomainType Domain(Root.FindChild("Domain"));
     const IXMLGenoTypeType GenoType(Domain.FindChild("GenoType"));
     std::int64_t Longest = CheckedSize(GenoType.Size(), "GenoType");

@@ -75,6 +75,22 @@ public:
     std::uint32_t GenerationLimit() const { return ChildValue<std::uint32_t>("GenerationLimit"); }
     bool UseGenerationLimit() const { return ChildValue<bool>("UseGenerationLimit"); }
 
+    // Reads the shared and reproduction values every component's load converts, so that a
+    // bad one raises before the load changes anything.
+    void CheckSharedValues() const {
+        DiversityLimit();
+        FitnessCutoff();
+        Generation();
+        GenerationLimit();
+        const IXMLReproductionType Reproduction(FindChild("Reproduction"));
+        Reproduction.CrossoverProbability();
+        Reproduction.InversionProbability();
+        Reproduction.MutationProbability();
+        const IXMLReproductionType_SelectionMethod Selection(Reproduction.FindChild("SelectionMethod"));
+        Selection.ElitistPercent();
+        Selection.TournamentField();
+    }
+
     void SetDiversityLimit(double Value) const {
         SetChildValue("DiversityLimit", NarrowToSingle(Value));
     }

@@ -19,6 +19,7 @@ namespace ax {
 template <class T> class TAxGPInstruction;
 template <class T> class TAxGPInstructions;
 template <class T> class TAxGPNode;
+class TComponent;
 
 // Saving and loading a whole program document. The signatures match those of the
 // component base, so one override in a GP component serves both. The XML-level
@@ -62,5 +63,28 @@ public:
     // Copies Instructions into the engine's own set without their event handlers.
     virtual void SetInstructions(const TAxGPInstructions<T>& Instructions) = 0;
 };
+
+namespace generics {
+
+// An engine (a GP component or an executor: Base) whose instruction set is a TSet and
+// whose nodes are TNodeClass nodes.
+template <class T, class Base, class TSet, class TNodeClass> class TAxTypedEngine : public Base {
+public:
+    // Base's constructor cannot reach these overrides: the set is made again here, while
+    // still empty.
+    explicit TAxTypedEngine(TComponent* AOwner = nullptr) : Base(AOwner) {
+        this->RecreateInstructions();
+    }
+
+    TSet* Instructions() const { return static_cast<TSet*>(Base::Instructions()); }
+    std::unique_ptr<TAxGPInstructions<T>> CreateInstructions(TCollectionItemClass) override {
+        return std::make_unique<TSet>(this);
+    }
+    std::unique_ptr<TAxGPNode<T>> CreateNode(TAxGPInstruction<T>* Instruction) override {
+        return std::make_unique<TNodeClass>(Instruction);
+    }
+};
+
+} // namespace generics
 
 } // namespace ax

@@ -121,21 +121,12 @@ extern template class TAxCustomGeneticProgrammingExecutor<Variant>;
 
 // An executor whose instruction set is a TSet and whose nodes are TNodeClass nodes.
 template <class T, class TSet, class TNodeClass>
-class AXGENETIC_API TAxTypedGeneticProgrammingExecutor : public TAxCustomGeneticProgrammingExecutor<T> {
-    using TBase = TAxCustomGeneticProgrammingExecutor<T>;
+class AXGENETIC_API TAxTypedGeneticProgrammingExecutor
+    : public TAxTypedEngine<T, TAxCustomGeneticProgrammingExecutor<T>, TSet, TNodeClass> {
+    using TBase = TAxTypedEngine<T, TAxCustomGeneticProgrammingExecutor<T>, TSet, TNodeClass>;
 
 public:
-    explicit TAxTypedGeneticProgrammingExecutor(TComponent* AOwner = nullptr) : TBase(AOwner) {
-        this->RecreateInstructions();
-    }
-
-    TSet* Instructions() const { return static_cast<TSet*>(TBase::Instructions()); }
-    std::unique_ptr<TAxGPInstructions<T>> CreateInstructions(TCollectionItemClass) override {
-        return std::make_unique<TSet>(this);
-    }
-    typename TBase::TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) override {
-        return std::make_unique<TNodeClass>(Instruction);
-    }
+    using TBase::TBase;
 };
 
 } // namespace generics

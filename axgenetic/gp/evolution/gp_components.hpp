@@ -25,24 +25,16 @@ namespace generics {
 // A GP component whose instruction set is a TSet and whose nodes are TNodeClass nodes.
 template <class T, class TSet, class TNodeClass>
 class AXGENETIC_API TAxTypedGeneticProgramming
-    : public TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
-                                      TAxCustomGeneticProgramming<T>> {
-    using TBase = TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
-                                           TAxCustomGeneticProgramming<T>>;
+    : public TAxTypedEngine<T,
+                            TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
+                                                     TAxCustomGeneticProgramming<T>>,
+                            TSet, TNodeClass> {
+    using TBase = TAxTypedEngine<
+        T, TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>, TAxCustomGeneticProgramming<T>>,
+        TSet, TNodeClass>;
 
 public:
-    // A constructor cannot reach overrides: the set is made again here, while still empty.
-    explicit TAxTypedGeneticProgramming(TComponent* AOwner = nullptr) : TBase(AOwner) {
-        this->RecreateInstructions();
-    }
-
-    TSet* Instructions() const { return static_cast<TSet*>(TBase::Instructions()); }
-    std::unique_ptr<TAxGPInstructions<T>> CreateInstructions(TCollectionItemClass) override {
-        return std::make_unique<TSet>(this);
-    }
-    typename TBase::TNodePtr CreateNode(TAxGPInstruction<T>* Instruction) override {
-        return std::make_unique<TNodeClass>(Instruction);
-    }
+    using TBase::TBase;
 };
 
 } // namespace generics

@@ -110,17 +110,8 @@ namespace {
 template <class T>
 void CheckGeneticProgramDocument(const IXMLGeneticProgram& Root,
                                  TAxCustomGeneticProgramming<T>& Component) {
-    Root.DiversityLimit();
-    Root.FitnessCutoff();
-    Root.Generation();
-    Root.GenerationLimit();
+    Root.CheckSharedValues();
     const IXMLGPReproductionType Reproduction(Root.FindChild("Reproduction"));
-    Reproduction.CrossoverProbability();
-    Reproduction.InversionProbability();
-    Reproduction.MutationProbability();
-    const IXMLReproductionType_SelectionMethod Selection(Reproduction.FindChild("SelectionMethod"));
-    Selection.ElitistPercent();
-    Selection.TournamentField();
     Reproduction.InitializationDepth();
     DocumentWeights(Reproduction);
     Reproduction.SelectionNonterminalsProbability();
