@@ -60,6 +60,28 @@ void TAxCustomGeneticComponent::SaveToXML(const IXMLGeneticDocumentType& Documen
     Document.SetMinFitness(MinFitness());
 }
 
+void TAxCustomGeneticComponent::SaveReproductionToXML(const IXMLReproductionType& Reproduction) const {
+    Reproduction.SetCrossoverProbability(CrossoverProbability());
+    Reproduction.SetInversionProbability(InversionProbability());
+    Reproduction.SetMutationProbability(MutationProbability());
+    const IXMLReproductionType_SelectionMethod Selection = Reproduction.SelectionMethod();
+    Selection.SetMethod(std::string(GetEnumName(SelectionMethod())));
+    Selection.SetElitistPercent(ElitistPct());
+    Selection.SetTournamentField(TournamentField());
+}
+
+void TAxCustomGeneticComponent::LoadReproductionFromXML(const IXMLReproductionType& Reproduction) {
+    SetCrossoverProbability(Reproduction.CrossoverProbability());
+    SetInversionProbability(Reproduction.InversionProbability());
+    SetMutationProbability(Reproduction.MutationProbability());
+    const IXMLReproductionType_SelectionMethod Selection(Reproduction.FindChild("SelectionMethod"));
+    // An unknown name would leave no selection handler.
+    if (const auto Method = GetEnumValue<TGASelectionMethod>(Selection.Method()))
+        SetSelectionMethod(*Method);
+    SetElitistPct(Selection.ElitistPercent());
+    SetTournamentField(Selection.TournamentField());
+}
+
 // Every value is read (and converted) before the first one is stored, so a document with
 // a bad number changes nothing.
 void TAxCustomGeneticComponent::LoadFromXML(const IXMLGeneticDocumentType& Document) {

@@ -39,6 +39,7 @@
 namespace ax {
 
 class IXMLGeneticDocumentType;
+class IXMLReproductionType;
 class TStringList;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
@@ -265,6 +266,11 @@ public:
     void Assign(const TPersistent& Source) override;
     virtual void SaveToXML(const IXMLGeneticDocumentType& Document);
     virtual void LoadFromXML(const IXMLGeneticDocumentType& Document);
+    // The probabilities and selection settings of a reproduction element, which every
+    // component's document holds after its crossover method. The load takes values the
+    // document's check has read; an unknown or missing selection name leaves the method.
+    void SaveReproductionToXML(const IXMLReproductionType& Reproduction) const;
+    void LoadReproductionFromXML(const IXMLReproductionType& Reproduction);
     virtual void SaveToFile(const std::string& FileName);
     virtual void SaveToStream(std::ostream& Stream);
     virtual void LoadFromFile(const std::string& FileName);

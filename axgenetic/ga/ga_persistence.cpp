@@ -296,13 +296,7 @@ void TAxCustomGeneticAlgorithm::SaveToXML(const IXMLGeneticDocumentType& Documen
     const IXMLGeneticAlgorithmType Root(Document);
     const IXMLGAReproductionType Reproduction = Root.Reproduction();
     Reproduction.SetCrossoverMethod(std::string(GetEnumName(CrossoverMethod())));
-    Reproduction.SetCrossoverProbability(CrossoverProbability());
-    Reproduction.SetInversionProbability(InversionProbability());
-    Reproduction.SetMutationProbability(MutationProbability());
-    const IXMLReproductionType_SelectionMethod Selection = Reproduction.SelectionMethod();
-    Selection.SetMethod(std::string(GetEnumName(SelectionMethod())));
-    Selection.SetElitistPercent(ElitistPct());
-    Selection.SetTournamentField(TournamentField());
+    SaveReproductionToXML(Reproduction);
     SaveToXML(Root.Domain());
 }
 
@@ -323,15 +317,7 @@ void TAxCustomGeneticAlgorithm::LoadFromXML(const IXMLGeneticDocumentType& Docum
     // bit, as cmBitBoundary does.
     SetCrossoverMethod(GetEnumValue<TGACrossoverMethod>(Reproduction.CrossoverMethod())
                            .value_or(static_cast<TGACrossoverMethod>(-1)));
-    SetCrossoverProbability(Reproduction.CrossoverProbability());
-    SetInversionProbability(Reproduction.InversionProbability());
-    SetMutationProbability(Reproduction.MutationProbability());
-    const IXMLReproductionType_SelectionMethod Selection = Reproduction.SelectionMethod();
-    // An unknown (or missing) name would leave no selection handler; the method stays.
-    if (const auto Method = GetEnumValue<TGASelectionMethod>(Selection.Method()))
-        SetSelectionMethod(*Method);
-    SetElitistPct(Selection.ElitistPercent());
-    SetTournamentField(Selection.TournamentField());
+    LoadReproductionFromXML(Reproduction);
     LoadFromXML(Root.Domain());
 }
 

@@ -131,13 +131,7 @@ void TAxCustomGeneticProgramming<T>::SaveToXML(const IXMLGeneticDocumentType& Do
     const IXMLGeneticProgram Root(Document);
     const IXMLGPReproductionType Reproduction = Root.Reproduction();
     Reproduction.SetCrossoverMethod(std::string(GetEnumName(FCrossoverMethod)));
-    Reproduction.SetCrossoverProbability(CrossoverProbability());
-    Reproduction.SetInversionProbability(InversionProbability());
-    Reproduction.SetMutationProbability(MutationProbability());
-    const IXMLReproductionType_SelectionMethod Selection = Reproduction.SelectionMethod();
-    Selection.SetMethod(std::string(GetEnumName(SelectionMethod())));
-    Selection.SetElitistPercent(ElitistPct());
-    Selection.SetTournamentField(TournamentField());
+    SaveReproductionToXML(Reproduction);
     Reproduction.SetInitializationMethod(std::string(GetEnumName(FInitializationMethod)));
     Reproduction.SetInitializationDepth(FInitializationDepth);
     const IXMLGPReproductionType_MutationWeights Weights = Reproduction.MutationWeights();
@@ -177,13 +171,7 @@ void TAxCustomGeneticProgramming<T>::LoadFromXML(const IXMLGeneticDocumentType& 
     // crossover off; the other unknown names leave their setting as it is.
     FCrossoverMethod = GetEnumValue<TGPCrossoverMethod>(Reproduction.CrossoverMethod())
                            .value_or(static_cast<TGPCrossoverMethod>(-1));
-    SetCrossoverProbability(Reproduction.CrossoverProbability());
-    SetInversionProbability(Reproduction.InversionProbability());
-    SetMutationProbability(Reproduction.MutationProbability());
-    const IXMLReproductionType_SelectionMethod Selection(Reproduction.FindChild("SelectionMethod"));
-    SetKnown<TGASelectionMethod>(Selection.Method(), [this](auto V) { SetSelectionMethod(V); });
-    SetElitistPct(Selection.ElitistPercent());
-    SetTournamentField(Selection.TournamentField());
+    LoadReproductionFromXML(Reproduction);
     SetKnown<TGPInitializationMethod>(Reproduction.InitializationMethod(),
                                       [this](auto V) { SetInitializationMethod(V); });
     SetInitializationDepth(Reproduction.InitializationDepth());
