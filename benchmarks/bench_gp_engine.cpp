@@ -2,7 +2,7 @@
 // 1000 random trees (Add, Sub, Mul, protected Div, the variable x and three constants;
 // ramped half-and-half, depths 2 to 6) evaluated over 20 points, once through Execute (the
 // per-node path, handlers evaluating their children) and once through the batch
-// evaluator; then the cost of copying a tree. Prints "spec path: N nodes/s" (the per-node path),
+// evaluator; then the cost of copying a tree. Prints "per-node path: N nodes/s",
 // "batch path: N nodes/s", "clone: N ns/node" and the heap allocations of one batch
 // evaluation after warm-up. A node counts once per point it is evaluated at.
 #include <algorithm>
@@ -135,7 +135,7 @@ int main() {
 
     std::printf("trees: %d, nodes: %lld (mean size %.1f), points: %d\n", Population, Nodes,
                 static_cast<double>(Nodes) / Population, Points);
-    std::printf("spec path: %.3g nodes/s\n", NodeEvaluations / PerNode);
+    std::printf("per-node path: %.3g nodes/s\n", NodeEvaluations / PerNode);
     std::printf("batch path: %.3g nodes/s\n", NodeEvaluations / Batch);
     std::printf("clone: %.1f ns/node\n", Clone * 1e9 / static_cast<double>(Nodes));
     std::printf("batch allocations per evaluation after warm-up: %g\n", AllocsPerEvaluation);
