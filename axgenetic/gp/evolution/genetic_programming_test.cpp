@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -89,17 +90,15 @@ template <class F> void EachNode(TAxGPNode<TGAFloat>& N, F Check) {
 
 TEST(GeneticProgramming, DefaultsAndClampingSetters) {
     TAxGeneticProgramming GP;
-    EXPECT_EQ(GP.CrossoverProbability(), 0.9);
-    EXPECT_EQ(GP.TournamentField(), 7);
+    EXPECT_EQ((std::vector<double>{GP.CrossoverProbability(), GP.SelectionNonTerminalsProbability(),
+                                   GP.PointMutationProbability(), GP.ParsimonyCoefficient(),
+                                   GP.TarpeianProbability()}),
+              (std::vector<double>{0.9, 0.9, 0.1, 1.0, 0.3}));
+    EXPECT_EQ((std::vector<int>{GP.TournamentField(), GP.InitialPopulation(),
+                                GP.InitialDuplicatesRetries(), GP.BloatLimit(),
+                                GP.InitializationDepth()}),
+              (std::vector<int>{7, 100, 10, 10, 0}));
     EXPECT_EQ(GP.SelectionMethod(), TGASelectionMethod::smStochasticTournament);
-    EXPECT_EQ(GP.InitialPopulation(), 100);
-    EXPECT_EQ(GP.InitialDuplicatesRetries(), 10);
-    EXPECT_EQ(GP.SelectionNonTerminalsProbability(), 0.9);
-    EXPECT_EQ(GP.PointMutationProbability(), 0.1);
-    EXPECT_EQ(GP.ParsimonyCoefficient(), 1.0);
-    EXPECT_EQ(GP.TarpeianProbability(), 0.3);
-    EXPECT_EQ(GP.BloatLimit(), 10);
-    EXPECT_EQ(GP.InitializationDepth(), 0);
     EXPECT_EQ(GP.MutationWeights(), (TGPMutationMethodWeights{25, 0, 0, 25, 25, 0}));
     EXPECT_EQ(GP.MutationWeightsTotal(), 75);
     EXPECT_FALSE(GP.TwoParentCrossover());
@@ -219,7 +218,7 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
                   "Invalid terminal node.  Node requires greater than 0 children");
 }
 
-TEST(GeneticProgramming, CrossoverAndNodeSelection) {
+TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
     RandSeed(3);
     TTestGP GP;
     Koza(GP);
@@ -249,13 +248,8 @@ TEST(GeneticProgramming, CrossoverAndNodeSelection) {
     Tree->AssignDNA(GP.GetTerminalNode());
     for (double P : {0.0, 1.0})
         EXPECT_EQ(Tree->SelectNode(P), Tree->DNA());
-}
 
-TEST(GeneticProgramming, MutationMethodsAndPointMutation) {
-    RandSeed(4);
-    TTestGP GP;
-    Koza(GP);
-    GP.Initialize();
+    GP.Initialize(); // mutation methods run in proportion to their weights
     TFloatIndividual* Child = Item(GP, 0);
     for (int I = 0; I < 3000; ++I)
         EXPECT_TRUE(GP.DoMutate(Child));
@@ -302,7 +296,9 @@ TEST(GeneticProgramming, MutationMethodsAndPointMutation) {
 
 // Breeds 20 generations with every operator and mutation method; a binary component must
 // never give a node a third child, and every tree must run.
-template <class C> void EvolveWithEveryMethod(C& GP) {
+TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
+    RandSeed(5);
+    TAxBinaryGeneticProgramming GP;
     Koza(GP);
     auto* One = Add(GP, "one");
     One->SetOperation(TGPGeneticInstruction::gpConstant);
@@ -323,12 +319,6 @@ template <class C> void EvolveWithEveryMethod(C& GP) {
             EXPECT_NE(N.Instruction(), nullptr);
         });
     EXPECT_TRUE(std::isfinite(GP.FittestIndividual()->Fitness()));
-}
-
-TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
-    RandSeed(5);
-    TAxBinaryGeneticProgramming GP;
-    EvolveWithEveryMethod(GP);
     EXPECT_EQ(Item(GP, 0)->DNA()->ClassName(), "TAxGPBinaryFloatNode");
 }
 
