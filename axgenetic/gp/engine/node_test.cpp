@@ -142,7 +142,7 @@ TEST(GPNode, MeasuresFollowMovesBetweenParents) {
     EXPECT_EQ(A->IndexOf(A->GetChild(2)), 2);
 }
 
-TEST(GPNode, CloneIsEqualAndDisjoint) {
+TEST(GPNode, ClonesAreEqualDisjointAndReuseMemoryFreedOnAnotherThread) {
     TLanguage L;
     auto Tree = Apply(L.Sum, Apply(L.Sum, Leaf(L.X), Leaf(L.Two)), Leaf(L.Rnd));
     Tree->GetChild(0)->GetChild(1)->SetValue(4.0);
@@ -164,6 +164,22 @@ TEST(GPNode, CloneIsEqualAndDisjoint) {
     EXPECT_EQ(Tree->ToString(), "(Add (Add x 4) x)");
     Holder->Clear();
     EXPECT_EQ(Holder->ToString(), "nil");
+
+    // Node memory freed on one thread is handed out again on another; no tree sees another's.
+    const std::string Text = Tree->ToString();
+    std::vector<TNodePtr> Copies;
+    for (int I = 0; I < 40; ++I)
+        Copies.push_back(Tree->Clone());
+    std::thread([&] {
+        Copies.resize(20); // freed here, then the thread ends
+        for (int I = 0; I < 10; ++I)
+            Copies.push_back(Tree->Clone());
+    }).join();
+    Copies.resize(10);
+    for (int I = 0; I < 30; ++I)
+        Copies.push_back(Apply(L.Sum, Tree->Clone(), Leaf(L.Two)));
+    for (std::size_t I = 0; I < Copies.size(); ++I)
+        EXPECT_EQ(Copies[I]->ToString(), I < 10 ? Text : "(Add " + Text + " 2.5)");
 }
 
 TEST(GPNode, BinarySlots) {
@@ -237,26 +253,6 @@ TEST(GPNode, ChildOrderAcrossInPlaceStorage) {
             EXPECT_EQ(Root->Size(), 1 + Root->GetChildCount());
         }
     }
-}
-
-// Node memory freed on one thread is handed out again on another; no tree sees another's.
-TEST(GPNode, NodesFreedOnAnotherThreadAreReused) {
-    TLanguage L;
-    auto Tree = Apply(L.Sum, Apply(L.Sum, Leaf(L.X), Leaf(L.Two)), Leaf(L.Rnd));
-    const std::string Text = Tree->ToString();
-    std::vector<TNodePtr> Copies;
-    for (int I = 0; I < 40; ++I)
-        Copies.push_back(Tree->Clone());
-    std::thread([&] {
-        Copies.resize(20); // freed here, then the thread ends
-        for (int I = 0; I < 10; ++I)
-            Copies.push_back(Tree->Clone());
-    }).join();
-    Copies.resize(10);
-    for (int I = 0; I < 30; ++I)
-        Copies.push_back(Apply(L.Sum, Tree->Clone(), Leaf(L.Two)));
-    for (std::size_t I = 0; I < Copies.size(); ++I)
-        EXPECT_EQ(Copies[I]->ToString(), I < 10 ? Text : "(Add " + Text + " 2.5)");
 }
 
 TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
