@@ -32,10 +32,11 @@ struct TLanguage {
         Set.AddElementwise("Add", [](TGAFloat A, TGAFloat B) { return A + B; });
         Set.AddElementwise("Sub", [](TGAFloat A, TGAFloat B) { return A - B; });
         Set.AddElementwise("Mul", [](TGAFloat A, TGAFloat B) { return A * B; });
-        Set.AddElementwise("Div",
-                  [](TGAFloat A, TGAFloat B) { return std::fabs(B) < 1e-9 ? 1.0 : A / B; });
-        Set.AddElementwise("Pow", [](TGAFloat A, TGAFloat B) { return std::pow(A, B); }); // NaNs too
-        Set.AddElementwise("Sqrt", [](TGAFloat A) { return std::sqrt(A); });             // arity 1
+        Set.AddElementwise(
+            "Div", [](TGAFloat A, TGAFloat B) { return std::fabs(B) < 1e-9 ? 1.0 : A / B; });
+        Set.AddElementwise("Pow",
+                           [](TGAFloat A, TGAFloat B) { return std::pow(A, B); }); // NaNs too
+        Set.AddElementwise("Sqrt", [](TGAFloat A) { return std::sqrt(A); });       // arity 1
         // Lazy, and without a batch handler: runs point by point.
         Add("If", G::gpFunction, 3)->SetOnExecute([](TObject*, TNode& N, TCtx& C, TGAFloat& R) {
             R = N.GetChild(0)->Execute(C) > 0 ? N.GetChild(1)->Execute(C)
@@ -76,35 +77,34 @@ bool SameBits(TGAFloat A, TGAFloat B) {
 TEST(GPBatchEvaluator, EqualsExecuteBitForBit) {
     RandSeed(9);
     TLanguage L;
-    constexpr int Points = 20;
+    constexpr std::size_t Points = 20;
     TAxGPDataSet Data(Points);
     auto X = Data.AddColumn("x");
     auto Y = Data.AddColumn("y");
     Data.AddColumn("P"); // letter case counts: no value for p
-    for (int P = 0; P < Points; ++P) {
-        X[static_cast<std::size_t>(P)] = P - 10;
-        Y[static_cast<std::size_t>(P)] = Random() * 2 - 1;
+    for (std::size_t P = 0; P < Points; ++P) {
+        X[P] = static_cast<TGAFloat>(P) - 10;
+        Y[P] = Random() * 2 - 1;
     }
     TAxGPBatchEvaluator Evaluator;
     Evaluator.SetBlockSize(7); // blocks of unequal length
     Evaluator.Context().Values().Add("p", 0.75);
     TCtx Point;
     Point.Values().Add("p", 0.75);
+    Point.Values().Add("P", 0.0);
     std::vector<TGAFloat> Out(Points);
     int WithFallback = 0;
     for (int T = 0; T < 1000; ++T) {
         auto Tree = L.Grow(5);
         Evaluator.Evaluate(*Tree, Data, Out);
         WithFallback += Evaluator.FallbackCount() > 0;
-        EXPECT_EQ(Evaluator.CompiledNodeCount() > 0, true);
-        for (int P = 0; P < Points; ++P) {
-            Point.Values().AddOrSetValue("x", X[static_cast<std::size_t>(P)]);
-            Point.Values().AddOrSetValue("y", Y[static_cast<std::size_t>(P)]);
-            Point.Values().AddOrSetValue("P", 0.0);
+        EXPECT_GT(Evaluator.CompiledNodeCount(), 0);
+        for (std::size_t P = 0; P < Points; ++P) {
+            Point.Values().AddOrSetValue("x", X[P]);
+            Point.Values().AddOrSetValue("y", Y[P]);
             const TGAFloat Expected = Tree->Execute(Point);
-            ASSERT_TRUE(SameBits(Out[static_cast<std::size_t>(P)], Expected))
-                << Tree->ToString() << " at " << P << ": " << Out[static_cast<std::size_t>(P)]
-                << " vs " << Expected;
+            ASSERT_TRUE(SameBits(Out[P], Expected))
+                << Tree->ToString() << " at " << P << ": " << Out[P] << " vs " << Expected;
         }
     }
     EXPECT_GT(WithFallback, 100);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -89,17 +91,15 @@ template <class F> void EachNode(TAxGPNode<TGAFloat>& N, F Check) {
 
 TEST(GeneticProgramming, DefaultsAndClampingSetters) {
     TAxGeneticProgramming GP;
-    EXPECT_EQ(GP.CrossoverProbability(), 0.9);
-    EXPECT_EQ(GP.TournamentField(), 7);
+    EXPECT_EQ((std::vector<double>{GP.CrossoverProbability(), GP.SelectionNonTerminalsProbability(),
+                                   GP.PointMutationProbability(), GP.ParsimonyCoefficient(),
+                                   GP.TarpeianProbability()}),
+              (std::vector<double>{0.9, 0.9, 0.1, 1.0, 0.3}));
+    EXPECT_EQ((std::vector<int>{GP.TournamentField(), GP.InitialPopulation(),
+                                GP.InitialDuplicatesRetries(), GP.BloatLimit(),
+                                GP.InitializationDepth()}),
+              (std::vector<int>{7, 100, 10, 10, 0}));
     EXPECT_EQ(GP.SelectionMethod(), TGASelectionMethod::smStochasticTournament);
-    EXPECT_EQ(GP.InitialPopulation(), 100);
-    EXPECT_EQ(GP.InitialDuplicatesRetries(), 10);
-    EXPECT_EQ(GP.SelectionNonTerminalsProbability(), 0.9);
-    EXPECT_EQ(GP.PointMutationProbability(), 0.1);
-    EXPECT_EQ(GP.ParsimonyCoefficient(), 1.0);
-    EXPECT_EQ(GP.TarpeianProbability(), 0.3);
-    EXPECT_EQ(GP.BloatLimit(), 10);
-    EXPECT_EQ(GP.InitializationDepth(), 0);
     EXPECT_EQ(GP.MutationWeights(), (TGPMutationMethodWeights{25, 0, 0, 25, 25, 0}));
     EXPECT_EQ(GP.MutationWeightsTotal(), 75);
     EXPECT_FALSE(GP.TwoParentCrossover());
@@ -112,11 +112,8 @@ TEST(GeneticProgramming, DefaultsAndClampingSetters) {
     GP.SetMutatePointWeight(256);
     EXPECT_EQ(GP.MutationWeightsTotal(), 69);
 
-    const std::pair<int, int> Limits[] = {{3, 5}, {7, 7}, {-1, 5}};
-    for (auto [In, Out] : Limits) {
-        GP.SetBloatLimit(In);
-        EXPECT_EQ(GP.BloatLimit(), Out);
-    }
+    for (auto [In, Out] : {std::pair{3, 5}, {7, 7}, {-1, 5}})
+        EXPECT_EQ((GP.SetBloatLimit(In), GP.BloatLimit()), Out);
     GP.SetInitializationDepth(-3);
     EXPECT_EQ(GP.InitializationDepth(), 0);
     for (double In : {1.5, -0.2}) {
@@ -174,19 +171,18 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
     Koza(GP);
     GP.SetInitialDuplicatesRetries(0);
     GP.SetInitialPopulation(10);
-    GP.SetInitializationMethod(TGPInitializationMethod::imFull);
-    GP.SetInitializationDepth(2);
-    GP.Initialize();
-    for (int I = 0; I < 10; ++I)
-        EXPECT_EQ(Item(GP, I)->DNA()->Size(), 3);
-
-    // Depths 2 2 2 3 3 4 4 4 5 5: full binary trees of 3, 7, 15 and 31 nodes.
-    GP.SetInitializationMethod(TGPInitializationMethod::imRampedFull);
-    GP.SetInitializationDepth(5);
-    GP.Initialize();
-    const int Sizes[] = {3, 3, 3, 7, 7, 15, 15, 15, 31, 31};
-    for (int I = 0; I < 10; ++I)
-        EXPECT_EQ(Item(GP, I)->DNA()->Size(), Sizes[I]);
+    // Full to depth 2: 3 nodes each; ramped full to 5: depths 2 2 2 3 3 4 4 4 5 5, full
+    // binary trees of 3, 7, 15 and 31 nodes.
+    using enum TGPInitializationMethod;
+    for (auto [Method, Depth, Sizes] :
+         {std::tuple{imFull, 2, std::vector<int>(10, 3)},
+          {imRampedFull, 5, std::vector<int>{3, 3, 3, 7, 7, 15, 15, 15, 31, 31}}}) {
+        GP.SetInitializationMethod(Method);
+        GP.SetInitializationDepth(Depth);
+        GP.Initialize();
+        for (int I = 0; I < 10; ++I)
+            EXPECT_EQ(Item(GP, I)->DNA()->Size(), Sizes[static_cast<std::size_t>(I)]);
+    }
 
     EXPECT_EQ(GP.SearchSpaceSize(0), 3);
     EXPECT_EQ(GP.SearchSpaceSize(1), 3 * 25);            // 3 functions, (3 + 2)^2 each
@@ -196,13 +192,13 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
     Add(Terminals, "x");
     Terminals.SetInitialPopulation(10);
     Terminals.SetInitialDuplicatesRetries(3);
-    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    Terminals.SetInitializationMethod(imGrow);
     Terminals.Initialize();
     // Individual 1 raises the minimum depth from 2 to the bound 4 in two rounds and keeps
     // its duplicate after a third; every later one keeps it after one round.
     EXPECT_EQ(Terminals.DoInitialize(), 9 + 8 * 3);
     EXPECT_EQ(Terminals.Population()->Items(9)->DNA()->ToString(), "x");
-    Terminals.SetInitializationMethod(TGPInitializationMethod::imFull);
+    Terminals.SetInitializationMethod(imFull);
     ExpectGPError([&] { Terminals.DoInitialize(); }, "No operations found");
 
     // A variable that declares an argument cannot head a subtree.
@@ -214,12 +210,12 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
     Terminals.Instructions()->AddItem(std::move(Bad));
     Terminals.Instructions()->Delete(0);
     Raw->Declare(1);
-    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    Terminals.SetInitializationMethod(imGrow);
     ExpectGPError([&] { Terminals.Initialize(); },
                   "Invalid terminal node.  Node requires greater than 0 children");
 }
 
-TEST(GeneticProgramming, CrossoverAndNodeSelection) {
+TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
     RandSeed(3);
     TTestGP GP;
     Koza(GP);
@@ -249,13 +245,8 @@ TEST(GeneticProgramming, CrossoverAndNodeSelection) {
     Tree->AssignDNA(GP.GetTerminalNode());
     for (double P : {0.0, 1.0})
         EXPECT_EQ(Tree->SelectNode(P), Tree->DNA());
-}
 
-TEST(GeneticProgramming, MutationMethodsAndPointMutation) {
-    RandSeed(4);
-    TTestGP GP;
-    Koza(GP);
-    GP.Initialize();
+    GP.Initialize(); // mutation methods run in proportion to their weights
     TFloatIndividual* Child = Item(GP, 0);
     for (int I = 0; I < 3000; ++I)
         EXPECT_TRUE(GP.DoMutate(Child));
@@ -302,7 +293,9 @@ TEST(GeneticProgramming, MutationMethodsAndPointMutation) {
 
 // Breeds 20 generations with every operator and mutation method; a binary component must
 // never give a node a third child, and every tree must run.
-template <class C> void EvolveWithEveryMethod(C& GP) {
+TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
+    RandSeed(5);
+    TAxBinaryGeneticProgramming GP;
     Koza(GP);
     auto* One = Add(GP, "one");
     One->SetOperation(TGPGeneticInstruction::gpConstant);
@@ -323,12 +316,6 @@ template <class C> void EvolveWithEveryMethod(C& GP) {
             EXPECT_NE(N.Instruction(), nullptr);
         });
     EXPECT_TRUE(std::isfinite(GP.FittestIndividual()->Fitness()));
-}
-
-TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
-    RandSeed(5);
-    TAxBinaryGeneticProgramming GP;
-    EvolveWithEveryMethod(GP);
     EXPECT_EQ(Item(GP, 0)->DNA()->ClassName(), "TAxGPBinaryFloatNode");
 }
 

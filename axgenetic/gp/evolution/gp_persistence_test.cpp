@@ -77,11 +77,11 @@ std::vector<std::string> ChildNames(const IXMLNode& Node) {
     return Names;
 }
 
-TEST(GPDocument, ElementOrderAndTheDocumentExample) {
+TEST(GPDocument, ElementOrderTheDocumentExampleAndInstructionsMergingByName) {
     TAxGeneticProgramming GP;
     Add(*GP.Instructions(), "x", 0);
     Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
-    Add(*GP.Instructions(), "Add", 2);
+    TFloatInstruction* Sum = Add(*GP.Instructions(), "Add", 2);
     const std::string Text = Saved(GP); // no population yet
     const IXMLGeneticProgram Root = GetGeneticProgram(LoadXMLDocumentFromText(Text));
     EXPECT_EQ(ChildNames(Root),
@@ -129,6 +129,32 @@ TEST(GPDocument, ElementOrderAndTheDocumentExample) {
               "    </Individual>\n"
               "  </Population>\n"
               "</GPDomain>\n");
+
+    // Loaded instructions merge with these by name; those the document lacks go.
+    const IXMLGPInstructions Element = NewGPInstructions();
+    IXMLVariableInstructionType(Element.Variable().Add()).SetName("z");
+    const auto Function = Element.Function().Add();
+    Function.SetName("ADD");
+    Function.SetArity(3);
+    const auto Constant = Element.FloatConstant().Add();
+    Constant.SetName("Half");
+    Constant.SetValue("0.5");
+    IXMLConstantInstructionType(Element.VariantConstant().Add()).SetName("Unset");
+    GP.LoadFromXML(Element);
+
+    const TAxGPInstructions<TGAFloat>& Set = *GP.Instructions();
+    ASSERT_EQ(Set.Count(), 4);
+    EXPECT_EQ(Set.Items(0), Sum); // kept in place, renamed, with its handler
+    EXPECT_EQ(Sum->Name(), "ADD");
+    EXPECT_EQ(Sum->Arity(), 3);
+    EXPECT_TRUE(static_cast<bool>(Sum->OnExecute()));
+    EXPECT_EQ(Set.Items(1)->Name(), "z"); // appended: variables before constants
+    EXPECT_EQ(Set.Items(2)->Name(), "Half");
+    EXPECT_EQ(Set.Items(2)->Value(), 0.5);
+    EXPECT_EQ(Set.Items(3)->Operation(), TGPGeneticInstruction::gpConstant);
+    EXPECT_EQ(Set.Items(3)->Value(), 0); // never given a value
+    EXPECT_EQ(GP.GetFunctionsCount(), 1);
+    EXPECT_EQ(GP.GetTerminalsCount(), 3);
 }
 
 TEST(GPDocument, RoundTripOfSettingsInstructionsAndPrograms) {
@@ -157,18 +183,16 @@ TEST(GPDocument, RoundTripOfSettingsInstructionsAndPrograms) {
         Text.insert(At + 9, "9");
     Load(Fresh, Text);
     EXPECT_EQ(Fresh.InitializationMethod(), TGPInitializationMethod::imRampedGrow);
-    EXPECT_EQ(Fresh.MutationWeightsTotal(), 30);
-    EXPECT_EQ(Fresh.MutatePointWeight(), 7);
-    EXPECT_EQ(Fresh.SelectionNonTerminalsProbability(), static_cast<double>(0.8f));
     EXPECT_EQ(Fresh.PointMutationMethod(), TGPPointMutationMethod::pmmPerTree);
-    EXPECT_EQ(Fresh.PointMutationProbability(), 0.25);
-    EXPECT_EQ(Fresh.TournamentField(), 5);
-    EXPECT_EQ(Fresh.Generation(), 3);
-    EXPECT_EQ(Fresh.InitialPopulation(), 20);
-    EXPECT_EQ(Fresh.Instructions()->Items(2)->Comment(), "sum");
     EXPECT_EQ(Fresh.BloatStrategy(), TGPBloatStrategy::bsNone);
-    EXPECT_EQ(Fresh.BloatLimit(), 20);
-    EXPECT_EQ(Fresh.ParsimonyCoefficient(), 1);
+    EXPECT_EQ(Fresh.Instructions()->Items(2)->Comment(), "sum");
+    EXPECT_EQ((std::vector<int>{Fresh.MutationWeightsTotal(), Fresh.MutatePointWeight(),
+                                Fresh.TournamentField(), Fresh.Generation(),
+                                Fresh.InitialPopulation(), Fresh.BloatLimit()}),
+              (std::vector<int>{30, 7, 5, 3, 20, 20}));
+    EXPECT_EQ((std::vector<double>{Fresh.SelectionNonTerminalsProbability(),
+                                   Fresh.PointMutationProbability(), Fresh.ParsimonyCoefficient()}),
+              (std::vector<double>{0.8f, 0.25, 1}));
     ASSERT_EQ(Fresh.Population()->Count(), GP.Population()->Count());
     for (int I = 0; I < GP.Population()->Count(); ++I) {
         const auto* From = GP.Population()->Items(I)->DNA();
@@ -186,37 +210,6 @@ TEST(GPDocument, RoundTripOfSettingsInstructionsAndPrograms) {
     EXPECT_EQ(Saved(Again), Saved(Fresh));
     EXPECT_EQ(Fresh.Evolve(2), 2);
     EXPECT_EQ(Fresh.Generation(), 5);
-}
-
-TEST(GPDocument, InstructionsMergeByName) {
-    TAxGeneticProgramming GP;
-    Add(*GP.Instructions(), "x", 0);
-    Add(*GP.Instructions(), "y", 0);
-    TFloatInstruction* Sum = Add(*GP.Instructions(), "Add", 2);
-    const IXMLGPInstructions Element = NewGPInstructions();
-    IXMLVariableInstructionType(Element.Variable().Add()).SetName("z");
-    const auto Function = Element.Function().Add();
-    Function.SetName("ADD");
-    Function.SetArity(3);
-    const auto Constant = Element.FloatConstant().Add();
-    Constant.SetName("Half");
-    Constant.SetValue("0.5");
-    IXMLConstantInstructionType(Element.VariantConstant().Add()).SetName("Unset");
-    GP.LoadFromXML(Element);
-
-    const TAxGPInstructions<TGAFloat>& Set = *GP.Instructions();
-    ASSERT_EQ(Set.Count(), 4);
-    EXPECT_EQ(Set.Items(0), Sum); // kept in place, renamed, with its handler
-    EXPECT_EQ(Sum->Name(), "ADD");
-    EXPECT_EQ(Sum->Arity(), 3);
-    EXPECT_TRUE(static_cast<bool>(Sum->OnExecute()));
-    EXPECT_EQ(Set.Items(1)->Name(), "z"); // appended: variables before constants
-    EXPECT_EQ(Set.Items(2)->Name(), "Half");
-    EXPECT_EQ(Set.Items(2)->Value(), 0.5);
-    EXPECT_EQ(Set.Items(3)->Operation(), TGPGeneticInstruction::gpConstant);
-    EXPECT_EQ(Set.Items(3)->Value(), 0); // never given a value
-    EXPECT_EQ(GP.GetFunctionsCount(), 1);
-    EXPECT_EQ(GP.GetTerminalsCount(), 3);
 }
 
 // A copy of the text with the last From replaced by To (From must occur).
@@ -468,12 +461,12 @@ TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
     TAxGeneticProgramming Read;
     std::istringstream In(WriteComponentText(GP));
     ReadComponentText(In, Read);
-    EXPECT_EQ(Read.TarpeianProbability(), 0);
     EXPECT_EQ(Read.BloatStrategy(), TGPBloatStrategy::bsSizeFairCrossover);
-    EXPECT_EQ(Read.BloatLimit(), 30);
-    EXPECT_EQ(Read.ParsimonyCoefficient(), 0);
-    EXPECT_EQ(Read.PointMutationProbability(), 0.5);
-    EXPECT_EQ(Read.MutationWeightsTotal(), 53);
+    EXPECT_EQ((std::vector<double>{Read.TarpeianProbability(), Read.ParsimonyCoefficient(),
+                                   Read.PointMutationProbability()}),
+              (std::vector<double>{0, 0, 0.5}));
+    EXPECT_EQ(std::make_pair(Read.BloatLimit(), Read.MutationWeightsTotal()),
+              std::make_pair(30, 53));
     ASSERT_EQ(Read.Instructions()->Count(), 1);
     EXPECT_EQ(Read.Instructions()->Items(0)->Arity(), 2);
 }
