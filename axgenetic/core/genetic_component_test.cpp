@@ -275,10 +275,10 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     TIntIndividual *P1 = C.Item(0), *P2 = C.Item(1), *C1 = C.Item(2), *C2 = C.Item(3);
     P1->SetGene(10);
     P2->SetGene(3);
-    for (auto Set : {&TAxCustomGeneticComponent::SetCrossoverProbability,
-                     &TAxCustomGeneticComponent::SetMutationProbability,
-                     &TAxCustomGeneticComponent::SetInversionProbability})
-        (C.*Set)(1);
+    const auto Chances = [&](double P) {
+        C.SetCrossoverProbability(P), C.SetMutationProbability(P), C.SetInversionProbability(P);
+    };
+    Chances(1);
     Strings& Log = C.Log;
     bool Vetoing = false;
     C.SetOnInitializeChild([&](TObject*, TAxIndividual* A, TAxIndividual* B, TAxIndividual* Child) {
@@ -317,9 +317,7 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
                             "OnInversion 3", "OnReproduction 2 false", "OnReproduction 3 false"}));
 
     // Draws: five for two children, three for one, none without operations.
-    C.SetCrossoverProbability(0);
-    C.SetMutationProbability(0);
-    C.SetInversionProbability(0);
+    Chances(0);
     auto Draws = [](auto&& Call) {
         RandSeed(21);
         Call();
@@ -410,22 +408,11 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
     RandSeed(4);
     TIntComponent S;
     S.SetInitialPopulation(5);
-    using P = TAxCustomGeneticComponent;
-    for (auto [Set, Value] : {std::pair{&P::SetCrossoverProbability, 0.5},
-                              {&P::SetMutationProbability, 0.2},
-                              {&P::SetInversionProbability, 0.3},
-                              {&P::SetElitistPct, 0.4},
-                              {&P::SetDiversityLimit, 0.05},
-                              {&P::SetFitnessCutoff, 3.5}})
-        (S.*Set)(Value);
-    for (auto [Set, Value] : {std::pair{&P::SetGenerationLimit, 20},
-                              {&P::SetTournamentField, 4},
-                              {&P::SetInitialDuplicatesRetries, 2}})
-        (S.*Set)(Value);
-    S.SetFitnessMethod(FM::fmMaximize);
-    S.SetUseDiversityLimit(true);
-    S.SetOperations({TGAGeneticOperation::goMutate});
-    S.SetSelectionMethod(SM::smElitist);
+    S.SetCrossoverProbability(0.5), S.SetMutationProbability(0.2), S.SetInversionProbability(0.3);
+    S.SetElitistPct(0.4), S.SetDiversityLimit(0.05), S.SetFitnessCutoff(3.5);
+    S.SetGenerationLimit(20), S.SetTournamentField(4), S.SetInitialDuplicatesRetries(2);
+    S.SetFitnessMethod(FM::fmMaximize), S.SetSelectionMethod(SM::smElitist);
+    S.SetUseDiversityLimit(true), S.SetOperations({TGAGeneticOperation::goMutate});
     S.Evolve(2);
     TIntComponent T;
     T.Assign(S);

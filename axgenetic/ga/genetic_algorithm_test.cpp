@@ -313,13 +313,10 @@ TEST(GeneticAlgorithm, AssignCopiesGenotypeSettingsAndChromosomes) {
 TEST(GeneticAlgorithm, SeededRunReachesTheOneMaxOptimum) {
     RandSeed(42);
     TAxGeneticAlgorithm GA;
-    GA.SetGeneSize(64);
+    GA.SetGeneSize(64), GA.SetInitialPopulation(60), GA.SetMutationProbability(1.0 / 64);
     GA.SetCrossoverMethod(TGACrossoverMethod::cmBitBoundary);
     GA.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
-    GA.SetMutationProbability(1.0 / 64);
-    GA.SetInitialPopulation(60);
-    GA.SetFitnessCutoff(64);
-    GA.SetUseFitnessCutoff(true);
+    GA.SetFitnessCutoff(64), GA.SetUseFitnessCutoff(true);
     GA.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& Fitness) {
         int Ones = 0;
         for (TBits::Word W : static_cast<TAxGAIndividual*>(Item)->Bits().Words())
