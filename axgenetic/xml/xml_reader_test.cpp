@@ -8,6 +8,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/text.hpp"
@@ -226,14 +227,10 @@ std::string Children(const IXMLNode& Node) {
 
 TEST(XMLValues, DefaultsWritesAndTextConversions) {
     IXMLGeneticDocumentType Doc = NewGeneticDocument();
-    EXPECT_EQ(Doc.DiversityLimit(), 0.0);
-    EXPECT_EQ(Doc.GenerationLimit(), 0u);
-    EXPECT_FALSE(Doc.UseFitnessCutoff());
-    EXPECT_EQ(Doc.FitnessMethod(), "");
-    EXPECT_EQ(Doc.ChildElementCount(), 0); // reading creates nothing
-    Doc.SetGeneration(-7);
-    Doc.SetFitnessCutoff(0.1);
-    Doc.SetUseFitnessCutoff(true);
+    EXPECT_EQ(std::tuple(Doc.DiversityLimit(), Doc.GenerationLimit(), Doc.UseFitnessCutoff(),
+                         Doc.FitnessMethod(), Doc.ChildElementCount()), // reading creates nothing
+              std::tuple(0.0, 0u, false, "", 0));
+    Doc.SetGeneration(-7), Doc.SetFitnessCutoff(0.1), Doc.SetUseFitnessCutoff(true);
     Doc.SetGenerationLimit(4294967295u);
     Doc.SetGeneration(12); // rewritten in place
     Doc.AddChild("DiversityLimit");
