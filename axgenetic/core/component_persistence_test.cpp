@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "axgenetic/core/genetic_component.hpp"
 #include "axgenetic/platform/exceptions.hpp"
@@ -58,48 +60,38 @@ TEST(ComponentDocument, FreshDocumentAndRoundTrip) {
     Load(Loaded, Saved(C));
     EXPECT_EQ(Loaded.GenerationLimit(), 1); // 0 is raised by the setter
 
-    C.SetDiversityLimit(0.3);
-    C.SetFitnessCutoff(0.1);
+    C.SetDiversityLimit(0.3), C.SetFitnessCutoff(0.1), C.SetGeneration(17);
     C.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize);
-    C.SetGeneration(17);
-    C.SetUseDiversityLimit(true);
-    C.SetUseFitnessCutoff(true);
-    C.SetGenerationLimit(50);
-    C.SetUseGenerationLimit(true);
-    C.SetCrossoverProbability(0.5);
+    C.SetUseDiversityLimit(true), C.SetUseFitnessCutoff(true), C.SetUseGenerationLimit(true);
+    C.SetGenerationLimit(50), C.SetCrossoverProbability(0.5);
     Load(Loaded, Saved(C));
-    EXPECT_EQ(Loaded.DiversityLimit(), static_cast<double>(0.3f));
-    EXPECT_EQ(Loaded.FitnessCutoff(), static_cast<double>(0.1f));
-    EXPECT_EQ(Loaded.FitnessMethod(), TGAFitnessMethod::fmWeightedMaximize);
-    EXPECT_EQ(Loaded.Generation(), 17);
-    EXPECT_TRUE(Loaded.UseDiversityLimit() && Loaded.UseFitnessCutoff());
-    EXPECT_TRUE(Loaded.UseGenerationLimit());
-    EXPECT_EQ(Loaded.GenerationLimit(), 50);
-    EXPECT_EQ(Loaded.CrossoverProbability(), 0.98); // the derived documents' business
+    // The crossover probability is the derived documents' business.
+    EXPECT_EQ(
+        std::tuple(Loaded.DiversityLimit(), Loaded.FitnessCutoff(), Loaded.FitnessMethod(),
+                   Loaded.Generation(), Loaded.GenerationLimit(), Loaded.CrossoverProbability()),
+        std::tuple(double(0.3f), double(0.1f), TGAFitnessMethod::fmWeightedMaximize, 17, 50, 0.98));
+    EXPECT_TRUE(Loaded.UseDiversityLimit() && Loaded.UseFitnessCutoff() &&
+                Loaded.UseGenerationLimit());
     EXPECT_EQ(Saved(Loaded), Saved(C));
 }
 
 TEST(ComponentDocument, ReadRulesAndBadInputChangeNothing) {
     TAxCustomGeneticComponent C;
     C.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
-    C.SetGeneration(4);
-    C.SetUseDiversityLimit(true);
+    C.SetGeneration(4), C.SetUseDiversityLimit(true);
     Load(C,
          Doc("<UseFitnessCutoff>TRUE</UseFitnessCutoff><UseDiversityLimit>yes</UseDiversityLimit>"
              "<FitnessMethod>fmSomething</FitnessMethod><GenerationLimit>7</GenerationLimit>"
              "<AvgFitness>not read</AvgFitness>"));
-    EXPECT_EQ(C.DiversityLimit(), 0.0); // missing: the default
-    EXPECT_EQ(C.Generation(), 0);
-    EXPECT_TRUE(C.UseFitnessCutoff());
-    EXPECT_FALSE(C.UseDiversityLimit());
-    EXPECT_EQ(C.FitnessMethod(), TGAFitnessMethod::fmMaximize); // unknown name: kept
-    EXPECT_EQ(C.GenerationLimit(), 7);
+    // Missing elements read as the default; an unknown method name keeps the method.
+    EXPECT_EQ(std::tuple(C.DiversityLimit(), C.Generation(), C.UseFitnessCutoff(),
+                         C.UseDiversityLimit(), C.FitnessMethod(), C.GenerationLimit()),
+              std::tuple(0.0, 0, true, false, TGAFitnessMethod::fmMaximize, 7));
     Load(C,
          Doc("<DiversityLimit>5</DiversityLimit><FitnessMethod>fmweightedminimize</FitnessMethod>"
              "<GenerationLimit>4294967295</GenerationLimit><Generation>3</Generation>"));
-    EXPECT_EQ(C.DiversityLimit(), 1.0);
-    EXPECT_EQ(C.FitnessMethod(), TGAFitnessMethod::fmWeightedMinimize);
-    EXPECT_EQ(C.GenerationLimit(), 2147483647);
+    EXPECT_EQ(std::tuple(C.DiversityLimit(), C.FitnessMethod(), C.GenerationLimit()),
+              std::tuple(1.0, TGAFitnessMethod::fmWeightedMinimize, 2147483647));
 
     const std::string Before = Saved(C);
     for (const std::string& Bad :
@@ -152,8 +144,7 @@ TEST(ComponentFiles, SaveReplacesOnlyOnSuccess) {
     fs::create_symlink(Dir / "link1", Dir / "link2");
     C.SetGeneration(12);
     C.SaveToFile((Dir / "link2").string());
-    EXPECT_TRUE(fs::is_symlink(Dir / "link2"));
-    EXPECT_TRUE(fs::is_symlink(Dir / "link1"));
+    EXPECT_TRUE(fs::is_symlink(Dir / "link2") && fs::is_symlink(Dir / "link1"));
     EXPECT_EQ(ReadFile(Name), Saved(C));
     EXPECT_EQ(Entries(), 3);
     fs::remove_all(Dir);
@@ -170,8 +161,7 @@ TEST(ComponentDescription, Lines) {
                             "Initial Conditions\n"
                             "   Population = 100\n"
                             "There are no Termination Conditions\n");
-    C.SetUseGenerationLimit(true);
-    C.SetGenerationLimit(50);
+    C.SetUseGenerationLimit(true), C.SetGenerationLimit(50);
     TStringList Lines;
     Lines.Add("kept");
     C.Describe(Lines, "\t");
@@ -180,11 +170,8 @@ TEST(ComponentDescription, Lines) {
     EXPECT_EQ(Lines[10], "\tMaximum number of generations = 50");
 
     C.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize);
-    C.SetUseFitnessCutoff(true);
-    C.SetFitnessCutoff(0.5);
-    C.SetUseDiversityLimit(true);
-    C.SetMutationProbability(0.125);
-    C.SetCrossoverProbability(0.987);
+    C.SetUseFitnessCutoff(true), C.SetFitnessCutoff(0.5), C.SetUseDiversityLimit(true);
+    C.SetMutationProbability(0.125), C.SetCrossoverProbability(0.987);
     const std::string Text = C.ToString();
     // Percentages keep two significant digits.
     EXPECT_NE(Text.find("   Crossover Probability = 99.00%\n"), std::string::npos);
@@ -201,9 +188,7 @@ TEST(ComponentStreaming, FloatSettingsAreDefinedPropertiesAndEventsAreNotStreame
     std::ostringstream Fresh, Out;
     WriteComponentText(Fresh, C);
     EXPECT_EQ(Fresh.str(), "object TAxCustomGeneticComponent\nend\n");
-    C.SetName("GA1");
-    C.SetCrossoverProbability(0);
-    C.SetMutationProbability(0.25);
+    C.SetName("GA1"), C.SetCrossoverProbability(0), C.SetMutationProbability(0.25);
     C.SetSelectionMethod(TGASelectionMethod::smElitist);
     C.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
     WriteComponentText(Out, C);
@@ -218,13 +203,12 @@ TEST(ComponentStreaming, FloatSettingsAreDefinedPropertiesAndEventsAreNotStreame
                                               "  CrossoverProbability = 1.5\n"
                                               "  TournamentField = 1\nend\n");
     ReadComponentText(In, Loaded);
-    EXPECT_EQ(Loaded.Name(), "GA1");
-    EXPECT_EQ(Loaded.CrossoverProbability(), 0.0);
-    EXPECT_EQ(Loaded.SelectionMethod(), TGASelectionMethod::smElitist);
+    EXPECT_EQ(std::tuple(Loaded.Name(), Loaded.CrossoverProbability(), Loaded.SelectionMethod()),
+              std::tuple("GA1", 0.0, TGASelectionMethod::smElitist));
     EXPECT_FALSE(Loaded.OnEvaluateFitness());
     ReadComponentText(Clamped, Loaded);
-    EXPECT_EQ(Loaded.CrossoverProbability(), 1.0);
-    EXPECT_EQ(Loaded.TournamentField(), 2);
+    EXPECT_EQ(std::pair(Loaded.CrossoverProbability(), Loaded.TournamentField()),
+              std::pair(1.0, 2));
 }
 
 TEST(PopulationDocument, OneElementPerIndividual) {

@@ -35,7 +35,8 @@ public:
 };
 
 // Fitness is the gene, or Fitnesses[index] when that table is filled. Crossover gives
-// (g1 + g2, g2 - g1), mutation adds 1, inversion negates; every step is logged.
+// (g1 + g2, g2 - g1), mutation adds 1, inversion negates; every step is logged, and so are
+// the population's reports in Notes.
 class TIntComponent : public TAxCustomGeneticComponent {
 public:
     using TAxCustomGeneticComponent::Crossover;
@@ -44,7 +45,7 @@ public:
     using TAxCustomGeneticComponent::FRouletteIndex;
     Doubles Fitnesses;
     std::vector<TAxIndividual*> Evaluated;
-    Strings Log;
+    Strings Log, Notes;
     int Tournaments = 0;
 
     TIntComponent() {
@@ -89,6 +90,14 @@ public:
     }
 
 protected:
+    void PopulationNotify(TAxIndividual* Item, TCollectionNotification Action) override {
+        Notes.push_back(std::to_string(static_cast<int>(Action)) + ":" +
+                        std::to_string(Item->ID()));
+        TAxCustomGeneticComponent::PopulationNotify(Item, Action);
+    }
+    void PopulationUpdate(TAxIndividual* Item) override {
+        Notes.push_back(Item ? "update:" + std::to_string(Item->ID()) : "update:all");
+    }
     std::unique_ptr<TAxPopulation> CreatePopulation(TAxIndividualClass) override {
         return std::make_unique<TAxPopulation>(this, ClassOf<TIntIndividual>());
     }
@@ -266,10 +275,10 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     TIntIndividual *P1 = C.Item(0), *P2 = C.Item(1), *C1 = C.Item(2), *C2 = C.Item(3);
     P1->SetGene(10);
     P2->SetGene(3);
-    for (auto Set : {&TAxCustomGeneticComponent::SetCrossoverProbability,
-                     &TAxCustomGeneticComponent::SetMutationProbability,
-                     &TAxCustomGeneticComponent::SetInversionProbability})
-        (C.*Set)(1);
+    const auto Chances = [&](double P) {
+        C.SetCrossoverProbability(P), C.SetMutationProbability(P), C.SetInversionProbability(P);
+    };
+    Chances(1);
     Strings& Log = C.Log;
     bool Vetoing = false;
     C.SetOnInitializeChild([&](TObject*, TAxIndividual* A, TAxIndividual* B, TAxIndividual* Child) {
@@ -308,9 +317,7 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
                             "OnInversion 3", "OnReproduction 2 false", "OnReproduction 3 false"}));
 
     // Draws: five for two children, three for one, none without operations.
-    C.SetCrossoverProbability(0);
-    C.SetMutationProbability(0);
-    C.SetInversionProbability(0);
+    Chances(0);
     auto Draws = [](auto&& Call) {
         RandSeed(21);
         Call();
@@ -401,22 +408,11 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
     RandSeed(4);
     TIntComponent S;
     S.SetInitialPopulation(5);
-    using P = TAxCustomGeneticComponent;
-    for (auto [Set, Value] : {std::pair{&P::SetCrossoverProbability, 0.5},
-                              {&P::SetMutationProbability, 0.2},
-                              {&P::SetInversionProbability, 0.3},
-                              {&P::SetElitistPct, 0.4},
-                              {&P::SetDiversityLimit, 0.05},
-                              {&P::SetFitnessCutoff, 3.5}})
-        (S.*Set)(Value);
-    for (auto [Set, Value] : {std::pair{&P::SetGenerationLimit, 20},
-                              {&P::SetTournamentField, 4},
-                              {&P::SetInitialDuplicatesRetries, 2}})
-        (S.*Set)(Value);
-    S.SetFitnessMethod(FM::fmMaximize);
-    S.SetUseDiversityLimit(true);
-    S.SetOperations({TGAGeneticOperation::goMutate});
-    S.SetSelectionMethod(SM::smElitist);
+    S.SetCrossoverProbability(0.5), S.SetMutationProbability(0.2), S.SetInversionProbability(0.3);
+    S.SetElitistPct(0.4), S.SetDiversityLimit(0.05), S.SetFitnessCutoff(3.5);
+    S.SetGenerationLimit(20), S.SetTournamentField(4), S.SetInitialDuplicatesRetries(2);
+    S.SetFitnessMethod(FM::fmMaximize), S.SetSelectionMethod(SM::smElitist);
+    S.SetUseDiversityLimit(true), S.SetOperations({TGAGeneticOperation::goMutate});
     S.Evolve(2);
     TIntComponent T;
     T.Assign(S);
@@ -625,6 +621,103 @@ TEST(Selection, ElitistCyclesThroughTheBestRanks) {
                     B->Collection() == R.PreviousGeneration());
     });
     R.Evolve();
+}
+
+TEST(Individual, WithoutComponentReportsZeroAndStaysStale) {
+    TComponent Plain; // an owner that is no genetic component does not count
+    for (TPersistent* Owner :
+         {static_cast<TPersistent*>(nullptr), static_cast<TPersistent*>(&Plain)}) {
+        TAxPopulation Loose(Owner, ClassOf<TAxIndividual>());
+        TAxIndividual* Item = Loose.Add();
+        EXPECT_EQ(Loose.Owner(), nullptr);
+        EXPECT_EQ(Item->Fitness(), 0.0);
+        EXPECT_TRUE(Item->NeedFitness());
+        EXPECT_EQ(Item->WeightedFitness() + Item->AdjustedFitness() + Item->NormalizedFitness() +
+                      Item->NormalizedWeigthedFitness(),
+                  0.0);
+        EXPECT_EQ(Item->DisplayName(), "TAxIndividual");
+        Item->SetName("Adam");
+        EXPECT_EQ(Item->DisplayName(), "Adam");
+        EXPECT_THROW(Item->Assign(Loose), EConvertError);
+    }
+}
+
+TEST(Individual, EvaluatesLazilyAndAssignCopiesFreshness) {
+    TIntComponent C;
+    C.Fitnesses = {4, 1, 1};
+    TAxIndividual* Item = C.Population()->Add();
+    EXPECT_TRUE(Item->NeedFitness());
+    EXPECT_EQ(Item->Fitness() + Item->Fitness(), 8.0);
+    EXPECT_EQ(C.Evaluated.size(), 1u);
+    Item->SetName(""); // same name: still fresh
+    EXPECT_FALSE(Item->NeedFitness());
+    Item->SetName("Eve");
+    C.Fitnesses[0] = 5;
+    EXPECT_EQ(Item->Fitness(), 5.0);
+    Item->Modified();
+    EXPECT_EQ(Item->Fitness(), 5.0);
+    EXPECT_EQ(C.Evaluated.size(), 3u);
+
+    int Weighted = 0;
+    EXPECT_EQ(Item->WeightedFitness(), 5.0); // the raw fitness without a handler
+    C.SetOnEvaluateWeightedFitness(
+        [&](TObject*, TAxIndividual*, TGAFitness& F) { F = 0.5 + ++Weighted; });
+    EXPECT_EQ(Item->WeightedFitness() + Item->WeightedFitness(), 4.0); // never cached
+    EXPECT_EQ(C.Evaluated.size(), 3u);
+
+    // A stale source is evaluated by the copy's read; a fresh copy is not evaluated again.
+    TAxIndividual* Copy = C.Population()->Add();
+    Item->Modified();
+    Copy->Assign(*Item);
+    EXPECT_EQ(C.Evaluated.size(), 4u);
+    EXPECT_FALSE(Copy->NeedFitness());
+    EXPECT_EQ(Copy->Fitness(), 5.0);
+    EXPECT_EQ(Copy->Name(), "Eve");
+    TAxIndividual* Twin = Item->Clone();
+    EXPECT_EQ(Twin->Index(), 2);
+    EXPECT_EQ(Twin->Fitness(), 5.0);
+    EXPECT_EQ(C.Evaluated.size(), 4u);
+    TAxPopulation Loose(nullptr, ClassOf<TAxIndividual>());
+    Copy->Assign(*Loose.Add()); // stale without a component: the copy is stale too
+    EXPECT_TRUE(Copy->NeedFitness());
+
+    C.EvaluateFitness(); // fitness 5, 1, 5
+    EXPECT_DOUBLE_EQ(Item->AdjustedFitness(), 1.0 / 6.0);
+    EXPECT_DOUBLE_EQ(Copy->NormalizedFitness(), 1.0 / 11.0);
+    C.SetFitnessMethod(FM::fmMaximize);
+    EXPECT_DOUBLE_EQ(Copy->AdjustedFitness(), 1.0 / 5.0);
+}
+
+TEST(Population, ReportsToItsComponentAndClearsTheFittestThatLeaves) {
+    TIntComponent C;
+    TAxPopulation* P = C.Population();
+    TAxIndividual* A = P->Add();
+    TAxIndividual* B = P->Insert(0);
+    EXPECT_TRUE(P->Items(0) == B && P->FindItemID(A->ID()) == A);
+    C.Notes.clear();
+    A->Modified();
+    P->BeginUpdate(); // individual changes inside a batch are not reported one by one
+    B->SetName("held back");
+    P->EndUpdate();
+    P->SetItems(0, *A); // copies contents into the object at 0
+    EXPECT_TRUE(P->Items(0) == B && B->Name().empty());
+    EXPECT_EQ(C.Notes, (Strings{"update:0", "update:all", "update:1"}));
+
+    C.Fitnesses = {3, 1, 2};
+    P->Add();
+    A->Modified();
+    B->Modified();
+    C.EvaluateFitness();
+    ASSERT_EQ(C.FittestIndividual(), P->Items(1));
+    C.Notes.clear();
+    P->Delete(2);
+    EXPECT_EQ(C.FittestIndividual(), P->Items(1));
+    P->Delete(1);
+    EXPECT_EQ(C.Notes, (Strings{"2:2", "1:2", "update:all", "2:0", "1:0", "update:all"}));
+    EXPECT_EQ(C.FittestIndividual(), nullptr);
+    C.EvaluateFitness();
+    auto Taken = P->Extract(0);
+    EXPECT_EQ(C.FittestIndividual(), nullptr);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
@@ -101,16 +103,15 @@ TEST(GADocument, WritesSettingsGenotypeFittestAndChromosomesInOrder) {
 
     TAxGeneticAlgorithm Loaded;
     Load(Loaded, Text);
-    EXPECT_TRUE(Loaded.Initialized());
-    EXPECT_EQ(Loaded.CrossoverMethod(), TGACrossoverMethod::cmBitBoundary);
-    EXPECT_EQ(Loaded.MutationProbability(), static_cast<double>(0.05f));
-    EXPECT_EQ(Loaded.SelectionMethod(), TGASelectionMethod::smRoulette);
-    EXPECT_EQ(Loaded.GeneSize(), 7);
-    ASSERT_EQ(Loaded.Genes()->Count(), 3);
-    EXPECT_EQ(Loaded.Genes()->Items(2)->Offset(), 5);
-    ASSERT_EQ(Loaded.Population()->Count(), 2);
-    EXPECT_EQ(Loaded.Population()->Items(0)->Bits().ToBitString(), "1111001");
-    EXPECT_EQ(Loaded.PreviousGeneration()->Count(), 2);
+    ASSERT_EQ(std::tuple(Loaded.Initialized(), Loaded.CrossoverMethod(),
+                         Loaded.MutationProbability(), Loaded.SelectionMethod(), Loaded.GeneSize(),
+                         Loaded.Genes()->Count(), Loaded.Population()->Count(),
+                         Loaded.PreviousGeneration()->Count()),
+              std::tuple(true, TGACrossoverMethod::cmBitBoundary, double(0.05f),
+                         TGASelectionMethod::smRoulette, 7, 3, 2, 2));
+    EXPECT_EQ(std::pair(Loaded.Genes()->Items(2)->Offset(),
+                        Loaded.Population()->Items(0)->Bits().ToBitString()),
+              std::pair(5, std::string("1111001")));
     EXPECT_EQ(Loaded.FittestIndividual(), nullptr);
 }
 
@@ -165,8 +166,7 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     TAxGeneticAlgorithm GA, Loaded;
     GA.SetGeneSize(32);
     Load(Loaded, Saved(GA));
-    EXPECT_EQ(Loaded.GeneSize(), 32);
-    EXPECT_EQ(Loaded.Genes()->Count(), 0);
+    EXPECT_EQ(std::pair(Loaded.GeneSize(), Loaded.Genes()->Count()), std::pair(32, 0));
     // Wider than the genes: the genes' total is written, the chromosomes follow it; a
     // shorter bits text leaves the rest False.
     AddGene(GA, TGeneType::gtInteger, 8);
@@ -181,10 +181,10 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     GA.SetSelectionMethod(TGASelectionMethod::smElitist);
     Load(GA, "<GeneticAlgorithm><Reproduction><SelectionMethod><Method>smTournament</Method>"
              "</SelectionMethod></Reproduction></GeneticAlgorithm>");
-    EXPECT_EQ(GA.CrossoverMethod(), TGACrossoverMethod::cmGeneBoundary); // missing: default
-    EXPECT_EQ(GA.SelectionMethod(), TGASelectionMethod::smTournament);
-    EXPECT_EQ(GA.CrossoverProbability(), 0.0);
-    EXPECT_EQ(GA.TournamentField(), 2);
+    EXPECT_EQ(
+        std::tuple(GA.CrossoverMethod(), GA.SelectionMethod(), GA.CrossoverProbability(),
+                   GA.TournamentField()), // missing: the default
+        std::tuple(TGACrossoverMethod::cmGeneBoundary, TGASelectionMethod::smTournament, 0.0, 2));
     Load(GA, "<GeneticAlgorithm><Reproduction><SelectionMethod><Method>smNone</Method>"
              "</SelectionMethod></Reproduction></GeneticAlgorithm>");
     EXPECT_EQ(GA.SelectionMethod(), TGASelectionMethod::smTournament); // unknown: kept
@@ -192,11 +192,9 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     // Stored bounds survive the type step; enumeration values arrive one at a time.
     TAxGeneticAlgorithm Bounds;
     TAxGAGene* Narrow = AddGene(Bounds, TGeneType::gtInteger, 8);
-    Narrow->SetMaxValue(100);
-    Narrow->SetMinValue(10);
+    Narrow->SetMaxValue(100), Narrow->SetMinValue(10);
     TAxGAGene* Signed = AddGene(Bounds, TGeneType::gtFloat, 8);
-    Signed->SetPreserveSignBit(true);
-    Signed->SetMaxValue(100);
+    Signed->SetPreserveSignBit(true), Signed->SetMaxValue(100);
     TAxGAGene* Colours = AddGene(Bounds, TGeneType::gtEnumeration, 0);
     for (const char* C : {"red", "green", "blue"})
         Colours->Enumerations().Add(C);
@@ -207,32 +205,27 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
         "Genes{ Bits=001010001010000010 IntegerGeneValue=20 FloatGeneValue=5 "
         "EnumerationGeneValue=green } ");
     Load(GA, Text);
-    EXPECT_EQ(GA.Genes()->Items(0)->MinValue(), 10);
-    EXPECT_EQ(GA.Genes()->Items(0)->MaxValue(), 100);
-    EXPECT_EQ(GA.Genes()->Items(1)->MinValue(), -156);
-    EXPECT_EQ(GA.Genes()->Items(1)->MaxValue(), 100);
-    EXPECT_EQ(GA.Genes()->Items(2)->Size(), 2);
-    EXPECT_EQ(GA.Genes()->Items(2)->Enumerations().Text(), "red\ngreen\nblue\n");
+    TAxGAGenes& Read = *GA.Genes();
+    EXPECT_EQ(std::tuple(Read[0]->MinValue(), Read[0]->MaxValue(), Read[1]->MinValue(),
+                         Read[1]->MaxValue(), Read[2]->Size(), Read[2]->Enumerations().Text()),
+              std::tuple(10, 100, -156, 100, 2, "red\ngreen\nblue\n"));
 }
 
-// Three individuals of one 6-bit integer gene x; returns the saved document.
-std::string SmallAlgorithm(TAxGeneticAlgorithm& GA) {
+TEST(GADocument, BadAndHostileDocumentsLeaveTheComponentAsItWas) {
+    TAxGeneticAlgorithm GA; // three individuals of one 6-bit integer gene x
     CountOnes(GA);
     AddGene(GA, TGeneType::gtInteger, 6, "x");
     GA.SetInitialPopulation(3);
     RandSeed(5);
     GA.Initialize();
     GA.SetMutationProbability(0.3);
-    return Saved(GA);
-}
-
-TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {
-    TAxGeneticAlgorithm GA;
-    const std::string Good = SmallAlgorithm(GA);
-    // The good text with the first From behind Start replaced.
+    const std::string Good = Saved(GA);
+    // Good with other settings (which must not reach the component) and the first From
+    // behind Start replaced.
     const auto Replace = [&](const std::string& From, const std::string& To,
                              const std::string& Start = "<") {
         std::string Text = Good;
+        Text.replace(Text.find("y>0.3<"), 6, "y>0.5<");
         return Text.replace(Text.find(From, Text.find(Start)), From.size(), To);
     };
     EXPECT_THROW(Load(GA, Good.substr(0, Good.size() - 40)), EXMLParseError);
@@ -245,47 +238,12 @@ TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {
         EXPECT_EQ(std::string(E.what()), "Element \"StringGene\" is not a gene");
     }
     for (const std::string& Bad :
-         {Replace("<MinValue>0<", "<MinValue>zero<"), Replace("y>0.3<", "y>0.3x<"),
+         {Replace("<MinValue>0<", "<MinValue>zero<"), Replace("y>0.5<", "y>0.5x<"),
           Replace("<Bits>", "<Bits>2", "<Chromosomes>"), Replace("d>2<", "d>2.5<")})
         EXPECT_THROW(Load(GA, Bad), EConvertError) << Bad;
     EXPECT_THROW(GA.LoadFromFile("/nonexistent/ga.xml"), EFOpenError);
     EXPECT_EQ(Saved(GA), Good);
 
-    // An enumeration index outside the values fails the save, and the file is kept.
-    AddGene(GA, TGeneType::gtEnumeration, 0, "e")->Enumerations().Add("only");
-    GA.Population()->Items(0)->Bits().SetAsBitString(6, 1, "1");
-    const auto Name = std::filesystem::temp_directory_path() / "axgenetic_ga_bad_save.xml";
-    std::ofstream(Name) << Good;
-    try {
-        GA.SaveToFile(Name.string());
-        ADD_FAILURE();
-    } catch (const EGAException& E) {
-        EXPECT_EQ(std::string(E.what()), std::string(SNoEnumerationFound));
-    }
-    std::ifstream In(Name);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}), Good);
-    std::filesystem::remove(Name);
-}
-
-// True when libxml2's xmllint (installed by scripts/deps) accepts Text as XML.
-bool XmllintAccepts(const std::string& Text) {
-    const auto File = std::filesystem::temp_directory_path() / "axgenetic_ga_xmllint.xml";
-    std::ofstream(File, std::ios::binary) << Text;
-    const int Status =
-        std::system(("xmllint --noout --nonet " + File.string() + " 2>/dev/null").c_str());
-    std::filesystem::remove(File);
-    return Status == 0;
-}
-
-TEST(GADocument, HostileDocumentsAreRefusedBeforeAnythingChanges) {
-    TAxGeneticAlgorithm GA;
-    const std::string Good = SmallAlgorithm(GA);
-    // Good with other settings (which must not reach the component) and From replaced.
-    const auto Replace = [&](const std::string& From, const std::string& To) {
-        std::string Text = Good;
-        Text.replace(Text.find("y>0.3<"), 6, "y>0.5<");
-        return Text.replace(Text.find(From), From.size(), To);
-    };
     const std::string Domain =
         "<GeneticAlgorithm><Reproduction><MutationProbability>0.5</MutationProbability>"
         "</Reproduction><Domain><GenoType Size=\"%s\">%s</GenoType><Chromosomes>%s"
@@ -340,6 +298,31 @@ TEST(GADocument, HostileDocumentsAreRefusedBeforeAnythingChanges) {
         EXPECT_THROW(Spoilt.SaveToStream(Out), Exception);
         EXPECT_EQ(Out.str(), "");
     }
+
+    // An enumeration index outside the values fails the save, and the file is kept.
+    AddGene(GA, TGeneType::gtEnumeration, 0, "e")->Enumerations().Add("only");
+    GA.Population()->Items(0)->Bits().SetAsBitString(6, 1, "1");
+    const auto Name = std::filesystem::temp_directory_path() / "axgenetic_ga_bad_save.xml";
+    std::ofstream(Name) << Good;
+    try {
+        GA.SaveToFile(Name.string());
+        ADD_FAILURE();
+    } catch (const EGAException& E) {
+        EXPECT_EQ(std::string(E.what()), std::string(SNoEnumerationFound));
+    }
+    std::ifstream In(Name);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}), Good);
+    std::filesystem::remove(Name);
+}
+
+// True when libxml2's xmllint (installed by scripts/deps) accepts Text as XML.
+bool XmllintAccepts(const std::string& Text) {
+    const auto File = std::filesystem::temp_directory_path() / "axgenetic_ga_xmllint.xml";
+    std::ofstream(File, std::ios::binary) << Text;
+    const int Status =
+        std::system(("xmllint --noout --nonet " + File.string() + " 2>/dev/null").c_str());
+    std::filesystem::remove(File);
+    return Status == 0;
 }
 
 TEST(GADocument, AwkwardTextsAndExtremeBoundsReloadEqual) {
@@ -372,11 +355,11 @@ TEST(GADocument, AwkwardTextsAndExtremeBoundsReloadEqual) {
     EXPECT_TRUE(XmllintAccepts(Text));
     Load(Loaded, Text);
     Loaded.EvaluateFitness();
-    for (int I = 0; I < 7; ++I) {
-        EXPECT_EQ(Loaded.Genes()->Items(I)->Name(), Texts[I]);
-        EXPECT_EQ(Loaded.Genes()->Items(I)->Enumerations()[0], Texts[I]);
-        EXPECT_EQ(Loaded.Population()->Items(I)->Name(), Texts[I]);
-    }
+    for (int I = 0; I < 7; ++I)
+        EXPECT_EQ(std::tuple(Loaded.Genes()->Items(I)->Name(),
+                             Loaded.Genes()->Items(I)->Enumerations()[0],
+                             Loaded.Population()->Items(I)->Name()),
+                  std::tuple(Texts[I], Texts[I], Texts[I]));
     EXPECT_EQ(Loaded.Genes()->Items(7)->MinValue(), -DBL_MAX); // the setters moved the maximum
     EXPECT_EQ(Loaded.Genes()->Items(7)->MaxValue(), GA.Genes()->Items(7)->MaxValue());
     EXPECT_EQ(Loaded.Genes()->Items(8)->MaxValue(), DBL_TRUE_MIN);
@@ -397,12 +380,12 @@ TEST(GAStreaming, GenesAndPopulationStreamAsText) {
               std::string::npos);
     std::istringstream In(Text);
     ReadComponentText(In, Copy);
-    ASSERT_EQ(Copy.Genes()->Count(), 2);
-    EXPECT_EQ(Copy.Genes()->Items(1)->Name(), "it's");
-    EXPECT_EQ(Copy.Genes()->Items(1)->Enumerations().Text(), "a b\nc'd\n\n");
-    EXPECT_EQ(Copy.GeneSize(), 6);
-    EXPECT_EQ(Copy.Population()->Items(0)->Name(), "solo");
-    EXPECT_EQ(Copy.Population()->Items(0)->Bits().Size(), 6);
+    ASSERT_EQ(std::pair(Copy.Genes()->Count(), Copy.Population()->Count()), std::pair(2, 1));
+    EXPECT_EQ(std::tuple(Copy.Genes()->Items(1)->Name(),
+                         Copy.Genes()->Items(1)->Enumerations().Text(), Copy.GeneSize(),
+                         Copy.Population()->Items(0)->Name(),
+                         Copy.Population()->Items(0)->Bits().Size()),
+              std::tuple("it's", "a b\nc'd\n\n", 6, "solo", 6));
 }
 
 } // namespace

@@ -6,9 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/text.hpp"
+#include "axgenetic/xml/genetic_algorithm_xml.hpp"
 #include "axgenetic/xml/genetic_document.hpp"
 
 namespace ax {
@@ -16,7 +20,7 @@ namespace {
 
 std::string ParseError(const std::string& Text) {
     try {
-        LoadXMLDocumentFromText(Text);
+        GetGeneticDocument(LoadXMLDocumentFromText(Text));
     } catch (const EXMLParseError& E) {
         return E.what();
     }
@@ -60,6 +64,8 @@ TEST(XMLReader, RefusesWhatIsNotWellFormed) {
         {"<a b=1/>", "Expected a quoted attribute value at offset 5"},
         {"<a><b></a>", "End tag \"a\" does not match \"b\" at offset 6"},
         {"<a>", "Element \"a\" is not closed at offset 3"},
+        {"<GeneticDocument><Generation>1</Generation>",
+         "Element \"GeneticDocument\" is not closed at offset 43"},
         {"<1a/>", "Expected an element name at offset 1"},
         {"<a><?xml version='1.0'?></a>",
          "XML declaration not at the start of the document at offset 3"},
@@ -78,6 +84,8 @@ TEST(XMLReader, RefusesWhatIsNotWellFormed) {
         {std::string("\xFF\xFE<\0a\0/\0>\0\x20", 11),
          "Truncated character at the end of the document at offset 11"},
         {"<!DOCTYPE a [<!ENTITY e 'x'><a/>", "Invalid markup in the internal subset at offset 28"},
+        {"<GeneticAlgorithm/>",
+         "Document element \"GeneticAlgorithm\" found where \"GeneticDocument\" was expected"},
     };
     for (const TCase& Case : Cases)
         EXPECT_EQ(ParseError(Case.Text), Case.Error) << Case.Text;
@@ -89,11 +97,13 @@ TEST(XMLReader, DecodesDeclaredEncodingsAndKeepsTexts) {
     };
     const std::u16string Wide = u"<GeneticDocument><FitnessMethod>\u00E9\u20AC</FitnessMethod>"
                                 u"</GeneticDocument>";
-    std::string BigEndian, LittleEndian;
+    std::string BigEndian, LittleEndian, Undeclared;
     for (char16_t C : u"<?xml version='1.0' encoding='UTF-16'?>" + Wide) {
         BigEndian += {static_cast<char>(C >> 8), static_cast<char>(C & 0xFF)};
         LittleEndian += {static_cast<char>(C & 0xFF), static_cast<char>(C >> 8)};
     }
+    for (char16_t C : Wide) // a byte order mark without a declaration
+        Undeclared += {static_cast<char>(C & 0xFF), static_cast<char>(C >> 8)};
     const auto Declared = [](const char* Encoding, const char* Bytes) {
         return std::string("<?xml version=\"1.0\" encoding=\"") + Encoding +
                "\"?><GeneticDocument><FitnessMethod>" + Bytes +
@@ -110,6 +120,7 @@ TEST(XMLReader, DecodesDeclaredEncodingsAndKeepsTexts) {
         {"\xFE\xFF" + BigEndian, "\xC3\xA9\xE2\x82\xAC"},
         {LittleEndian, "\xC3\xA9\xE2\x82\xAC"}, // no byte order mark: known by "<?"
         {"\xFF\xFE" + LittleEndian, "\xC3\xA9\xE2\x82\xAC"},
+        {"\xFF\xFE" + Undeclared, "\xC3\xA9\xE2\x82\xAC"},
         // Blank-only texts, CR and CRLF written as references, CDATA and comments inside.
         {"<GeneticDocument><FitnessMethod>   </FitnessMethod></GeneticDocument>", "   "},
         {"<GeneticDocument><FitnessMethod>a&#13;&#10;b&#13;</FitnessMethod></GeneticDocument>",
@@ -205,6 +216,91 @@ TEST(XMLValues, FloatsReadBackExactly) {
     const IXMLGeneticDocumentType Doc = NewGeneticDocument();
     Doc.SetMaxFitness(-DBL_MAX); // beyond single precision: an infinity, as IEEE narrowing gives
     EXPECT_EQ(Doc.FindChild("MaxFitness").Text(), "-INF");
+}
+
+std::string Children(const IXMLNode& Node) {
+    std::string Text;
+    for (IXMLNode Child : Node.ChildElements())
+        Text += Child.NodeName() + "=" + Child.Text() + " ";
+    return Text;
+}
+
+TEST(XMLValues, DefaultsWritesAndTextConversions) {
+    IXMLGeneticDocumentType Doc = NewGeneticDocument();
+    EXPECT_EQ(std::tuple(Doc.DiversityLimit(), Doc.GenerationLimit(), Doc.UseFitnessCutoff(),
+                         Doc.FitnessMethod(), Doc.ChildElementCount()), // reading creates nothing
+              std::tuple(0.0, 0u, false, "", 0));
+    Doc.SetGeneration(-7), Doc.SetFitnessCutoff(0.1), Doc.SetUseFitnessCutoff(true);
+    Doc.SetGenerationLimit(4294967295u);
+    Doc.SetGeneration(12); // rewritten in place
+    Doc.AddChild("DiversityLimit");
+    EXPECT_EQ(Children(Doc), "Generation=12 FitnessCutoff=0.1 UseFitnessCutoff=True "
+                             "GenerationLimit=4294967295 DiversityLimit= ");
+    EXPECT_EQ(Doc.DiversityLimit(), 0.0);
+    EXPECT_EQ(Doc.GenerationLimit(), 4294967295u);
+
+    for (const auto& [Text, Value] : {std::pair<const char*, bool>{"TRUE", true},
+                                      {"tRuE", true},
+                                      {"yes", false},
+                                      {"Trues", false}}) {
+        Doc.ChildElement("UseFitnessCutoff").SetText(Text);
+        EXPECT_EQ(Doc.UseFitnessCutoff(), Value) << Text;
+    }
+    auto Read = GetGeneticDocument(LoadXMLDocumentFromText(
+        "<GeneticDocument><AvgFitness>abc</AvgFitness><GenerationLimit>-1</GenerationLimit>"
+        "</GeneticDocument>"));
+    EXPECT_THROW(Read.AvgFitness(), EConvertError);
+    EXPECT_THROW(Read.GenerationLimit(), EConvertError);
+    // Single-precision values are written so that they read back exactly.
+    for (float V : {0.98f, 0.1f, 1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f, -123456.789f}) {
+        Read.SetMaxFitness(V);
+        EXPECT_EQ(Read.MaxFitness(), static_cast<double>(V)) << V;
+    }
+    FormatSettings().DecimalSeparator = ',';
+    Read.SetMaxFitness(0.5);
+    EXPECT_EQ(Read.FindChild("MaxFitness").Text(), "0,5");
+    EXPECT_EQ(Read.MaxFitness(), 0.5);
+    FormatSettings().DecimalSeparator = '.';
+}
+
+TEST(XMLDocuments, ViewsListsAndTheOrderOfMixedGenes) {
+    EXPECT_THROW(LoadGeneticDocument("/nonexistent/dir/doc.xml"), EFOpenError);
+    EXPECT_THROW(NewGeneticDocument().AddChild("Not valid"), EXMLParseError);
+
+    // Views keep their document alive; written text reads back to the same text.
+    IXMLGenesType Genes = NewGeneticAlgorithm().Domain().Chromosomes().Add().Genes();
+    Genes.SetBits("0101");
+    const std::string First = SaveXMLDocumentToText(Genes.OwnerDocument());
+    EXPECT_EQ(SaveXMLDocumentToText(LoadXMLDocumentFromText(First)), First);
+    EXPECT_NE(First.find("<Bits>0101</Bits>"), std::string::npos);
+
+    IXMLGenoTypeType Geno = NewGenoType();
+    Geno.BooleanGene().Add().SetName("b1");
+    Geno.IntegerGene().Add().SetName("i1");
+    Geno.BooleanGene().Add().SetName("b2");
+    Geno.BooleanGene().Insert(1).SetName("b1a");
+    Geno.FloatGene().Insert(0).SetName("f1"); // at Count: appends
+    auto E = Geno.EnumerationGene().Add();
+    E.Enumeration().Add("red");
+    E.Enumeration().Insert(0, "green");
+    EXPECT_EQ(E.Enumeration()[0], "green");
+    EXPECT_THROW(Geno.BooleanGene().Items(3), EListError);
+    EXPECT_THROW(Geno.BooleanGene().Insert(4), EListError);
+    EXPECT_THROW(Geno.IntegerGene().Items(-1), EListError);
+    std::string Order;
+    for (IXMLNode Child : Geno.ChildElements())
+        Order += Child.NodeName() + ":" + IXMLGeneType(Child).Name() + " ";
+    EXPECT_EQ(Order, "BooleanGene:b1 IntegerGene:i1 BooleanGene:b1a BooleanGene:b2 FloatGene:f1 "
+                     "EnumerationGene: ");
+
+    // Elements keep the order of their first write.
+    auto Repro = NewGeneticAlgorithm().Reproduction();
+    EXPECT_EQ(Repro.CrossoverMethod(), "cmGeneBoundary"); // missing: the default
+    Repro.SelectionMethod().SetTournamentField(3);
+    Repro.SetCrossoverMethod("cmByteBoundary");
+    EXPECT_EQ(Children(Repro), "SelectionMethod= CrossoverMethod=cmByteBoundary ");
+    std::istringstream Wrong("<GADomain/>");
+    EXPECT_THROW(LoadChromosomes(Wrong), EXMLParseError);
 }
 
 } // namespace
