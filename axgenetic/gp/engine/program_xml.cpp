@@ -34,21 +34,23 @@ TGPGeneticInstruction ElementKind(const IXMLNode& Element) {
     return TGPGeneticInstruction::gpConstant;
 }
 
-// The text of a constant's value, and the value of a text: floats as float text; variants
-// as text in instructions, and in nodes through a double (an empty or null node value is
-// written as no Value element, and reads back empty).
+// The text of a constant's value, and the value of a text: floats as the exact float text
+// (it reloads to the same bits; the 15-digit text is only for display); variants as text
+// in instructions (a double one exactly), and in nodes through a double (an empty or null
+// node value is written as no Value element, and reads back empty).
 std::string InstructionValueText(const TGAFloat& Value) {
-    return FloatToStr(Value);
+    return ExactFloatToStr(Value);
 }
 std::string InstructionValueText(const Variant& Value) {
+    if (Value.VarType() == TVarType::varDouble) return ExactFloatToStr(Value.ToDouble());
     return Value.ToString();
 }
 
 void SaveNodeValue(const TGAFloat& Value, const IXMLDnaType& Element) {
-    Element.SetValue(FloatToStr(Value));
+    Element.SetValue(ExactFloatToStr(Value));
 }
 void SaveNodeValue(const Variant& Value, const IXMLDnaType& Element) {
-    if (!Value.IsEmpty() && !Value.IsNull()) Element.SetValue(FloatToStr(Value.ToDouble()));
+    if (!Value.IsEmpty() && !Value.IsNull()) Element.SetValue(ExactFloatToStr(Value.ToDouble()));
 }
 
 void LoadNodeValue(TAxGPNode<TGAFloat>& Node, const IXMLDnaType& Element) {

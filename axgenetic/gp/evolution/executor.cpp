@@ -223,6 +223,27 @@ void TAxCustomGeneticProgrammingExecutor<T>::GetPublishedProperties(
     TComponent::GetPublishedProperties(List);
     List.push_back(
         PublishedCollection("Instructions", &TAxCustomGeneticProgrammingExecutor::Instructions));
+    // The program as its XML text, stored while there is one. It is read after the
+    // instructions it names, and parsed as it is read: a streamed executor has its program.
+    TPublishedProperty Lines;
+    Lines.Name = "GPProgramLines";
+    Lines.GetText = [](const TPersistent& Object) {
+        auto& Executor = const_cast<TAxCustomGeneticProgrammingExecutor&>(
+            dynamic_cast<const TAxCustomGeneticProgrammingExecutor&>(Object));
+        return TStreamValue<std::string>::Text(Executor.GPProgramLines().Text());
+    };
+    Lines.SetText = [](TPersistent& Object, std::string_view Text) {
+        auto& Executor = dynamic_cast<TAxCustomGeneticProgrammingExecutor&>(Object);
+        TStringList Value;
+        Value.SetText(TStreamValue<std::string>::Value(Text));
+        Executor.FGPProgramLines.Assign(Value);
+        Executor.Parse();
+    };
+    Lines.IsStored = [](const TPersistent& Object) {
+        const auto& Executor = dynamic_cast<const TAxCustomGeneticProgrammingExecutor&>(Object);
+        return Executor.FGPProgram != nullptr || Executor.FGPProgramLines.Count() != 0;
+    };
+    List.push_back(std::move(Lines));
 }
 
 template class TAxCustomGeneticProgrammingExecutor<TGAFloat>;

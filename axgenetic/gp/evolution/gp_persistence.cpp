@@ -365,6 +365,8 @@ template <class T> void PublishGeneticProgramming(TPublishedProperties& List) {
     List.push_back(PublishedDefault("SelectionNonTerminalsProbability",
                                     &C::SelectionNonTerminalsProbability,
                                     &C::SetSelectionNonTerminalsProbability, 0.9));
+    List.push_back(PublishedDefault("TwoParentCrossover", &C::TwoParentCrossover,
+                                    &C::SetTwoParentCrossover, false));
 }
 
 template void PublishGeneticProgramming<TGAFloat>(TPublishedProperties&);

@@ -1,7 +1,10 @@
 #include "axgenetic/gp/evolution/gp_persistence.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -438,10 +441,215 @@ TEST(GPCheckpoint, ResumedRunEqualsTheUninterruptedRun) {
     }
 }
 
+// Regression with a constant Pi (3.141592653589793) and a constant C whose nodes carry
+// their own random values, drawn anew by every constant mutation.
+void RandomConstants(TAxGeneticProgramming& GP) {
+    Regression(GP);
+    Add(*GP.Instructions(), "Pi", 0, TGPGeneticInstruction::gpConstant)
+        ->SetValue(3.141592653589793);
+    Add(*GP.Instructions(), "C", 0, TGPGeneticInstruction::gpConstant)->SetValue(0.1);
+    GP.SetMutationWeights({1, 0, 6, 1, 1, 0});
+    GP.SetMutationProbability(0.8);
+    GP.SetOnConstantMutation(
+        [](TObject*, TAxGPNode<TGAFloat>& Node) { Node.SetValue(Random() * 10 - 5); });
+}
+
+// The bits of every constant of every program, in population order.
+std::vector<std::uint64_t> ConstantBits(TAxGeneticProgramming& GP) {
+    std::vector<std::uint64_t> Bits;
+    std::vector<const TAxGPNode<TGAFloat>*> Pending;
+    for (int I = 0; I < GP.Population()->Count(); ++I)
+        Pending.push_back(GP.Population()->Items(I)->DNA());
+    while (!Pending.empty()) {
+        const TAxGPNode<TGAFloat>* Node = Pending.back();
+        Pending.pop_back();
+        if (Node->Instruction()->Operation() == TGPGeneticInstruction::gpConstant)
+            Bits.push_back(std::bit_cast<std::uint64_t>(Node->Value()));
+        for (int C = 0; C < Node->GetChildCount(); ++C)
+            Pending.push_back(Node->GetChild(C));
+    }
+    return Bits;
+}
+
+TEST(GPCheckpoint, RandomNodeConstantsContinueIdentically) {
+    constexpr int Total = 10, Stop = 4;
+    TAxGeneticProgramming Whole, Stopped, Resumed;
+    for (TAxGeneticProgramming* GP : {&Whole, &Stopped}) {
+        RandSeed(21);
+        RandomConstants(*GP);
+        GP->Evolve(Stop);
+    }
+    std::stringstream Checkpoint;
+    SaveCheckpoint(Stopped, Checkpoint);
+    Whole.Evolve(Total - Stop);
+    RandSeed(1);
+    RandomConstants(Resumed);
+    LoadCheckpoint(Resumed, Checkpoint);
+    Resumed.Evolve(Total - Stop);
+    ASSERT_GT(ConstantBits(Whole).size(), 20u);
+    EXPECT_EQ(ConstantBits(Resumed), ConstantBits(Whole));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(Resumed.MinFitness()),
+              std::bit_cast<std::uint64_t>(Whole.MinFitness()));
+}
+
+// An executor loaded from the file of a program predicts what the program gives, bit for
+// bit.
+TEST(GPExecutor, LoadedProgramPredictsBitForBit) {
+    RandSeed(23);
+    TAxGeneticProgramming GP;
+    RandomConstants(GP);
+    GP.Evolve(6);
+    TAxGeneticProgrammingExecutor Saved, Loaded;
+    Saved.Assign(GP);
+    std::stringstream File;
+    Saved.SaveToStream(File);
+    Add(*Loaded.Instructions(), "Add", 2);
+    Add(*Loaded.Instructions(), "Mul", 2);
+    Loaded.LoadFromStream(File);
+    TAxGPContext<TGAFloat> Context;
+    for (const double X : {-1.7, 0.3, 2.9, 1e6}) {
+        Context.Values().AddOrSetValue("x", X);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(Loaded.Execute(Context)),
+                  std::bit_cast<std::uint64_t>(GP.FittestIndividual()->Execute(Context)))
+            << X;
+    }
+}
+
 std::string WriteComponentText(TComponent& Component) {
     std::ostringstream Out;
     ax::WriteComponentText(Out, Component);
     return Out.str();
+}
+
+// One setting of a GP component: a value other than its default, and its text (exact).
+template <class C> struct TSettingCase {
+    const char* Name;
+    std::function<void(C&)> Set;
+    std::function<std::string(const C&)> Get;
+};
+
+template <class C> std::vector<TSettingCase<C>> SettingCases() {
+    const auto F = [](double V) { return StreamFloatText(V); };
+    return {
+        {"BloatStrategy", [](C& G) { G.SetBloatStrategy(TGPBloatStrategy::bsDepthLimit); },
+         [](const C& G) { return std::to_string(static_cast<int>(G.BloatStrategy())); }},
+        {"BloatLimit", [](C& G) { G.SetBloatLimit(17); },
+         [](const C& G) { return std::to_string(G.BloatLimit()); }},
+        {"InitializationMethod",
+         [](C& G) { G.SetInitializationMethod(TGPInitializationMethod::imRampedGrow); },
+         [](const C& G) { return std::to_string(static_cast<int>(G.InitializationMethod())); }},
+        {"InitializationDepth", [](C& G) { G.SetInitializationDepth(3); },
+         [](const C& G) { return std::to_string(G.InitializationDepth()); }},
+        {"MutationWeights", [](C& G) { G.SetMutationWeights({1, 2, 3, 4, 5, 6}); },
+         [](const C& G) {
+             std::string Text;
+             for (const auto W : G.MutationWeights())
+                 Text += std::to_string(W) + " ";
+             return Text + std::to_string(G.MutationWeightsTotal());
+         }},
+        {"ParsimonyCoefficient", [](C& G) { G.SetParsimonyCoefficient(0.1234567890123456789); },
+         [F](const C& G) { return F(G.ParsimonyCoefficient()); }},
+        {"PointMutationMethod",
+         [](C& G) { G.SetPointMutationMethod(TGPPointMutationMethod::pmmPerTree); },
+         [](const C& G) { return std::to_string(static_cast<int>(G.PointMutationMethod())); }},
+        {"PointMutationProbability", [](C& G) { G.SetPointMutationProbability(1.0 / 3); },
+         [F](const C& G) { return F(G.PointMutationProbability()); }},
+        {"SelectionNonTerminalsProbability",
+         [](C& G) { G.SetSelectionNonTerminalsProbability(7.0 / 9); },
+         [F](const C& G) { return F(G.SelectionNonTerminalsProbability()); }},
+        {"TarpeianProbability", [](C& G) { G.SetTarpeianProbability(0.0123456789); },
+         [F](const C& G) { return F(G.TarpeianProbability()); }},
+        {"TwoParentCrossover", [](C& G) { G.SetTwoParentCrossover(true); },
+         [](const C& G) { return std::to_string(G.TwoParentCrossover()); }},
+        {"CrossoverProbability", [](C& G) { G.SetCrossoverProbability(1.0 / 7); },
+         [F](const C& G) { return F(G.CrossoverProbability()); }},
+        {"InversionProbability", [](C& G) { G.SetInversionProbability(1.0 / 11); },
+         [F](const C& G) { return F(G.InversionProbability()); }},
+        {"MutationProbability", [](C& G) { G.SetMutationProbability(1.0 / 13); },
+         [F](const C& G) { return F(G.MutationProbability()); }},
+        {"ElitistPct", [](C& G) { G.SetElitistPct(1.0 / 17); },
+         [F](const C& G) { return F(G.ElitistPct()); }},
+        {"DiversityLimit", [](C& G) { G.SetDiversityLimit(1.0 / 19); },
+         [F](const C& G) { return F(G.DiversityLimit()); }},
+        {"FitnessCutoff", [](C& G) { G.SetFitnessCutoff(-1.0 / 23); },
+         [F](const C& G) { return F(G.FitnessCutoff()); }},
+        {"FitnessMethod", [](C& G) { G.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize); },
+         [](const C& G) { return std::to_string(static_cast<int>(G.FitnessMethod())); }},
+        {"GenerationLimit", [](C& G) { G.SetGenerationLimit(77); },
+         [](const C& G) { return std::to_string(G.GenerationLimit()); }},
+        {"UseFitnessCutoff", [](C& G) { G.SetUseFitnessCutoff(true); },
+         [](const C& G) { return std::to_string(G.UseFitnessCutoff()); }},
+        {"UseDiversityLimit", [](C& G) { G.SetUseDiversityLimit(true); },
+         [](const C& G) { return std::to_string(G.UseDiversityLimit()); }},
+        {"UseGenerationLimit", [](C& G) { G.SetUseGenerationLimit(true); },
+         [](const C& G) { return std::to_string(G.UseGenerationLimit()); }},
+        {"InitialPopulation", [](C& G) { G.SetInitialPopulation(31); },
+         [](const C& G) { return std::to_string(G.InitialPopulation()); }},
+        {"InitialDuplicatesRetries", [](C& G) { G.SetInitialDuplicatesRetries(4); },
+         [](const C& G) { return std::to_string(G.InitialDuplicatesRetries()); }},
+        {"TournamentField", [](C& G) { G.SetTournamentField(5); },
+         [](const C& G) { return std::to_string(G.TournamentField()); }},
+        {"SelectionMethod", [](C& G) { G.SetSelectionMethod(TGASelectionMethod::smRoulette); },
+         [](const C& G) { return std::to_string(static_cast<int>(G.SelectionMethod())); }},
+        {"Operations", [](C& G) { G.SetOperations({TGAGeneticOperation::goMutate}); },
+         [](const C& G) {
+             return std::to_string(G.Operations().Contains(TGAGeneticOperation::goCrossover)) +
+                    std::to_string(G.Operations().Contains(TGAGeneticOperation::goMutate));
+         }},
+    };
+}
+
+// Every setting of every GP component class reaches a fresh component through property
+// streaming, Assign and a checkpoint.
+template <class C> void ExpectEverySettingCarried() {
+    const auto Cases = SettingCases<C>();
+    C Source;
+    for (const auto& Case : Cases)
+        Case.Set(Source);
+    const std::map<std::string, std::function<void(C&)>> Carriers = {
+        {"streaming",
+         [&Source](C& To) {
+             std::stringstream Text;
+             ax::WriteComponentText(Text, Source);
+             ReadComponentText(Text, To);
+         }},
+        {"Assign", [&Source](C& To) { To.Assign(Source); }},
+        {"checkpoint",
+         [&Source](C& To) {
+             std::stringstream Text;
+             SaveCheckpoint(Source, Text);
+             LoadCheckpoint(To, Text);
+         }},
+    };
+    for (const auto& [Carrier, Carry] : Carriers) {
+        C To;
+        Carry(To);
+        for (const auto& Case : Cases)
+            EXPECT_EQ(Case.Get(To), Case.Get(Source)) << Source.ClassName() << " " << Carrier
+                                                      << " " << Case.Name;
+    }
+}
+
+TEST(GPSettings, EverySettingIsCarriedByStreamingAssignAndCheckpoints) {
+    ExpectEverySettingCarried<TAxGeneticProgramming>();
+    ExpectEverySettingCarried<TAxBinaryGeneticProgramming>();
+    ExpectEverySettingCarried<TAxGeneticProgrammingVariant>();
+}
+
+// A placed executor written to a stream and read back has its instructions and program.
+TEST(GPStreaming, ExecutorCarriesItsProgram) {
+    RandSeed(29);
+    TAxGeneticProgramming GP;
+    RandomConstants(GP);
+    GP.Evolve(3);
+    TAxGeneticProgrammingExecutor Placed, Read;
+    Placed.Assign(GP);
+    std::stringstream Text;
+    ax::WriteComponentText(Text, Placed);
+    ReadComponentText(Text, Read);
+    ASSERT_NE(Read.GPProgram(), nullptr);
+    EXPECT_EQ(Read.GPProgram()->ToString(), Placed.GPProgram()->ToString());
+    EXPECT_EQ(Read.GPProgramLines().Text(), Placed.GPProgramLines().Text());
 }
 
 TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
