@@ -176,9 +176,10 @@ void TAxCustomGeneticProgrammingExecutor<T>::LoadFromXML(const IXMLGPDomainType&
     if (Instructions) {
         CheckGPDomainXML<T>(Domain, MaxChildrenOf<T>(*this));
     } else if (FInstructions->Count() != 0) {
-        const auto Own = [this](std::string_view Name) -> std::optional<TGPGeneticInstruction> {
-            if (const TInstruction* Found = FInstructions->FindItemName(Name))
-                return Found->Operation();
+        const auto Own = [this, Cache = TProgramInstructionCache<T>()](
+                             std::string_view Name) mutable -> std::optional<TGPInstructionShape> {
+            if (const TInstruction* Found = ProgramInstruction(*FInstructions, Name, Cache))
+                return TGPInstructionShape{Found->Operation(), Found->Arity()};
             return std::nullopt;
         };
         for (const IXMLIndividualType Individual : Population.Individual())

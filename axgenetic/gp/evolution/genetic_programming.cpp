@@ -1,6 +1,7 @@
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "axgenetic/common/dictionary.hpp"
@@ -369,8 +370,10 @@ template <class T>
 std::unique_ptr<TAxGPNode<T>>
 TAxCustomGeneticProgramming<T>::InitialTree(int Index, int Count, int MinDepth, int MaxDepth) {
     const int Fixed = std::max(MaxDepth, MinDepth);
+    // In double and capped: depths near the largest int must not overflow the cast.
     const auto Ramp = static_cast<int>(
-        std::trunc(static_cast<double>(Index) / Count * (MaxDepth - 1) + MinDepth));
+        std::min(std::trunc(static_cast<double>(Index) / Count * (MaxDepth - 1.0) + MinDepth),
+                 static_cast<double>(INT_MAX)));
     const bool Odd = Index % 2 == 1;
     switch (FInitializationMethod) {
     case TGPInitializationMethod::imFull:
@@ -398,7 +401,10 @@ template <class T> int TAxCustomGeneticProgramming<T>::DoInitialize() {
     const int MaxDepth =
         FInitializationDepth != 0 ? FInitializationDepth : std::max(1, GetFunctionsCount());
     int MinDepth = 2;
-    const int DepthCap = std::max(MaxDepth, 2) + DuplicateDepthHeadroom;
+    // Any depth a document holds, up to the largest int, leaves the headroom in range.
+    const int DepthCap = std::max(MaxDepth, 2) >= INT_MAX - DuplicateDepthHeadroom
+                             ? INT_MAX
+                             : std::max(MaxDepth, 2) + DuplicateDepthHeadroom;
     int Retries = 0;
     TAxGPPopulation<T>* Items = Population();
     const int Count = Items->Count();
