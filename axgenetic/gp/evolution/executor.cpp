@@ -4,11 +4,14 @@
 #include <ostream>
 #include <vector>
 
+#include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/core/messages.hpp"
 #include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
 #include "axgenetic/gp/evolution/gp_individual.hpp"
 #include "axgenetic/gp/evolution/gp_persistence.hpp"
+#include "axgenetic/platform/format.hpp"
 
 namespace ax::generics {
 
@@ -123,7 +126,27 @@ TAxCustomGeneticProgrammingExecutor<T>::ReadProgram(const IXMLGPPopulation& Popu
 }
 
 template <class T> T TAxCustomGeneticProgrammingExecutor<T>::Execute(TAxGPContext<T>& Context) {
-    return FGPProgram ? FGPProgram->Execute(Context) : T{};
+    if (!FGPProgram) return T{};
+    CheckHandlers();
+    return FGPProgram->Execute(Context);
+}
+
+// A program loaded before the host gave its functions their handlers would evaluate to
+// zero without a word; that is refused instead. Handlers are plain fields that change
+// without notice, so the program is walked at every run (on a stack of its own: hosts may
+// run one executor on several threads).
+template <class T> void TAxCustomGeneticProgrammingExecutor<T>::CheckHandlers() const {
+    std::vector<const TNode*> Pending{FGPProgram.get()};
+    while (!Pending.empty()) {
+        const TNode* Node = Pending.back();
+        Pending.pop_back();
+        if (const TInstruction* Instruction = Node->Instruction();
+            Instruction && Instruction->Operation() == TGPGeneticInstruction::gpFunction &&
+            !Instruction->OnExecute())
+            throw EGPException(Format(SNoInstructionHandler, {Instruction->DisplayName()}));
+        for (int I = 0; I < Node->SlotCount(); ++I)
+            if (const TNode* Child = Node->GetChild(I)) Pending.push_back(Child);
+    }
 }
 
 template <class T> void TAxCustomGeneticProgrammingExecutor<T>::Assign(const TPersistent& Source) {

@@ -293,6 +293,24 @@ TEST(GPDocument, BadDocumentsChangeNothing) {
     ExpectRefused<TAxBinaryGeneticProgramming>(Good);
 }
 
+// The largest integers a document may hold load and evolve without overflow.
+TEST(GPDocument, LargestIntegerSettingsLoadAndEvolve) {
+    RandSeed(17);
+    TAxGeneticProgramming Source;
+    Regression(Source);
+    Source.Evolve(3);
+    const std::string Good = Saved(Source);
+    TAxGeneticProgramming Deep, Late;
+    Regression(Deep);
+    // A component that never evolved initializes at the load, with this depth.
+    Load(Deep, Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>2147483647<"));
+    EXPECT_EQ(Deep.InitializationDepth(), 2147483647);
+    Regression(Late);
+    Load(Late, Edited(Good, "<Generation>3<", "<Generation>2147483647<"));
+    EXPECT_EQ(Late.Evolve(2), 0);
+    EXPECT_EQ(Late.Generation(), 2147483647);
+}
+
 TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
     RandSeed(11);
     TAxGeneticProgrammingExecutor Executor, Before;
@@ -339,6 +357,52 @@ TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
     Parsed.SetGPProgramLines(Bad);
     EXPECT_THROW(Parsed.Parse(), EGPException);
     EXPECT_EQ(Parsed.GPProgram()->ToString(), Formula);
+}
+
+// The lines of a program that uses an unnamed instruction (written under its display
+// name) parse in the executor that generated them.
+TEST(GPExecutor, LinesOfAnUnnamedInstructionParse) {
+    TAxGeneticProgrammingExecutor Executor;
+    auto* Sum = Add(*Executor.Instructions(), "Add", 2);
+    auto* Unnamed = Executor.Instructions()->Add();
+    Unnamed->SetOperation(TGPGeneticInstruction::gpConstant);
+    TAxGPFloatNode Program(Sum);
+    Program.AddChild(std::make_unique<TAxGPFloatNode>(Unnamed))->SetValue(1.25);
+    Program.AddChild(std::make_unique<TAxGPFloatNode>(Unnamed))->SetValue(2);
+    Executor.SetGPProgram(Program);
+    TStringList Lines;
+    Lines.Assign(Executor.GPProgramLines());
+    Executor.SetGPProgramLines(Lines);
+    Executor.Parse();
+    ASSERT_NE(Executor.GPProgram(), nullptr);
+    EXPECT_EQ(Executor.GPProgram()->GetChild(1)->Instruction(), Unnamed);
+    TAxGPContext<TGAFloat> Context;
+    EXPECT_EQ(Executor.Execute(Context), 3.25);
+}
+
+// A program whose functions have no handler yet (loaded before the host set them) is
+// refused at its run, naming the function, rather than evaluating to 0.
+TEST(GPExecutor, FunctionWithoutHandlerIsRefused) {
+    RandSeed(31);
+    TAxGeneticProgramming GP;
+    Regression(GP);
+    GP.Evolve(2);
+    TAxGeneticProgrammingExecutor Saved, Loaded;
+    Saved.Assign(GP);
+    std::stringstream File;
+    Saved.SaveToStream(File);
+    Loaded.LoadFromStream(File);
+    const TAxGPNode<TGAFloat>* Root = Loaded.GPProgram();
+    ASSERT_NE(Root, nullptr);
+    ASSERT_EQ(Root->Instruction()->Operation(), TGPGeneticInstruction::gpFunction);
+    TAxGPContext<TGAFloat> Context;
+    try {
+        Loaded.Execute(Context);
+        ADD_FAILURE() << "no exception";
+    } catch (const EGPException& E) {
+        EXPECT_EQ(std::string(E.what()),
+                  "No execute handler for \"" + Root->Instruction()->Name() + "\" instruction");
+    }
 }
 
 TEST(GPDescription, LineByLine) {
