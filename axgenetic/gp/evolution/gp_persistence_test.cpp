@@ -567,6 +567,85 @@ TEST(GPCheckpoint, RandomNodeConstantsContinueIdentically) {
               std::bit_cast<std::uint64_t>(Whole.MinFitness()));
 }
 
+// A checkpoint whose body is Body, with the header and checksum a save would give it.
+std::string Sealed(const std::string& Body) {
+    std::uint64_t Hash = 0xcbf29ce484222325ull;
+    for (const char C : Body)
+        Hash = (Hash ^ static_cast<unsigned char>(C)) * 0x100000001b3ull;
+    std::ostringstream Text;
+    Text << "axgenetic-checkpoint 1 " << std::hex << Hash << "\n" << Body;
+    return Text.str();
+}
+
+// Every part of a checkpoint that is damaged is refused with its own message, and the
+// component that was to continue the run stays as it was.
+TEST(GPCheckpoint, EveryDamagedPartIsRefusedAndChangesNothing) {
+    RandSeed(37);
+    TAxGeneticProgramming Stopped;
+    Regression(Stopped);
+    Stopped.SetBloatLimit(12);
+    Stopped.Evolve(2);
+    std::stringstream File;
+    SaveCheckpoint(Stopped, File);
+    const std::string Good = File.str();
+    const std::string Body = Good.substr(Good.find('\n') + 1);
+    const auto Line = [&Body](const std::string& Start) {
+        const auto At = Body.find(Start);
+        return Body.substr(At, Body.find('\n', At) - At);
+    };
+    const std::string Document = Line("document ");
+    const std::string Tail = "</GeneticProgram>";
+    const struct {
+        const char* Part;
+        std::string Text;
+        std::string Message;
+    } Cases[] = {
+        {"header", "axgenetic-checkpoint 2" + Good.substr(22),
+         "Invalid checkpoint: not a checkpoint of this version"},
+        {"checksum", Edited(Good, "<Generation>2<", "<Generation>3<"),
+         "Invalid checkpoint: the checksum does not match; the file is damaged"},
+        {"random state", Sealed(Edited(Body, Line("random "), "random 1 0 0 0 0")),
+         "Invalid checkpoint: all-zero generator state"},
+        {"random state", Sealed(Edited(Body, Line("random "), "random 1 2")),
+         "Invalid checkpoint: no generator state"},
+        {"setting name", Sealed(Edited(Body, Line("setting BloatLimit"), "setting Nope = 1")),
+         "Invalid checkpoint: the component has no setting \"Nope\""},
+        {"setting value",
+         Sealed(Edited(Body, Line("setting BloatLimit"), "setting BloatLimit = twelve")),
+         "Invalid checkpoint: setting BloatLimit: Invalid property value"},
+        {"setting line", Sealed(Edited(Body, Line("setting BloatLimit"), "BloatLimit 12")),
+         "Invalid checkpoint: unexpected line \"BloatLimit 12\""},
+        {"fitness", Sealed(Edited(Body, Line("fitness"), "fitness 3ff0000000000000 zz")),
+         "Invalid checkpoint: bad number \"zz\""},
+        {"document length", Sealed(Edited(Body, Document, Document + "0")),
+         "Invalid checkpoint: truncated document"},
+        {"document", Sealed(Edited(Body, Tail, "</GeneticProgrXm>")),
+         "End tag \"GeneticProgrXm\" does not match \"GeneticProgram\""},
+    };
+    RandSeed(41);
+    TAxGeneticProgramming Target;
+    Regression(Target);
+    Target.Evolve(1);
+    const std::string Before = Saved(Target);
+    const TRandomGeneratorState Random = GetRandomState();
+    for (const auto& Case : Cases) {
+        std::istringstream In(Case.Text);
+        try {
+            LoadCheckpoint(Target, In);
+            ADD_FAILURE() << Case.Part << ": no exception";
+        } catch (const Exception& E) {
+            EXPECT_EQ(std::string(E.what()).substr(0, Case.Message.size()), Case.Message)
+                << Case.Part;
+        }
+        EXPECT_EQ(Saved(Target), Before) << Case.Part;
+        EXPECT_EQ(Target.BloatLimit(), 10) << Case.Part;
+        EXPECT_TRUE(GetRandomState().Words == Random.Words) << Case.Part;
+    }
+    std::istringstream In(Good); // and the undamaged file loads
+    LoadCheckpoint(Target, In);
+    EXPECT_EQ(Target.BloatLimit(), 12);
+}
+
 // An executor loaded from the file of a program predicts what the program gives, bit for
 // bit.
 TEST(GPExecutor, LoadedProgramPredictsBitForBit) {
