@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <unordered_set>
 
 #include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/core/defaults.hpp"
@@ -173,16 +174,22 @@ void TAxCustomGeneticProgramming<T>::InstructionUpdate(TInstruction* Instruction
     ClearPopulations();
     // An arity change that keeps the kind (a function of arity 2 set to 0) is reported
     // only here, and within an update batch only as a change of the whole set.
-    auto Check = [this](TInstruction* Item) {
-        if (IsClassified(Item)) return;
+    if (Instruction) {
+        if (IsClassified(Instruction)) return;
+        Unclassify(Instruction);
+        Classify(Instruction);
+        return;
+    }
+    // The whole set: membership looked up in sets, so that a set of any size (a loaded
+    // document's) is checked in linear time.
+    const std::unordered_set<const TInstruction*> Functions(FFunctions.begin(), FFunctions.end());
+    const std::unordered_set<const TInstruction*> Terminals(FTerminals.begin(), FTerminals.end());
+    for (int I = 0; I < FInstructions->Count(); ++I) {
+        TInstruction* Item = FInstructions->Items(I);
+        if ((Item->Arity() >= 1 ? Functions : Terminals).contains(Item)) continue;
         Unclassify(Item);
         Classify(Item);
-    };
-    if (Instruction)
-        Check(Instruction);
-    else
-        for (int I = 0; I < FInstructions->Count(); ++I)
-            Check(FInstructions->Items(I));
+    }
 }
 
 template <class T>
