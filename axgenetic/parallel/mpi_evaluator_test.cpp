@@ -97,8 +97,7 @@ void AnswerFirstTaskBadly(const TAxMPIEvaluator& Evaluator) {
     int Count = 0;
     MPI_Get_count(&Status, MPI_BYTE, &Count);
     std::vector<std::byte> Task(static_cast<std::size_t>(Count));
-    MPI_Recv(Task.data(), Count, MPI_BYTE, 0, TagTask, Evaluator.Communicator(),
-             MPI_STATUS_IGNORE);
+    MPI_Recv(Task.data(), Count, MPI_BYTE, 0, TagTask, Evaluator.Communicator(), MPI_STATUS_IGNORE);
     const std::uint32_t Chunk = 0; // then nothing: the count is missing
     MPI_Send(&Chunk, sizeof Chunk, MPI_BYTE, 0, TagResult, Evaluator.Communicator());
 }

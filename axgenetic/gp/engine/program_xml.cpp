@@ -132,7 +132,8 @@ TAxGPInstruction<T>* ProgramInstruction(const TAxGPInstructions<T>& Set, std::st
     if (const auto Known = Cache.find(Key); Known != Cache.end()) return Known->second;
     TAxGPInstruction<T>* Unnamed = nullptr;
     for (int I = 0; I < Set.Count() && !Unnamed; ++I)
-        if (Set.Items(I)->Name().empty() && detail::SameTextAscii(Set.Items(I)->DisplayName(), Name))
+        if (Set.Items(I)->Name().empty() &&
+            detail::SameTextAscii(Set.Items(I)->DisplayName(), Name))
             Unnamed = Set.Items(I);
     Cache.emplace(Key, Unnamed);
     return Unnamed;

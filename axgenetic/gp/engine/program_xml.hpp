@@ -40,7 +40,8 @@ struct TGPInstructionShape {
 };
 // The shape of the instruction a name stands for; nullopt for a name the instruction set
 // will not hold.
-using TGPInstructionResolver = std::function<std::optional<TGPInstructionShape>(std::string_view Name)>;
+using TGPInstructionResolver =
+    std::function<std::optional<TGPInstructionShape>(std::string_view Name)>;
 
 // Raises what loading the tree of Root, or running it, would raise, before anything
 // loads: EGPException "Unknown instruction" for a name Resolve does not know, EConvertError

@@ -696,7 +696,10 @@ template <class C> std::vector<TSettingCase<C>> SettingCases() {
          [](const C& G) { return std::to_string(static_cast<int>(G.InitializationMethod())); }},
         {"InitializationDepth", [](C& G) { G.SetInitializationDepth(3); },
          [](const C& G) { return std::to_string(G.InitializationDepth()); }},
-        {"MutationWeights", [](C& G) { G.SetMutationWeights({1, 2, 3, 4, 5, 6}); },
+        {"MutationWeights",
+         [](C& G) {
+             G.SetMutationWeights({1, 2, 3, 4, 5, 6});
+         },
          [](const C& G) {
              std::string Text;
              for (const auto W : G.MutationWeights())
