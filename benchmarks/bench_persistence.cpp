@@ -2,7 +2,9 @@
 // 256 bits laid out by 16 typed genes (4 boolean, 4 integer, 4 float, 4 enumeration).
 // The figures of interest are the seconds per save and per load (target: under 0.5 s
 // each) and the document bytes per second. Then a GP population of 1,000 programs of mean
-// size about 50 (target: load under 50 ms).
+// size about 50 (target: load under 50 ms), and a GP document of 100,000 variables whose
+// one program uses each of them (a hostile size: the load must take time linear in the
+// document, target a few seconds at most).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -193,5 +195,55 @@ void BM_LoadGeneticProgram(benchmark::State& State) {
     State.counters["mean_size"] = Size;
 }
 BENCHMARK(BM_LoadGeneticProgram)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A document of Variables variables and one program: a chain of Add nodes, each with one
+// of the variables as its first argument, the last variable ending it.
+std::string ManyVariables(int Variables) {
+    std::string Text = "<?xml version=\"1.0\"?>\n<GeneticProgram><Domain><Instructions>"
+                       "<Function Name=\"Add\" Arity=\"2\"/>";
+    for (int I = 0; I < Variables; ++I)
+        Text.append("<Variable Name=\"v").append(std::to_string(I)).append("\"/>");
+    Text += "</Instructions><Population><Individual><Name>p</Name><DNA Instruction=\"Add\">";
+    // The chain is at most a few hundred deep (the nesting limit is 1,000): a wide tree of
+    // Add nodes, each with up to 400 variable leaves, which a tree node accepts.
+    constexpr int PerNode = 400;
+    int Open = 0;
+    for (int I = 0; I < Variables; ++I) {
+        if (I > 0 && I % PerNode == 0) {
+            Text += "<Child Instruction=\"Add\">";
+            ++Open;
+        }
+        Text.append("<Child Instruction=\"v").append(std::to_string(I)).append("\"/>");
+    }
+    for (int I = 0; I < Open; ++I)
+        Text += "</Child>";
+    Text += "</DNA></Individual></Population></Domain></GeneticProgram>\n";
+    return Text;
+}
+
+void BM_LoadManyVariables(benchmark::State& State) {
+    const auto Variables = static_cast<int>(State.range(0));
+    const std::string Text = ManyVariables(Variables);
+    for (auto _ : State) {
+        State.PauseTiming();
+        auto GP = std::make_unique<ax::TAxGeneticProgramming>();
+        std::istringstream In(Text);
+        State.ResumeTiming();
+        GP->LoadFromStream(In);
+        State.PauseTiming();
+        if (GP->Instructions()->Count() != Variables + 1)
+            State.SkipWithError("instructions not loaded");
+        GP.reset();
+        State.ResumeTiming();
+    }
+    State.SetBytesProcessed(static_cast<std::int64_t>(Text.size()) * State.iterations());
+    State.counters["document_MB"] = static_cast<double>(Text.size()) / 1e6;
+}
+BENCHMARK(BM_LoadManyVariables)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 } // namespace

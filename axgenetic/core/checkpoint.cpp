@@ -273,11 +273,36 @@ void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream) 
     const TPublishedProperties Known = Settings(Component);
     const TParsedCheckpoint Checkpoint = Parse(Text, Known);
 
-    std::istringstream Document{std::string(Checkpoint.Document)};
-    Component.LoadFromStream(Document);
-    // After the document, whose copies of some settings are rounded to single precision.
-    for (const auto& [Property, Value] : Checkpoint.Settings)
-        Property->SetText(Component, Value);
+    // The settings are tried first, so that a text that does not convert fails before
+    // the document loads; should that or the document fail, the settings get back the
+    // texts they had (exact, so the values they had).
+    std::vector<std::string> Before;
+    for (const TPublishedProperty& Property : Known)
+        Before.push_back(Property.GetText(Component));
+    const auto Restore = [&] {
+        for (std::size_t I = 0; I < Known.size(); ++I)
+            Known[I].SetText(Component, Before[I]);
+    };
+    const auto SetAll = [&] {
+        for (const auto& [Property, Value] : Checkpoint.Settings) {
+            try {
+                Property->SetText(Component, Value);
+            } catch (const std::exception& E) {
+                Invalid("setting " + Property->Name + ": " + E.what());
+            }
+        }
+    };
+    try {
+        SetAll();
+        std::istringstream Document{std::string(Checkpoint.Document)};
+        Component.LoadFromStream(Document);
+    } catch (...) {
+        Restore();
+        throw;
+    }
+    // Again after the document, whose copies of some settings are rounded to single
+    // precision.
+    SetAll();
     // The fitness the individuals had, where the record fits the population loaded (a
     // checkpoint written before the record existed has none: its individuals are
     // evaluated again).

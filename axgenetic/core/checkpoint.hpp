@@ -44,11 +44,11 @@ AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, const st
 AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
 
 // Continues the run saved in the checkpoint. The whole file is read and checked
-// (structure, checksum, setting names, generator state) before anything changes;
-// EReadError (SInvalidCheckpoint) when that fails, EFOpenError when the file cannot be
-// opened, and the document's own errors when it does not load. A setting text that the
-// checksum vouches for but that does not convert (a file made by hand) raises the
-// setting's error after the document has been loaded.
+// (structure, checksum, setting names and texts, generator state, document) before
+// anything changes; EReadError (SInvalidCheckpoint) when that fails ("setting <Name>:
+// <error>" for a setting text that the checksum vouches for but that does not convert, a
+// file made by hand), EFOpenError when the file cannot be opened, and the document's own
+// errors when it does not load. A file that fails leaves the component as it was.
 AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
 AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream);
 

@@ -1,5 +1,7 @@
 #include "axgenetic/core/genetic_component.hpp"
 
+#include <climits>
+
 #include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
@@ -200,7 +202,8 @@ void TAxCustomGeneticComponent::DoStartEvolve() {
 }
 
 void TAxCustomGeneticComponent::DoFinishEvolve() {
-    ++FGeneration;
+    // A count loaded as the largest int stays there rather than overflow.
+    if (FGeneration < INT_MAX) ++FGeneration;
 }
 
 void TAxCustomGeneticComponent::DoEvolveOneStep(int Index) {

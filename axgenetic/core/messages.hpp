@@ -18,6 +18,9 @@ inline constexpr std::string_view SUnknownInstruction = "Unknown instruction \"%
 inline constexpr std::string_view SInvalidInstructionIndex = "%i is an invalid instruction set encoding";
 inline constexpr std::string_view SInvalidNumInstructionArgs =
     "Invalid number of arguments (%d) for \"%s\" instruction";
+// Raised by an executor whose program uses a function no handler computes.
+inline constexpr std::string_view SNoInstructionHandler =
+    "No execute handler for \"%s\" instruction";
 inline constexpr std::string_view SMissingVirtualMachine = "Missing Virtual Machine";
 inline constexpr std::string_view SMissingGeneticProgram = "Missing Genetic Program Engine";
 inline constexpr std::string_view SInvalidOperationCode = "INVALID OPERATION";

@@ -204,17 +204,32 @@ void TAxMPIEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
     bool Failed = false;
     std::string ErrorMessage;
     int ErrorRank = -1, ErrorIndex = -1;
-    auto Dispatch = [&](int Worker) {
-        if (Failed || Sent == Chunks) return;
-        MPI_Isend(FTasks[Sent].data(), ToInt(FTasks[Sent].size()), MPI_BYTE, Worker, TagTask, FComm,
-                  &FRequests[Sent]);
-        ++Sent;
-        ++Outstanding;
-    };
     for (int Round = 0; Round < InFlight; ++Round)
-        for (int Worker = 1; Worker < FSize; ++Worker)
-            Dispatch(Worker);
+        for (int Worker = 1; Worker < FSize && Sent < Chunks; ++Worker)
+            Dispatch(Worker, Sent, Outstanding);
 
+    // A reply the master cannot read ends the batch early. The chunks still out are then
+    // let finish before the exception leaves: their replies must not reach the next batch,
+    // and their sends read the task buffers the next batch writes.
+    try {
+        Collect(Batch, Outstanding, Sent, Failed, ErrorMessage, ErrorRank, ErrorIndex);
+    } catch (...) {
+        while (Outstanding > 0) {
+            const MPI_Status Status = WaitForMessage(MPI_ANY_SOURCE);
+            Receive(Status, FMessage);
+            if (Status.MPI_TAG == TagResult || Status.MPI_TAG == TagError) --Outstanding;
+        }
+        MPI_Waitall(ToInt(Sent), FRequests.data(), MPI_STATUSES_IGNORE);
+        throw;
+    }
+    MPI_Waitall(ToInt(Sent), FRequests.data(), MPI_STATUSES_IGNORE);
+    if (Failed) throw EAxWorkerError(ErrorMessage, ErrorRank, ErrorIndex);
+}
+
+void TAxMPIEvaluator::Collect(const TAxFitnessBatch& Batch, std::size_t& Outstanding,
+                              std::size_t& Sent, bool& Failed, std::string& ErrorMessage,
+                              int& ErrorRank, int& ErrorIndex) {
+    const std::size_t Chunks = FChunkStarts.size() - 1;
     while (Outstanding > 0) {
         const MPI_Status Status = WaitForMessage(MPI_ANY_SOURCE);
         Receive(Status, FMessage);
@@ -241,10 +256,15 @@ void TAxMPIEvaluator::EvaluateFitnessBatch(TAxCustomGeneticComponent& Component,
                 ErrorIndex = Index;
             }
         }
-        Dispatch(Status.MPI_SOURCE);
+        if (!Failed && Sent < Chunks) Dispatch(Status.MPI_SOURCE, Sent, Outstanding);
     }
-    MPI_Waitall(ToInt(Sent), FRequests.data(), MPI_STATUSES_IGNORE);
-    if (Failed) throw EAxWorkerError(ErrorMessage, ErrorRank, ErrorIndex);
+}
+
+void TAxMPIEvaluator::Dispatch(int Worker, std::size_t& Sent, std::size_t& Outstanding) {
+    MPI_Isend(FTasks[Sent].data(), ToInt(FTasks[Sent].size()), MPI_BYTE, Worker, TagTask, FComm,
+              &FRequests[Sent]);
+    ++Sent;
+    ++Outstanding;
 }
 
 } // namespace ax

@@ -77,6 +77,8 @@ public:
     int Size() const { return FSize; }
     bool IsMaster() const { return FRank == 0; }
     int Workers() const { return FSize - 1; }
+    // The evaluator's own duplicate of the communicator it was made with.
+    MPI_Comm Communicator() const { return FComm; }
     int ChunkSize() const { return FChunkSize; }
     // 0 or less: guided chunks, each the remaining count over twice the workers.
     void SetChunkSize(int Value) { FChunkSize = Value < 0 ? 0 : Value; }
@@ -98,6 +100,12 @@ private:
     // The status of the next message from Source, waited for without holding a core.
     MPI_Status WaitForMessage(int Source);
     void Receive(const MPI_Status& Status, std::vector<std::byte>& Buffer);
+    // Sends task Sent to Worker without waiting (request FRequests[Sent]).
+    void Dispatch(int Worker, std::size_t& Sent, std::size_t& Outstanding);
+    // Receives the replies of a batch, handing out the chunks not yet sent as workers
+    // finish; the first worker failure is recorded and stops the handing out.
+    void Collect(const TAxFitnessBatch& Batch, std::size_t& Outstanding, std::size_t& Sent,
+                 bool& Failed, std::string& ErrorMessage, int& ErrorRank, int& ErrorIndex);
 
     std::unique_ptr<IAxGenomeCodec> FCodec;
     MPI_Comm FComm = MPI_COMM_NULL;

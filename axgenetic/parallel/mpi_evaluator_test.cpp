@@ -4,7 +4,12 @@
 // rank exits with a failure status when one of its checks fails.
 #include "axgenetic/parallel/mpi_evaluator.hpp"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <vector>
+
+#include <mpi.h>
 
 #include "axgenetic/parallel/evaluation_test_support.hpp"
 #include "axgenetic/parallel/gp_genome_codec.hpp"
@@ -20,6 +25,14 @@ void Check(bool Ok, const char* What) {
     if (Ok) return;
     ++GFailures;
     std::fprintf(stderr, "FAILED: %s\n", What);
+}
+
+// After a batch that failed, the next batches through the same
+// evaluator are computed as if nothing had happened.
+void CheckRecovered(TAxMPIEvaluator& Evaluator, const char* What) {
+    Check(test::RunWith<TAxGeneticAlgorithm>(&Evaluator, 1) ==
+              test::RunWith<TAxGeneticAlgorithm>(nullptr, 1),
+          What);
 }
 
 void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
@@ -57,6 +70,36 @@ void Master(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
                               : GA.Population()->Items(E.Index())->Bits().ToString() == Poison,
               "the failing index is wrong");
     }
+    CheckRecovered(Evaluator, "a run after a failing handler differs from the sequential one");
+}
+
+// Rank 1 answers its first task with a reply that does not read; rank 0's batch fails,
+// and the chunks still out when it failed must not spill into the next batches.
+void MasterOfABadReply(TAxMPIEvaluator& Evaluator, const std::string&) {
+    TAxGeneticAlgorithm GA;
+    test::SetUp(GA);
+    GA.SetFitnessEvaluator(&Evaluator);
+    try {
+        GA.Initialize();
+        Check(false, "a reply that does not read was accepted");
+    } catch (const EGAException&) {
+    }
+    CheckRecovered(Evaluator, "a run after an unreadable reply differs from the sequential one");
+}
+
+// The message tags of the evaluator's protocol.
+constexpr int TagTask = 1, TagResult = 2;
+
+void AnswerFirstTaskBadly(const TAxMPIEvaluator& Evaluator) {
+    if (Evaluator.Rank() != 1) return;
+    MPI_Status Status;
+    MPI_Probe(0, TagTask, Evaluator.Communicator(), &Status);
+    int Count = 0;
+    MPI_Get_count(&Status, MPI_BYTE, &Count);
+    std::vector<std::byte> Task(static_cast<std::size_t>(Count));
+    MPI_Recv(Task.data(), Count, MPI_BYTE, 0, TagTask, Evaluator.Communicator(), MPI_STATUS_IGNORE);
+    const std::uint32_t Chunk = 0; // then nothing: the count is missing
+    MPI_Send(&Chunk, sizeof Chunk, MPI_BYTE, 0, TagResult, Evaluator.Communicator());
 }
 
 void MasterGP(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
@@ -78,7 +121,7 @@ void MasterGP(TAxMPIEvaluator& Evaluator, const std::string& Poison) {
 // of class Component whose handler fails on Poison (even ranks on two threads of their own).
 template <class Component, class F>
 void Phase(std::unique_ptr<IAxGenomeCodec> Codec, const std::string& Poison, const char* What,
-           F RunMaster) {
+           F RunMaster, bool BadFirstReply = false) {
     Check(!Poison.empty(), "no genome to poison");
     TAxMPIEvaluator Evaluator(std::move(Codec));
     if (Evaluator.IsMaster()) {
@@ -88,6 +131,7 @@ void Phase(std::unique_ptr<IAxGenomeCodec> Codec, const std::string& Poison, con
                     GFailures ? "FAILED" : "identical runs, clean failure");
     } else {
         test::GPoison = Poison;
+        if (BadFirstReply) AnswerFirstTaskBadly(Evaluator);
         Component Served;
         test::SetUp(Served);
         TAxThreadEvaluator Local(2);
@@ -106,5 +150,7 @@ int main(int argc, char** argv) {
                                Master);
     Phase<TAxGeneticProgramming>(std::make_unique<TAxGPFloatGenomeCodec>(),
                                  test::ChoosePoison<TAxGeneticProgramming>(11, 4), "GP", MasterGP);
+    Phase<TAxGeneticAlgorithm>(std::make_unique<TAxGAGenomeCodec>(), test::ChoosePoison(5, 4),
+                               "unreadable reply", MasterOfABadReply, true);
     return GFailures ? 1 : 0;
 }

@@ -266,12 +266,21 @@ std::size_t FormatSingle(char* Buffer, float Value, const TFormatSettings& Setti
 }
 
 std::size_t FormatDouble(char* Buffer, double Value, const TFormatSettings& Settings) {
+    if (Value == 0 && std::signbit(Value)) {
+        std::memcpy(Buffer, "-0", 2);
+        return 2;
+    }
     if (const std::size_t N = WriteSpecial(Buffer, Value)) return N;
     char Tmp[40];
     const auto R = std::to_chars(Tmp, Tmp + sizeof Tmp, Value, std::chars_format::scientific);
     TDecimal D;
     ParseScientific(Tmp, R.ptr, D);
     return WriteGeneral(Buffer, D, Settings.DecimalSeparator);
+}
+
+std::string ExactFloatToStr(double Value) {
+    char Buffer[MaxFloatTextLength];
+    return std::string(Buffer, FormatDouble(Buffer, Value, FormatSettings()));
 }
 
 float NarrowToSingle(double Value) {

@@ -44,9 +44,11 @@ AXGENETIC_API std::size_t FormatSingle(char* Buffer, float Value, const TFormatS
 
 // The general form with as many digits as it takes (up to 17) to read back through
 // StrToFloat to the very same double: documents store doubles this way, so that every
-// value, DBL_MAX and the denormals included, survives a save and a load. Non-finite
-// values are written as FormatFloat writes them.
+// value, DBL_MAX, the denormals and negative zero ("-0") included, survives a save and a
+// load. Other non-finite values are written as FormatFloat writes them.
 AXGENETIC_API std::size_t FormatDouble(char* Buffer, double Value, const TFormatSettings& Settings);
+// FormatDouble as a string, under the process-wide settings: the text documents hold.
+AXGENETIC_API std::string ExactFloatToStr(double Value);
 
 // Narrows to single precision the way IEEE arithmetic does: magnitudes past the single
 // range round to an infinity of their sign (a plain cast of them is undefined).

@@ -20,6 +20,9 @@ ax::TAxGPInstruction<Variant>* AddFunction(ax::TAxGPVariantInstructions& Set, co
     return F;
 }
 
+// Handlers convert every argument to the type they compute with: a variant constant
+// comes back from a document as text ("1", "0.5"), and only a converting handler
+// (ToBool, ToDouble) gives the same result for it as for the number it was.
 bool Arg(TNode& Node, int Index, TContext& Context) {
     return Node.GetChild(Index)->Execute(Context).ToBool();
 }

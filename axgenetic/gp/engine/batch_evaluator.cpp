@@ -60,6 +60,9 @@ const TGAFloat* TAxGPDataSet::ColumnData(int Index) const {
 const TAxGPBatchEvaluator::TInstructionInfo&
 TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
     TInstructionInfo New{&Instruction, TOpKind::Fallback, false, 0, nullptr, nullptr, 0.0};
+    if (const auto* Float = dynamic_cast<const TAxGPFloatInstruction*>(&Instruction);
+        Float && Float->WritesValues())
+        FWritesValues = true;
     switch (Instruction.Operation()) {
     case TGPGeneticInstruction::gpVariable:
         if (Instruction.OnExecute()) break;
@@ -104,10 +107,11 @@ void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& D
                  0);
             return;
         case TOpKind::Batch: {
-            // Elementwise only when every slot holds an argument and there are enough of
-            // them; otherwise Execute raises or the handler meets an empty slot, per point.
+            // Elementwise only when every slot holds an argument and there are exactly
+            // Arity of them; otherwise Execute raises, the handler meets an empty slot, or
+            // it leaves the extra arguments unevaluated, per point.
             const int Count = Node.GetChildCount();
-            if (Count == Node.SlotCount() && Count >= I.Arity) {
+            if (Count == Node.SlotCount() && Count == I.Arity) {
                 FFrames.push_back({&Node, I.Batch, 0});
                 return;
             }
@@ -119,6 +123,17 @@ void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& D
     }
     ++FFallbacks;
     Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node}, 0);
+    // The subtree's instructions are looked up too: one that writes values makes the
+    // whole program run point by point.
+    std::vector<TAxGPNode<TGAFloat>*>& Pending = FScan;
+    Pending.assign(1, &Node);
+    while (!Pending.empty() && !FWritesValues) {
+        TAxGPNode<TGAFloat>* Next = Pending.back();
+        Pending.pop_back();
+        if (auto* Instruction = Next->Instruction()) Info(*Instruction, Data);
+        for (int S = 0; S < Next->SlotCount(); ++S)
+            if (auto* Child = Next->GetChild(S)) Pending.push_back(Child);
+    }
 }
 
 // Post-order without recursion: a batched function's frame stays on the stack until all
@@ -131,6 +146,7 @@ void TAxGPBatchEvaluator::Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet&
     FMaxStack = 0;
     FDepth = 0;
     FMaxArgs = 0;
+    FWritesValues = false;
     Visit(Root, Data);
     while (!FFrames.empty()) {
         TFrame& Top = FFrames.back();
@@ -142,6 +158,14 @@ void TAxGPBatchEvaluator::Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet&
         FMaxArgs = std::max(FMaxArgs, Args);
         Push({TOpKind::Batch, Args, nullptr, 0.0, Top.Batch, Top.Node}, Args);
         FFrames.pop_back();
+    }
+    if (FWritesValues) { // the whole program, point by point
+        FProgram.clear();
+        FMaxStack = 0;
+        FDepth = 0;
+        FMaxArgs = 0;
+        FFallbacks = 1;
+        Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Root}, 0);
     }
 }
 
@@ -182,6 +206,8 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
         case TOpKind::Fallback: {
             auto& Point = FPointContext.Values();
             for (int P = 0; P < Count; ++P) {
+                // A handler that writes values starts every point from Context()'s.
+                if (FWritesValues) Point.Assign(FContext.Values());
                 // A handler may have removed or changed a column's value; every point
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {

@@ -7,15 +7,20 @@
 // swapped by point mutation, a constant's value changed by the host) can be missed.
 //
 // What runs elementwise: variables and constants without an OnExecute handler, and
-// functions with an OnExecuteBatch handler whose slots are all occupied. Every other node
-// (a lazy function, a handler on a variable or constant, a missing instruction, too few
-// arguments) is evaluated point by point with Execute on a context holding Context()'s
-// values and the point's columns, so it behaves, raises and skips exactly as Execute does.
+// functions with an OnExecuteBatch handler whose slots are all occupied by exactly Arity
+// children. Every other node (a lazy function, a handler on a variable or constant, a
+// missing instruction, too few or more arguments than Arity, which Execute accepts and
+// whose handler need not evaluate the extra ones) is evaluated point by point with Execute
+// on a context holding Context()'s values and the point's columns, so it behaves, raises
+// and skips exactly as Execute does. A program that uses an instruction declared to write
+// the context's values (TAxGPFloatInstruction::WritesValues) runs point by point as a
+// whole, each point on a fresh copy of Context()'s values and its columns, so that later
+// reads see what a handler wrote, as under Execute.
 //
 // For each point the result equals Root.Execute(C) where C holds Context()'s values
 // overwritten by the point's column values: a variable without column reads Context()
 // (zero when absent there too). With batch handlers that do the same arithmetic as the
-// per-point handlers, results are equal bit for bit.
+// per-point handlers, results are equal bit for bit. Context() itself is never written.
 #pragma once
 
 #include "axgenetic/platform/export.hpp"
@@ -140,9 +145,11 @@ private:
     int FMaxStack = 0;
     int FDepth = 0;
     int FMaxArgs = 0;
+    bool FWritesValues = false; // the program runs point by point, on fresh values
     std::vector<TOp> FProgram;
     std::vector<TInstructionInfo> FInfos;
     std::vector<TFrame> FFrames;
+    std::vector<TAxGPNode<TGAFloat>*> FScan; // nodes of a fallback subtree still to look up
     std::vector<TGAFloat> FStack;
     std::vector<const TGAFloat*> FArgs;
     std::vector<const TGAFloat*> FValues; // per stack entry: where its values are

@@ -42,6 +42,13 @@ struct TLanguage {
             R = N.GetChild(0)->Execute(C) > 0 ? N.GetChild(1)->Execute(C)
                                               : N.GetChild(2)->Execute(C);
         });
+        // Writes its argument into p, which later reads of the point must see.
+        auto* Store = static_cast<TAxGPFloatInstruction*>(Add("Store", G::gpFunction, 1));
+        Store->SetOnExecute([](TObject*, TNode& N, TCtx& C, TGAFloat& R) {
+            R = N.GetChild(0)->Execute(C);
+            C.Values().AddOrSetValue("p", R);
+        });
+        Store->SetWritesValues(true);
         for (int I = 0; I < Set.Count(); ++I)
             Functions.push_back(Set.Items(I));
         Add("x", G::gpVariable);
@@ -64,7 +71,9 @@ struct TLanguage {
                  : Functions[static_cast<std::size_t>(Random(static_cast<int>(Functions.size())))];
         auto Node = std::make_unique<TAxGPFloatNode>(I);
         if (I->Operation() == G::gpConstant) Node->SetValue(Random() * 4 - 2);
-        for (int A = 0; A < I->Arity(); ++A)
+        // Now and then an argument more than the arity, which Execute accepts.
+        const int Extra = I->Arity() > 0 && Random(8) == 0 ? 1 : 0;
+        for (int A = 0; A < I->Arity() + Extra; ++A)
             Node->AddChild(Grow(Depth - 1));
         return Node;
     }
@@ -102,6 +111,7 @@ TEST(GPBatchEvaluator, EqualsExecuteBitForBit) {
         for (std::size_t P = 0; P < Points; ++P) {
             Point.Values().AddOrSetValue("x", X[P]);
             Point.Values().AddOrSetValue("y", Y[P]);
+            Point.Values().AddOrSetValue("p", 0.75); // a Store may have changed it
             const TGAFloat Expected = Tree->Execute(Point);
             ASSERT_TRUE(SameBits(Out[P], Expected))
                 << Tree->ToString() << " at " << P << ": " << Out[P] << " vs " << Expected;
@@ -109,6 +119,38 @@ TEST(GPBatchEvaluator, EqualsExecuteBitForBit) {
     }
     EXPECT_GT(WithFallback, 100);
     EXPECT_LT(WithFallback, 900);
+}
+
+// Where Execute leaves arguments unevaluated (more children than the arity) or a handler
+// writes a value that a later read sees, the batch gives what Execute gives.
+TEST(GPBatchEvaluator, ExtraArgumentsAndWrittenValuesAsUnderExecute) {
+    TLanguage L;
+    const auto Leaf = [&L](const char* Name) {
+        return std::make_unique<TAxGPFloatNode>(L.Set.ItemByName(Name));
+    };
+    // (Add x c (Sqrt)): the Sqrt without argument would raise, but Add never runs it.
+    auto Extra = Leaf("Add");
+    Extra->AddChild(Leaf("x"));
+    Extra->AddChild(Leaf("c"));
+    Extra->AddChild(Leaf("Sqrt"));
+    // (Add (Store x) p): p is 0 before the Store and x after it.
+    auto Stored = Leaf("Add");
+    Stored->AddChild(Leaf("Store"))->AddChild(Leaf("x"));
+    Stored->AddChild(Leaf("p"));
+    const struct {
+        TNode* Tree;
+        std::vector<TGAFloat> Expected;
+    } Cases[] = {{Extra.get(), {2.5, 3.5, 4.5}}, {Stored.get(), {2, 4, 6}}};
+    TAxGPDataSet Data(3);
+    auto X = Data.AddColumn("x");
+    X[0] = 1, X[1] = 2, X[2] = 3;
+    for (const auto& Case : Cases) {
+        TAxGPBatchEvaluator Evaluator;
+        std::vector<TGAFloat> Out(3);
+        Evaluator.Evaluate(*Case.Tree, Data, Out);
+        EXPECT_EQ(Out, Case.Expected) << Case.Tree->ToString();
+        EXPECT_FALSE(Evaluator.Context().Values().ContainsKey("p"));
+    }
 }
 
 TEST(GPBatchEvaluator, SeesEveryEditAndRaisesLikeExecute) {

@@ -25,8 +25,10 @@ std::string FloatLabel(const TAxGPNode<TGAFloat>& Node) {
 
 void TAxGPFloatInstruction::AssignEvents(const TPersistent& Source) {
     TAxGPInstruction<TGAFloat>::AssignEvents(Source);
-    if (const auto* From = dynamic_cast<const TAxGPFloatInstruction*>(&Source))
+    if (const auto* From = dynamic_cast<const TAxGPFloatInstruction*>(&Source)) {
         FOnExecuteBatch = From->FOnExecuteBatch;
+        FWritesValues = From->FWritesValues;
+    }
 }
 
 TAxGPFloatNode::TNodePtr TAxGPFloatNode::CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const {

@@ -36,11 +36,18 @@ public:
     // Optional; used only by TAxGPBatchEvaluator.
     const TFloatBatchEvent& OnExecuteBatch() const { return FOnExecuteBatch; }
     void SetOnExecuteBatch(TFloatBatchEvent Value) { FOnExecuteBatch = std::move(Value); }
-    // Also copies OnExecuteBatch from another float instruction.
+    // Declares that OnExecute may write the context's values (a Store, say), which later
+    // reads of the same evaluation must see: TAxGPBatchEvaluator then runs every program
+    // that uses the instruction point by point. False by default; it goes with the
+    // handler, so AssignEvents copies it.
+    bool WritesValues() const { return FWritesValues; }
+    void SetWritesValues(bool Value) { FWritesValues = Value; }
+    // Also copies OnExecuteBatch and WritesValues from another float instruction.
     void AssignEvents(const TPersistent& Source) override;
 
 private:
     TFloatBatchEvent FOnExecuteBatch;
+    bool FWritesValues = false;
 };
 
 // Gives a function that evaluates all of its one or two arguments both handlers from one

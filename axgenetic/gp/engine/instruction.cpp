@@ -1,5 +1,7 @@
 #include "axgenetic/gp/engine/instruction.hpp"
 
+#include <utility>
+
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/gp/engine/node.hpp"
@@ -31,10 +33,18 @@ template <class T> void TAxGPInstruction<T>::SetArity(std::int32_t Value) {
 template <class T> void TAxGPInstruction<T>::SetName(const std::string& Value) {
     if (Value == FName) return;
     if (const auto* Set = Collection())
-        if (Set->IndexOf(Value) >= 0) throw EGPException(std::string(SInstructionNotUnique));
-    FName = Value;
-    NameChanged();
+        if (Set->FindItemName(Value)) throw EGPException(std::string(SInstructionNotUnique));
+    const std::string Old = std::exchange(FName, Value);
+    NameChanged(Old);
     this->Changed(false);
+}
+
+template <class T> void TAxGPInstruction<T>::NameChanged(const std::string& OldName) {
+    FHashedName = ax::HashedName(FName);
+    if (auto* Set = Collection()) {
+        Set->IndexRemove(this, OldName);
+        Set->IndexAdd(this);
+    }
 }
 
 template <class T> void TAxGPInstruction<T>::SetOperation(TGPGeneticInstruction Value) {
@@ -91,8 +101,8 @@ template <class T> void TAxGPInstruction<T>::Assign(const TPersistent& Source) {
         return;
     }
     if (From == this) return;
-    FName = From->FName;
-    NameChanged();
+    const std::string Old = std::exchange(FName, From->FName);
+    NameChanged(Old);
     FComment = From->FComment;
     FArity = From->FArity;
     FValue = From->FValue;
@@ -125,15 +135,57 @@ TAxGPInstructions<T>::TAxGPInstructions(TPersistent* AOwner, TCollectionItemClas
     : TBase(AOwner, ItemClass), FEngine(dynamic_cast<IAxGeneticProgramEngine<T>*>(AOwner)) {}
 
 template <class T> int TAxGPInstructions<T>::IndexOf(std::string_view Name) const {
-    for (int I = 0; I < this->Count(); ++I)
-        if (detail::SameTextAscii(this->Items(I)->Name(), Name)) return I;
-    return -1;
+    const TAxGPInstruction<T>* Found = FindItemName(Name);
+    return Found ? Found->Index() : -1;
 }
 
 template <class T>
 TAxGPInstruction<T>* TAxGPInstructions<T>::FindItemName(std::string_view Name) const {
-    const int Index = IndexOf(Name);
-    return Index < 0 ? nullptr : this->Items(Index);
+    if (Name.empty()) { // unnamed instructions are not indexed
+        for (int I = 0; I < this->Count(); ++I)
+            if (this->Items(I)->Name().empty()) return this->Items(I);
+        return nullptr;
+    }
+    if (!FIndexValid) RebuildIndex();
+    const auto Found = FIndex.find(Name);
+    return Found == FIndex.end() ? nullptr : Found->second;
+}
+
+template <class T>
+std::size_t TAxGPInstructions<T>::TNameHash::operator()(std::string_view Name) const {
+    std::size_t Hash = 14695981039346656037ull;
+    for (char C : Name) {
+        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+        Hash = (Hash ^ static_cast<unsigned char>(C)) * 1099511628211ull;
+    }
+    return Hash;
+}
+
+template <class T> void TAxGPInstructions<T>::RebuildIndex() const {
+    FIndex.clear();
+    FDuplicateNames = false;
+    FIndexValid = true;
+    for (int I = 0; I < this->Count(); ++I)
+        IndexAdd(this->Items(I));
+}
+
+template <class T> void TAxGPInstructions<T>::IndexAdd(TAxGPInstruction<T>* Item) const {
+    if (!FIndexValid || Item->Name().empty()) return;
+    const auto [At, Added] = FIndex.try_emplace(Item->Name(), Item);
+    if (Added || At->second == Item) return;
+    FDuplicateNames = true;
+    if (Item->Index() < At->second->Index()) At->second = Item;
+}
+
+template <class T>
+void TAxGPInstructions<T>::IndexRemove(TAxGPInstruction<T>* Item, std::string_view Name) {
+    if (!FIndexValid || Name.empty()) return;
+    const auto At = FIndex.find(Name);
+    if (At == FIndex.end() || At->second != Item) return;
+    if (FDuplicateNames) // another instruction of the name may take its place
+        FIndexValid = false;
+    else
+        FIndex.erase(At);
 }
 
 template <class T>
@@ -187,11 +239,20 @@ template <class T>
 void TAxGPInstructions<T>::Notify(TCollectionItem* Item, TCollectionNotification Action) {
     auto* Instruction = static_cast<TAxGPInstruction<T>*>(Item);
     Instruction->FSet = Action == TCollectionNotification::cnAdded ? this : nullptr;
+    if (Action == TCollectionNotification::cnAdded) {
+        // An instruction inserted before others of its name comes first now.
+        IndexAdd(Instruction);
+    } else {
+        IndexRemove(Instruction, Instruction->Name());
+    }
     TBase::Notify(Item, Action);
     if (auto* E = Engine()) E->InstructionNotify(Instruction, Action);
 }
 
 template <class T> void TAxGPInstructions<T>::Update(TCollectionItem* Item) {
+    // A change of the whole set may be a move, which decides between instructions of
+    // one name.
+    if (!Item && FDuplicateNames) FIndexValid = false;
     TBase::Update(Item);
     if (auto* E = Engine()) E->InstructionUpdate(static_cast<TAxGPInstruction<T>*>(Item));
 }

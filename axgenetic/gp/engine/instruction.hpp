@@ -13,11 +13,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "axgenetic/core/types.hpp"
 #include "axgenetic/gp/engine/engine.hpp"
 #include "axgenetic/gp/engine/values.hpp"
 #include "axgenetic/platform/collection.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/variant.hpp"
 
 namespace ax {
@@ -115,7 +117,8 @@ protected:
 
 private:
     friend class TAxGPInstructions<T>;
-    void NameChanged() { FHashedName = ax::HashedName(FName); }
+    // After FName changed from OldName: the hashed name and the set's index follow.
+    void NameChanged(const std::string& OldName);
     TAxGPHashedName FHashedName = ax::HashedName({});
     // The instruction set holding this instruction, kept by the set as the instruction
     // joins and leaves it: every node made or copied asks for it, and a cast per node
@@ -135,6 +138,7 @@ public:
 
     // First index whose Name equals Name ignoring letter case, -1 if none.
     int IndexOf(std::string_view Name) const;
+    // The instruction IndexOf finds, or nullptr; in constant time for a non-empty name.
     TAxGPInstruction<T>* FindItemName(std::string_view Name) const;
     // As FindItemName, but raises EGPException SUnknownInstruction when absent.
     TAxGPInstruction<T>* GetItemByName(std::string_view Name) const;
@@ -166,7 +170,31 @@ protected:
     void Update(TCollectionItem* Item) override;
 
 private:
+    friend class TAxGPInstruction<T>;
+    // Case-insensitive (ASCII) hashing and equality of names, for the index.
+    struct TNameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view Name) const;
+    };
+    struct TNameEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view A, std::string_view B) const {
+            return detail::SameTextAscii(A, B);
+        }
+    };
+    // The name index keeps lookups by name (every node of a loaded program makes one)
+    // constant in time, so that loading a document takes time linear in its size.
+    void IndexAdd(TAxGPInstruction<T>* Item) const;
+    void IndexRemove(TAxGPInstruction<T>* Item, std::string_view Name);
+    void RebuildIndex() const;
+
     IAxGeneticProgramEngine<T>* FEngine;
+    // Each non-empty name (letter case ignored) to the first instruction of that name;
+    // built when first needed, then kept up to date. Two instructions of one name (only
+    // Assign and loads make them) make changes of order invalidate it.
+    mutable std::unordered_map<std::string, TAxGPInstruction<T>*, TNameHash, TNameEqual> FIndex;
+    mutable bool FIndexValid = false;
+    mutable bool FDuplicateNames = false;
 };
 
 // Inline: every node made or copied asks for it.

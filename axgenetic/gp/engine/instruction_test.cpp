@@ -6,6 +6,7 @@
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/variant_classes.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/string_list.hpp"
 
 namespace ax {
@@ -140,6 +141,42 @@ TEST(GPInstruction, NamesMessagesAndTexts) {
     ASSERT_EQ(Lines.Count(), 3);
     EXPECT_EQ(Lines[1], "x");
     EXPECT_EQ(Lines.Objects(1), X);
+}
+
+// Lookups by name find the first instruction of the name (letter case ignored), however
+// the set came to be: renames, deletes, inserts, moves, and names given twice by Assign.
+TEST(GPInstructions, NameLookupFindsTheFirstOfTheNameAfterEveryChange) {
+    TRecordingEngine Engine;
+    TAxGPFloatInstructions& Set = Engine.Set;
+    const auto Expect = [&Set](const char* Step) {
+        for (const char* Name : {"a", "b", "B2", "c", "", "zz"}) {
+            TAxGPInstruction<TGAFloat>* First = nullptr;
+            for (int I = Set.Count() - 1; I >= 0; --I)
+                if (detail::SameTextAscii(Set.Items(I)->Name(), Name)) First = Set.Items(I);
+            EXPECT_EQ(Set.FindItemName(Name), First) << Step << " " << Name;
+            EXPECT_EQ(Set.IndexOf(Name), First ? First->Index() : -1) << Step << " " << Name;
+        }
+    };
+    for (const char* Name : {"a", "b", "c"})
+        Set.Add()->SetName(Name);
+    Expect("added");
+    Set.Items(1)->SetName("B2");
+    Expect("renamed");
+    Set.Delete(0);
+    Expect("deleted");
+    Set.Insert(0);
+    Expect("unnamed inserted");
+    Set.Items(2)->Assign(*Set.Items(1)); // c becomes a second B2
+    Expect("name given twice");
+    Set.Items(2)->SetIndex(0);
+    Expect("moved before the other");
+    Set.Delete(0);
+    Expect("first of two deleted");
+    Set.Items(1)->SetName("c");
+    Set.Insert(0)->SetName("a");
+    Expect("inserted in front");
+    Set.Clear();
+    Expect("cleared");
 }
 
 TEST(GPInstruction, AssignAllKeepsHandlersAssignDropsThem) {

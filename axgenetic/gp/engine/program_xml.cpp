@@ -34,21 +34,23 @@ TGPGeneticInstruction ElementKind(const IXMLNode& Element) {
     return TGPGeneticInstruction::gpConstant;
 }
 
-// The text of a constant's value, and the value of a text: floats as float text; variants
-// as text in instructions, and in nodes through a double (an empty or null node value is
-// written as no Value element, and reads back empty).
+// The text of a constant's value, and the value of a text: floats as the exact float text
+// (it reloads to the same bits; the 15-digit text is only for display); variants as text
+// in instructions (a double one exactly), and in nodes through a double (an empty or null
+// node value is written as no Value element, and reads back empty).
 std::string InstructionValueText(const TGAFloat& Value) {
-    return FloatToStr(Value);
+    return ExactFloatToStr(Value);
 }
 std::string InstructionValueText(const Variant& Value) {
+    if (Value.VarType() == TVarType::varDouble) return ExactFloatToStr(Value.ToDouble());
     return Value.ToString();
 }
 
 void SaveNodeValue(const TGAFloat& Value, const IXMLDnaType& Element) {
-    Element.SetValue(FloatToStr(Value));
+    Element.SetValue(ExactFloatToStr(Value));
 }
 void SaveNodeValue(const Variant& Value, const IXMLDnaType& Element) {
-    if (!Value.IsEmpty() && !Value.IsNull()) Element.SetValue(FloatToStr(Value.ToDouble()));
+    if (!Value.IsEmpty() && !Value.IsNull()) Element.SetValue(ExactFloatToStr(Value.ToDouble()));
 }
 
 void LoadNodeValue(TAxGPNode<TGAFloat>& Node, const IXMLDnaType& Element) {
@@ -75,40 +77,67 @@ void CheckProgramXML(const IXMLDnaType& Root, const TGPInstructionResolver& Reso
         if (Depth > MaxProgramDepth) throw EGPException(Format(SProgramTooDeep, {MaxProgramDepth}));
         const IXMLDnaType Element(Node);
         const std::string Name = Element.Instruction();
-        const auto Kind = Resolve(Name);
-        if (!Kind) throw EGPException(Format(SUnknownInstruction, {Name}));
-        if (FloatValues && *Kind == TGPGeneticInstruction::gpConstant) StrToFloat(Element.Value());
+        const auto Shape = Resolve(Name);
+        if (!Shape) throw EGPException(Format(SUnknownInstruction, {Name}));
+        if (FloatValues && Shape->Kind == TGPGeneticInstruction::gpConstant)
+            StrToFloat(Element.Value());
         int Children = 0;
         for (const IXMLNode& Child : Element.ChildElements("Child")) {
-            if (MaxChildren >= 0 && ++Children > MaxChildren)
+            if (++Children > MaxChildren && MaxChildren >= 0)
                 throw EGPException(std::string(SNodeFull));
             Pending.emplace_back(Child, Depth + 1);
         }
+        // A function without its arguments would load and then fail at its first run
+        // (with a run of the fitness handler, maybe in the middle of the load).
+        if (Shape->Kind == TGPGeneticInstruction::gpFunction && Children < Shape->Arity)
+            throw EGPException(Format(SInvalidNumInstructionArgs, {Children, Name}));
     }
 }
 
-void CheckInstructionsXML(const IXMLGPInstructions& Element) {
+void CheckInstructionsXML(const IXMLGPInstructions& Element, int MaxArity) {
     for (const IXMLFunctionInstructionType Function : Element.Function()) {
         const std::int32_t Arity = Function.Arity();
-        if (Arity < 0 || Arity > MaxDocumentArity)
-            throw EGPException(
-                Format(SArityOutOfRange, {Arity, Function.Name(), MaxDocumentArity}));
+        if (Arity < 0 || Arity > MaxArity)
+            throw EGPException(Format(SArityOutOfRange, {Arity, Function.Name(), MaxArity}));
     }
 }
 
 TGPInstructionResolver DocumentInstructions(const IXMLGPInstructions& Element) {
-    auto Kinds = std::make_shared<std::unordered_map<std::string, TGPGeneticInstruction>>();
+    // Loading takes the lists in this order, and an element of a name met before updates
+    // that instruction: its last element decides.
+    auto Shapes = std::make_shared<std::unordered_map<std::string, TGPInstructionShape>>();
     for (const char* Tag : InstructionTags)
-        for (const IXMLNode& Instruction : Element.ChildElements(Tag))
-            (*Kinds)[LowerAscii(Instruction.AttributeText("Name"))] = ElementKind(Instruction);
-    return [Kinds](std::string_view Name) -> std::optional<TGPGeneticInstruction> {
-        const auto Found = Kinds->find(LowerAscii(Name));
-        if (Found == Kinds->end()) return std::nullopt;
+        for (const IXMLNode& Instruction : Element.ChildElements(Tag)) {
+            const TGPGeneticInstruction Kind = ElementKind(Instruction);
+            const std::int32_t Arity = Kind == TGPGeneticInstruction::gpFunction
+                                           ? IXMLFunctionInstructionType(Instruction).Arity()
+                                           : 0;
+            (*Shapes)[LowerAscii(Instruction.AttributeText("Name"))] = {Kind, Arity};
+        }
+    return [Shapes](std::string_view Name) -> std::optional<TGPInstructionShape> {
+        const auto Found = Shapes->find(LowerAscii(Name));
+        if (Found == Shapes->end()) return std::nullopt;
         return Found->second;
     };
 }
 
 // ---- programs -----------------------------------------------------------------------------
+
+template <class T>
+TAxGPInstruction<T>* ProgramInstruction(const TAxGPInstructions<T>& Set, std::string_view Name,
+                                        TProgramInstructionCache<T>& Cache) {
+    if (TAxGPInstruction<T>* Found = Set.FindItemName(Name)) return Found;
+    // An unnamed instruction is written under its display name (its class name).
+    const std::string Key = LowerAscii(Name);
+    if (const auto Known = Cache.find(Key); Known != Cache.end()) return Known->second;
+    TAxGPInstruction<T>* Unnamed = nullptr;
+    for (int I = 0; I < Set.Count() && !Unnamed; ++I)
+        if (Set.Items(I)->Name().empty() &&
+            detail::SameTextAscii(Set.Items(I)->DisplayName(), Name))
+            Unnamed = Set.Items(I);
+    Cache.emplace(Key, Unnamed);
+    return Unnamed;
+}
 
 template <class T> void SaveProgramToXML(const TAxGPNode<T>& Node, const IXMLDnaType& Element) {
     if (Node.Depth() > MaxProgramDepth)
@@ -130,14 +159,15 @@ template <class T> void SaveProgramToXML(const TAxGPNode<T>& Node, const IXMLDna
 
 namespace {
 
-// Looks a name up where Node's instruction lives: its set, or (outside a set) the
-// instruction alone.
+// Looks a name up where Node's instruction lives: its set (ProgramInstruction), or
+// (outside a set) the instruction alone.
 template <class T> auto InstructionFinder(const TAxGPNode<T>& Node) {
     TAxGPInstruction<T>* Own = Node.Instruction();
     const TAxGPInstructions<T>* Set = Own->Collection();
-    return [Set, Own](std::string_view Name) -> TAxGPInstruction<T>* {
-        if (Set) return Set->FindItemName(Name);
-        return detail::SameTextAscii(Own->Name(), Name) ? Own : nullptr;
+    return [Set, Own, Cache = TProgramInstructionCache<T>()](
+               std::string_view Name) mutable -> TAxGPInstruction<T>* {
+        if (Set) return ProgramInstruction(*Set, Name, Cache);
+        return detail::SameTextAscii(Own->DisplayName(), Name) ? Own : nullptr;
     };
 }
 
@@ -145,14 +175,14 @@ template <class T> auto InstructionFinder(const TAxGPNode<T>& Node) {
 
 template <class T> void LoadProgramFromXML(TAxGPNode<T>& Node, const IXMLDnaType& Element) {
     if (Node.Instruction()) {
-        const auto Find = InstructionFinder(Node);
+        auto Find = InstructionFinder(Node);
         const int MaxChildren = dynamic_cast<const TAxGPBinaryNode<T>*>(&Node) ? 2 : -1;
         CheckProgramXML(
             Element,
-            [&Find](std::string_view Name) -> std::optional<TGPGeneticInstruction> {
+            [&Find](std::string_view Name) -> std::optional<TGPInstructionShape> {
                 const TAxGPInstruction<T>* Found = Find(Name);
                 if (!Found) return std::nullopt;
-                return Found->Operation();
+                return TGPInstructionShape{Found->Operation(), Found->Arity()};
             },
             std::is_same_v<T, TGAFloat>, MaxChildren);
     }
@@ -164,7 +194,7 @@ template <class T> void LoadCheckedProgramFromXML(TAxGPNode<T>& Node, const IXML
         Node.Clear();
         return;
     }
-    const auto Find = InstructionFinder(Node);
+    auto Find = InstructionFinder(Node);
     // Every instruction comes from the set of Node's, so every node is made by that set's
     // engine, which is looked up once rather than per node (CreateNode(Instruction, Parent)
     // would look it up for each).
@@ -185,6 +215,12 @@ template <class T> void LoadCheckedProgramFromXML(TAxGPNode<T>& Node, const IXML
     }
 }
 
+template TAxGPInstruction<TGAFloat>* ProgramInstruction(const TAxGPInstructions<TGAFloat>&,
+                                                        std::string_view,
+                                                        TProgramInstructionCache<TGAFloat>&);
+template TAxGPInstruction<Variant>* ProgramInstruction(const TAxGPInstructions<Variant>&,
+                                                       std::string_view,
+                                                       TProgramInstructionCache<Variant>&);
 template void SaveProgramToXML(const TAxGPNode<TGAFloat>&, const IXMLDnaType&);
 template void SaveProgramToXML(const TAxGPNode<Variant>&, const IXMLDnaType&);
 template void LoadProgramFromXML(TAxGPNode<TGAFloat>&, const IXMLDnaType&);
@@ -223,9 +259,9 @@ template <class T> void TAxGPInstruction<T>::LoadFromXML(const IXMLNode& Element
     // Compared with the stored name, not the display name: an element named like the class
     // (how an unnamed instruction is saved) gives a named instruction, which the trees
     // that use it can find again.
-    if (const std::string Name = From.Name(); Name != FName) {
-        FName = Name;
-        NameChanged();
+    if (std::string Name = From.Name(); Name != FName) {
+        const std::string Old = std::exchange(FName, std::move(Name));
+        NameChanged(Old);
     }
     FComment = From.Comment();
     const TGPGeneticInstruction Kind = ElementKind(Element);

@@ -4,11 +4,14 @@
 #include <ostream>
 #include <vector>
 
+#include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/core/messages.hpp"
 #include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
 #include "axgenetic/gp/evolution/gp_individual.hpp"
 #include "axgenetic/gp/evolution/gp_persistence.hpp"
+#include "axgenetic/platform/format.hpp"
 
 namespace ax::generics {
 
@@ -123,7 +126,27 @@ TAxCustomGeneticProgrammingExecutor<T>::ReadProgram(const IXMLGPPopulation& Popu
 }
 
 template <class T> T TAxCustomGeneticProgrammingExecutor<T>::Execute(TAxGPContext<T>& Context) {
-    return FGPProgram ? FGPProgram->Execute(Context) : T{};
+    if (!FGPProgram) return T{};
+    CheckHandlers();
+    return FGPProgram->Execute(Context);
+}
+
+// A program loaded before the host gave its functions their handlers would evaluate to
+// zero without a word; that is refused instead. Handlers are plain fields that change
+// without notice, so the program is walked at every run (on a stack of its own: hosts may
+// run one executor on several threads).
+template <class T> void TAxCustomGeneticProgrammingExecutor<T>::CheckHandlers() const {
+    std::vector<const TNode*> Pending{FGPProgram.get()};
+    while (!Pending.empty()) {
+        const TNode* Node = Pending.back();
+        Pending.pop_back();
+        if (const TInstruction* Instruction = Node->Instruction();
+            Instruction && Instruction->Operation() == TGPGeneticInstruction::gpFunction &&
+            !Instruction->OnExecute())
+            throw EGPException(Format(SNoInstructionHandler, {Instruction->DisplayName()}));
+        for (int I = 0; I < Node->SlotCount(); ++I)
+            if (const TNode* Child = Node->GetChild(I)) Pending.push_back(Child);
+    }
 }
 
 template <class T> void TAxCustomGeneticProgrammingExecutor<T>::Assign(const TPersistent& Source) {
@@ -176,9 +199,10 @@ void TAxCustomGeneticProgrammingExecutor<T>::LoadFromXML(const IXMLGPDomainType&
     if (Instructions) {
         CheckGPDomainXML<T>(Domain, MaxChildrenOf<T>(*this));
     } else if (FInstructions->Count() != 0) {
-        const auto Own = [this](std::string_view Name) -> std::optional<TGPGeneticInstruction> {
-            if (const TInstruction* Found = FInstructions->FindItemName(Name))
-                return Found->Operation();
+        const auto Own = [this, Cache = TProgramInstructionCache<T>()](
+                             std::string_view Name) mutable -> std::optional<TGPInstructionShape> {
+            if (const TInstruction* Found = ProgramInstruction(*FInstructions, Name, Cache))
+                return TGPInstructionShape{Found->Operation(), Found->Arity()};
             return std::nullopt;
         };
         for (const IXMLIndividualType Individual : Population.Individual())
@@ -223,6 +247,27 @@ void TAxCustomGeneticProgrammingExecutor<T>::GetPublishedProperties(
     TComponent::GetPublishedProperties(List);
     List.push_back(
         PublishedCollection("Instructions", &TAxCustomGeneticProgrammingExecutor::Instructions));
+    // The program as its XML text, stored while there is one. It is read after the
+    // instructions it names, and parsed as it is read: a streamed executor has its program.
+    TPublishedProperty Lines;
+    Lines.Name = "GPProgramLines";
+    Lines.GetText = [](const TPersistent& Object) {
+        auto& Executor = const_cast<TAxCustomGeneticProgrammingExecutor&>(
+            dynamic_cast<const TAxCustomGeneticProgrammingExecutor&>(Object));
+        return TStreamValue<std::string>::Text(Executor.GPProgramLines().Text());
+    };
+    Lines.SetText = [](TPersistent& Object, std::string_view Text) {
+        auto& Executor = dynamic_cast<TAxCustomGeneticProgrammingExecutor&>(Object);
+        TStringList Value;
+        Value.SetText(TStreamValue<std::string>::Value(Text));
+        Executor.FGPProgramLines.Assign(Value);
+        Executor.Parse();
+    };
+    Lines.IsStored = [](const TPersistent& Object) {
+        const auto& Executor = dynamic_cast<const TAxCustomGeneticProgrammingExecutor&>(Object);
+        return Executor.FGPProgram != nullptr || Executor.FGPProgramLines.Count() != 0;
+    };
+    List.push_back(std::move(Lines));
 }
 
 template class TAxCustomGeneticProgrammingExecutor<TGAFloat>;

@@ -65,7 +65,9 @@ public:
     // instructions nothing happens; empty lines, or a document without individual, leave
     // no program. A text that fails changes nothing.
     virtual void Parse();
-    // The program's result, or zero (empty) without a program.
+    // The program's result, or zero (empty) without a program. A function of the program
+    // without an OnExecute handler raises EGPException SNoInstructionHandler first (a
+    // program loaded before the host set its handlers).
     virtual T Execute(TAxGPContext<T>& Context);
 
     // From an executor: its instructions (with handlers) and a copy of its program. From a
@@ -110,6 +112,7 @@ private:
     // A program read from the DNA of Population's first individual (nullptr: none).
     TNodePtr ReadProgram(const IXMLGPPopulation& Population);
     bool ProgramUses(const TInstruction* Instruction) const;
+    void CheckHandlers() const;
 
     TNodePtr FGPProgram;
     std::unique_ptr<TAxGPInstructions<T>> FInstructions;

@@ -1,7 +1,9 @@
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <unordered_set>
 
 #include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/core/defaults.hpp"
@@ -172,16 +174,22 @@ void TAxCustomGeneticProgramming<T>::InstructionUpdate(TInstruction* Instruction
     ClearPopulations();
     // An arity change that keeps the kind (a function of arity 2 set to 0) is reported
     // only here, and within an update batch only as a change of the whole set.
-    auto Check = [this](TInstruction* Item) {
-        if (IsClassified(Item)) return;
+    if (Instruction) {
+        if (IsClassified(Instruction)) return;
+        Unclassify(Instruction);
+        Classify(Instruction);
+        return;
+    }
+    // The whole set: membership looked up in sets, so that a set of any size (a loaded
+    // document's) is checked in linear time.
+    const std::unordered_set<const TInstruction*> Functions(FFunctions.begin(), FFunctions.end());
+    const std::unordered_set<const TInstruction*> Terminals(FTerminals.begin(), FTerminals.end());
+    for (int I = 0; I < FInstructions->Count(); ++I) {
+        TInstruction* Item = FInstructions->Items(I);
+        if ((Item->Arity() >= 1 ? Functions : Terminals).contains(Item)) continue;
         Unclassify(Item);
         Classify(Item);
-    };
-    if (Instruction)
-        Check(Instruction);
-    else
-        for (int I = 0; I < FInstructions->Count(); ++I)
-            Check(FInstructions->Items(I));
+    }
 }
 
 template <class T>
@@ -369,8 +377,10 @@ template <class T>
 std::unique_ptr<TAxGPNode<T>>
 TAxCustomGeneticProgramming<T>::InitialTree(int Index, int Count, int MinDepth, int MaxDepth) {
     const int Fixed = std::max(MaxDepth, MinDepth);
+    // In double and capped: depths near the largest int must not overflow the cast.
     const auto Ramp = static_cast<int>(
-        std::trunc(static_cast<double>(Index) / Count * (MaxDepth - 1) + MinDepth));
+        std::min(std::trunc(static_cast<double>(Index) / Count * (MaxDepth - 1.0) + MinDepth),
+                 static_cast<double>(INT_MAX)));
     const bool Odd = Index % 2 == 1;
     switch (FInitializationMethod) {
     case TGPInitializationMethod::imFull:
@@ -398,7 +408,10 @@ template <class T> int TAxCustomGeneticProgramming<T>::DoInitialize() {
     const int MaxDepth =
         FInitializationDepth != 0 ? FInitializationDepth : std::max(1, GetFunctionsCount());
     int MinDepth = 2;
-    const int DepthCap = std::max(MaxDepth, 2) + DuplicateDepthHeadroom;
+    // Any depth a document holds, up to the largest int, leaves the headroom in range.
+    const int DepthCap = std::max(MaxDepth, 2) >= INT_MAX - DuplicateDepthHeadroom
+                             ? INT_MAX
+                             : std::max(MaxDepth, 2) + DuplicateDepthHeadroom;
     int Retries = 0;
     TAxGPPopulation<T>* Items = Population();
     const int Count = Items->Count();

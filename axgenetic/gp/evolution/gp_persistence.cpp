@@ -57,7 +57,8 @@ TGPMutationMethodWeights DocumentWeights(const IXMLGPReproductionType& Reproduct
 
 template <class T> void CheckGPDomainXML(const IXMLGPDomainType& Domain, int MaxChildren) {
     const IXMLGPInstructions Instructions(Domain.FindChild("Instructions"));
-    CheckInstructionsXML(Instructions);
+    // A function with more arguments than the nodes take could never be built.
+    CheckInstructionsXML(Instructions, MaxChildren >= 0 ? MaxChildren : MaxDocumentArity);
     const TGPInstructionResolver Resolve = DocumentInstructions(Instructions);
     for (const IXMLIndividualType Individual :
          IXMLGPPopulation(Domain.FindChild("Population")).Individual())
@@ -365,6 +366,8 @@ template <class T> void PublishGeneticProgramming(TPublishedProperties& List) {
     List.push_back(PublishedDefault("SelectionNonTerminalsProbability",
                                     &C::SelectionNonTerminalsProbability,
                                     &C::SetSelectionNonTerminalsProbability, 0.9));
+    List.push_back(PublishedDefault("TwoParentCrossover", &C::TwoParentCrossover,
+                                    &C::SetTwoParentCrossover, false));
 }
 
 template void PublishGeneticProgramming<TGAFloat>(TPublishedProperties&);
