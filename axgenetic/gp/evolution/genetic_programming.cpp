@@ -544,10 +544,6 @@ void Replace(TAxGPIndividual<T>& Individual, TAxGPNode<T>* Point,
     Individual.FlattenDNA();
 }
 
-} // namespace
-
-namespace {
-
 // Gives a mutation's grow construction its node budget for one replacement, and takes it
 // back however the construction ends.
 class TGrowthBudget {
