@@ -142,10 +142,7 @@ template <class T> T TAxGPIndividual<T>::Execute(TAxGPContext<T>& Context) {
 }
 
 template <class T> bool TAxGPIndividual<T>::Contains(const TNode* Node) const {
-    if (!Node || !FDNA) return false;
-    while (Node->Parent())
-        Node = Node->Parent();
-    return Node == FDNA.get();
+    return Node && FDNA && Node->IsWithin(*FDNA);
 }
 
 template <class T>
