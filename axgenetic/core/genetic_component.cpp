@@ -12,12 +12,6 @@ namespace ax {
 
 namespace {
 
-// Stores Value clamped to [0, 1]; a write of the current value does nothing.
-void SetClampedProbability(TGAProbability& Field, TGAProbability Value) {
-    if (Value == Field) return;
-    Field = Value < 0.0 ? 0.0 : (Value > 1.0 ? 1.0 : Value);
-}
-
 // Stores Value raised to at least Minimum; a write of the current value does nothing.
 void SetAtLeast(int& Field, int Value, int Minimum) {
     if (Value == Field) return;
@@ -58,19 +52,19 @@ void TAxCustomGeneticComponent::RecreatePopulation() {
 // --- settings ---------------------------------------------------------------------
 
 void TAxCustomGeneticComponent::SetCrossoverProbability(TGAProbability Value) {
-    SetClampedProbability(FCrossoverProbability, Value);
+    StoreProbability(FCrossoverProbability, Value);
 }
 void TAxCustomGeneticComponent::SetMutationProbability(TGAProbability Value) {
-    SetClampedProbability(FMutationProbability, Value);
+    StoreProbability(FMutationProbability, Value);
 }
 void TAxCustomGeneticComponent::SetInversionProbability(TGAProbability Value) {
-    SetClampedProbability(FInversionProbability, Value);
+    StoreProbability(FInversionProbability, Value);
 }
 void TAxCustomGeneticComponent::SetElitistPct(TGAProbability Value) {
-    SetClampedProbability(FElitistPct, Value);
+    StoreProbability(FElitistPct, Value);
 }
 void TAxCustomGeneticComponent::SetDiversityLimit(TGAProbability Value) {
-    SetClampedProbability(FDiversityLimit, Value);
+    StoreProbability(FDiversityLimit, Value);
 }
 void TAxCustomGeneticComponent::SetGenerationLimit(int Value) {
     SetAtLeast(FGenerationLimit, Value, 1);
@@ -406,6 +400,8 @@ void TAxCustomGeneticComponent::Assign(const TPersistent& Source) {
     FMinWeightedFitness = From->FMinWeightedFitness;
     FFitnessSum = From->FFitnessSum;
     FWeightedFitnessSum = From->FWeightedFitnessSum;
+    FNonFiniteFitnesses = From->FNonFiniteFitnesses;
+    FNonFiniteWeightedFitnesses = From->FNonFiniteWeightedFitnesses;
     FDiversityLimit = From->FDiversityLimit;
     FGenerationLimit = From->FGenerationLimit;
     FTournamentField = From->FTournamentField;

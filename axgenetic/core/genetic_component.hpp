@@ -16,6 +16,13 @@
 // - The elitist ranking holds individuals, so it is dropped when an individual leaves the
 //   population it was built from; the next elitist pick then ranks the population again.
 // - The ranking keeps equal single-precision keys in population order.
+// - A fitness that is not a number (NaN) is worse than every number: it never wins a
+//   comparison, a tournament or the place of FittestIndividual (unless every fitness is
+//   NaN), gets no roulette share and ranks last. Infinities are numbers in comparisons and
+//   in the minimum and maximum. Sums and averages cover the finite values only (an
+//   average is NaN when there is none, or that infinity when all share it). A population
+//   whose fitness values are all finite is treated exactly as the statistics pass always
+//   did, so ordinary runs draw the same.
 //
 // Overloaded virtuals (EvaluateFitness, Crossover, Reproduce, DoReproduce): a derived
 // class that overrides one form adds `using Base::Name;` to keep the others visible.
@@ -23,6 +30,7 @@
 
 #include "axgenetic/platform/export.hpp"
 
+#include <cmath>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -37,6 +45,13 @@
 #include "axgenetic/platform/component.hpp"
 
 namespace ax {
+
+// Stores a probability setting: clamped to [0, 1]; a write of the current value, or of a
+// NaN (which has no place in that range), leaves the setting as it is.
+inline void StoreProbability(TGAProbability& Field, TGAProbability Value) {
+    if (Value == Field || std::isnan(Value)) return;
+    Field = Value < 0.0 ? 0.0 : (Value > 1.0 ? 1.0 : Value);
+}
 
 class IXMLGeneticDocumentType;
 class IXMLReproductionType;
@@ -87,7 +102,7 @@ public:
 
     // --- settings ------------------------------------------------------------------
     // Each setting's comment gives its default. Probabilities are clamped to [0, 1]; a
-    // write of the current value does nothing.
+    // write of the current value or of NaN does nothing (StoreProbability).
 
     // Chance that a pair of children is bred by crossover. Default 0.98.
     TGAProbability CrossoverProbability() const { return FCrossoverProbability; }
@@ -154,6 +169,7 @@ public:
     TAxIndividual* FittestIndividual() const { return FFittestIndividual; }
     TGAFitness MaxFitness() const { return FMaxFitness; }
     TGAFitness MinFitness() const { return FMinFitness; }
+    // The sum of the finite raw fitness values divided by their number.
     TGAFitness AvgFitness() const;
     TGAFitness MaxWeightedFitness() const { return FMaxWeightedFitness; }
     TGAFitness MinWeightedFitness() const { return FMinWeightedFitness; }
@@ -332,6 +348,9 @@ protected:
 
     // True when the scale in use has no spread (roulette and elitist fall back to random).
     bool HasEqualSpread() const;
+    // The roulette table of a population with a fitness that is not finite on the scale
+    // in use: NaN and the worst infinity get no share, the best infinity takes them all.
+    void CalculateCumulativeSharesNonFinite(bool Weighted);
     bool IsMaximizing() const;
 
     // The initializers are the settings of a new component.
@@ -378,6 +397,10 @@ protected:
     TAxFitnessEvent FOnEvaluateWeightedFitness;
     bool FHalt = false;
     int FInitialDuplicatesRetries = 10;
+    // Individuals whose raw (weighted) fitness was not finite at the last statistics pass:
+    // left out of the sum and the average.
+    int FNonFiniteFitnesses = 0;
+    int FNonFiniteWeightedFitnesses = 0;
 
 private:
     // Puts the built-in handler of Value into OnSelection (empties it for smCustom).
@@ -402,6 +425,7 @@ private:
 
 // Writes a file through Write into a temporary file beside FileName, which replaces
 // FileName only once completely written (SaveToFile of the components).
-AXGENETIC_API void SaveToFileSafely(const std::string& FileName, const std::function<void(std::ostream&)>& Write);
+AXGENETIC_API void SaveToFileSafely(const std::string& FileName,
+                                    const std::function<void(std::ostream&)>& Write);
 
 } // namespace ax

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/random.hpp"
 
@@ -175,6 +177,21 @@ TEST(GeneticComponent, InitialValuesAndClampingSetters) {
         const int Results[] = {((C.*Set)(-7), (C.*Get)()), ((C.*Set)(Min - 1), (C.*Get)()),
                                ((C.*Set)(9), (C.*Get)())};
         EXPECT_EQ(Ints(Results, Results + 3), Ints({Min, Min, 9}));
+    }
+}
+
+// A NaN has no place in [0, 1]: writing one leaves each probability as it was.
+TEST(GeneticComponent, ANaNProbabilityLeavesTheSettingUnchanged) {
+    TIntComponent C;
+    using P = TAxCustomGeneticComponent;
+    for (auto [Set, Get] : {std::pair{&P::SetCrossoverProbability, &P::CrossoverProbability},
+                            {&P::SetMutationProbability, &P::MutationProbability},
+                            {&P::SetInversionProbability, &P::InversionProbability},
+                            {&P::SetElitistPct, &P::ElitistPct},
+                            {&P::SetDiversityLimit, &P::DiversityLimit}}) {
+        (C.*Set)(0.25);
+        (C.*Set)(std::numeric_limits<double>::quiet_NaN());
+        EXPECT_EQ((C.*Get)(), 0.25);
     }
 }
 
@@ -488,6 +505,108 @@ TEST(FitnessStatistics, SummarizeCompareAndScale) {
         Doubles(4, 0.0));
 }
 
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+// Values as text, so that NaN compares equal to NaN.
+std::string Text(const Doubles& Values) {
+    std::string Out;
+    for (double V : Values)
+        Out += std::to_string(V) + " ";
+    return Out;
+}
+
+// The roulette table of a fresh population with these fitness values.
+TGAFitnessArray RouletteTable(TIntComponent& C, FM Method, const Doubles& Values) {
+    C.SetFitnessMethod(Method);
+    C.Fill(Values);
+    return C.FCumNormFitnesses;
+}
+
+// A NaN fitness is left out of the minimum, maximum, sum and average and is never the
+// fittest while a number is there; infinities are numbers, but only finite values are
+// summed and averaged.
+TEST(FitnessStatistics, NaNIsLeftOutAndOnlyFiniteValuesAreAveraged) {
+    struct TCase {
+        FM Method;
+        Doubles Values;
+        int Fittest;
+        Doubles MinMaxAvg;
+    };
+    const TCase Cases[] = {
+        {FM::fmMinimize, {NaN, 2, 4}, 1, {2, 4, 3}},
+        {FM::fmMaximize, {NaN, 2, 4}, 2, {2, 4, 3}},
+        {FM::fmMinimize, {3, NaN, 1}, 2, {1, 3, 2}},
+        {FM::fmMinimize, {1, Inf, 3}, 0, {1, Inf, 2}},
+        {FM::fmMaximize, {1, Inf, 3}, 1, {1, Inf, 2}},
+        {FM::fmMinimize, {5, -Inf}, 1, {-Inf, 5, 5}},
+        {FM::fmMinimize, {Inf, Inf}, 0, {Inf, Inf, Inf}},
+        {FM::fmMaximize, {NaN, NaN}, 0, {NaN, NaN, NaN}},
+    };
+    for (const TCase& Case : Cases) {
+        TIntComponent C;
+        C.SetFitnessMethod(Case.Method);
+        C.Fill(Case.Values);
+        const std::string Label = Text(Case.Values) + std::string(GetEnumName(Case.Method));
+        EXPECT_EQ(C.FittestIndividual(), C.Item(Case.Fittest)) << Label;
+        EXPECT_EQ(Text({C.MinFitness(), C.MaxFitness(), C.AvgFitness()}), Text(Case.MinMaxAvg))
+            << Label;
+        EXPECT_EQ(Text({C.MinWeightedFitness(), C.MaxWeightedFitness(), C.AvgWeightedFitness()}),
+                  Text(Case.MinMaxAvg))
+            << Label;
+    }
+}
+
+// Whatever the method and scale, a NaN loses to every number and ties with another NaN.
+TEST(Selection, NaNNeverBeatsANumber) {
+    TIntComponent C;
+    C.Fill({NaN, 5, NaN});
+    for (FM Method :
+         {FM::fmMinimize, FM::fmMaximize, FM::fmWeightedMinimize, FM::fmWeightedMaximize}) {
+        C.SetFitnessMethod(Method);
+        for (bool Pure : {false, true})
+            EXPECT_EQ(Ints({C.CompareFitness(C.Item(0), C.Item(1), Pure),
+                            C.CompareFitness(C.Item(1), C.Item(0), Pure),
+                            C.CompareFitness(C.Item(0), C.Item(2), Pure)}),
+                      Ints({1, -1, 0}))
+                << GetEnumName(Method) << Pure;
+    }
+    // A tournament of two returns the NaN only when both entrants drawn are the NaN.
+    C.SetFitnessMethod(FM::fmMinimize);
+    C.SetSelectionMethod(SM::smTournament);
+    C.Fill({NaN, 5});
+    for (std::uint64_t Seed = 1; Seed <= 50; ++Seed) {
+        RandSeed(Seed);
+        const bool BothNaN = Random(2) == 0 && Random(2) == 0;
+        RandSeed(Seed);
+        EXPECT_EQ(C.Pick(), BothNaN ? 0 : 1) << Seed;
+    }
+}
+
+// The roulette gives no share to a NaN or to the worst infinity; the best infinity takes
+// the whole wheel; without any usable share every individual with a number gets an equal
+// one. The elitist ranking puts a NaN last.
+TEST(Selection, RouletteAndRankingWithFitnessThatIsNotFinite) {
+    TIntComponent C;
+    C.SetSelectionMethod(SM::smRoulette);
+    const auto Table = [&](FM M, const Doubles& Values) { return RouletteTable(C, M, Values); };
+    EXPECT_EQ(Table(FM::fmMinimize, {1, NaN, 3, Inf}), (TGAFitnessArray{1, 1, 1, 1}));
+    EXPECT_EQ(Table(FM::fmMaximize, {1, NaN, 3}), (TGAFitnessArray{0.25, 0.25, 1}));
+    EXPECT_EQ(Table(FM::fmMaximize, {1, Inf, 3}), (TGAFitnessArray{0, 1, 1}));
+    EXPECT_EQ(Table(FM::fmMinimize, {2, -Inf, NaN}), (TGAFitnessArray{0, 1, 1}));
+    EXPECT_EQ(Table(FM::fmMinimize, {NaN, 2, 2}), (TGAFitnessArray{0, 0.5, 1}));
+    EXPECT_EQ(Table(FM::fmMaximize, {NaN, NaN}), (TGAFitnessArray{0.5, 1}));
+
+    C.SetSelectionMethod(SM::smElitist);
+    C.SetElitistPct(1);
+    C.SetFitnessMethod(FM::fmMaximize);
+    C.Fill({NaN, 1, 2});
+    EXPECT_EQ(C.Picks(3), (Ints{2, 1, 0}));
+    C.SetFitnessMethod(FM::fmMinimize);
+    C.Fill({NaN, 1, 2});
+    EXPECT_EQ(C.Picks(3), (Ints{1, 2, 0}));
+}
+
 // The roulette's index for draw R: the first entry above it, else the last.
 int FirstAbove(const TGAFitnessArray& Table, double R) {
     for (std::size_t N = 0; N < Table.size(); ++N)
@@ -498,11 +617,7 @@ int FirstAbove(const TGAFitnessArray& Table, double R) {
 TEST(Selection, RouletteTablesAndPicks) {
     TIntComponent C;
     C.SetSelectionMethod(SM::smRoulette);
-    const auto Table = [&](FM M, Doubles Values) {
-        C.SetFitnessMethod(M);
-        C.Fill(Values);
-        return C.FCumNormFitnesses;
-    };
+    const auto Table = [&](FM M, const Doubles& Values) { return RouletteTable(C, M, Values); };
     EXPECT_EQ(Table(FM::fmMinimize, {1, 2, 3}), (TGAFitnessArray{2.0 / 3, 1, 1}));
     EXPECT_EQ(Table(FM::fmMaximize, {1, 1, 2}), (TGAFitnessArray{0.25, 0.5, 1}));
     EXPECT_EQ(Table(FM::fmMinimize, {7, 7, 7, 7}), (TGAFitnessArray{0.25, 0.5, 0.75, 1}));

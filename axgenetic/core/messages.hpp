@@ -15,7 +15,8 @@ inline constexpr std::string_view SNoEnumerationFound = "No enumerated value fou
 inline constexpr std::string_view SValueNotEnumeration = "\"%s\" is not a valid enumerated value";
 inline constexpr std::string_view SInstructionNotUnique = "instruction name must be unique";
 inline constexpr std::string_view SUnknownInstruction = "Unknown instruction \"%s\"";
-inline constexpr std::string_view SInvalidInstructionIndex = "%i is an invalid instruction set encoding";
+inline constexpr std::string_view SInvalidInstructionIndex =
+    "%i is an invalid instruction set encoding";
 inline constexpr std::string_view SInvalidNumInstructionArgs =
     "Invalid number of arguments (%d) for \"%s\" instruction";
 // Raised by an executor whose program uses a function no handler computes.
@@ -31,5 +32,12 @@ inline constexpr std::string_view SNoInstructionAssigned = "No instruction assig
 inline constexpr std::string_view SNodeFull = "Node cannot accept anymore children";
 inline constexpr std::string_view SInvalidTerminalNode =
     "Invalid terminal node.  Node requires greater than 0 children";
+// Tree edits that would make a node its own ancestor, or reach into another program.
+inline constexpr std::string_view SNodeInsideItself =
+    "A node cannot be placed inside its own subtree";
+inline constexpr std::string_view SNodeNotInProgram =
+    "The node is not part of the individual's program";
+inline constexpr std::string_view SCrossoverPointsNested =
+    "Crossover points of one program must not lie inside one another";
 
 } // namespace ax

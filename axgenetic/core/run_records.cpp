@@ -1,5 +1,6 @@
 #include "axgenetic/core/run_records.hpp"
 
+#include <cmath>
 #include <ostream>
 
 #include "axgenetic/platform/exceptions.hpp"
@@ -83,9 +84,12 @@ void TAxCustomHallOfFame::Record(TAxCustomGeneticComponent& Component) {
     for (int I = 0; I < Population.Count(); ++I) {
         TAxIndividual& Item = *Population.Items(I);
         const TGAFitness Fitness = Item.Fitness();
-        // Most individuals are no candidates; they cost no text and no copy.
+        // Most individuals are no candidates; they cost no text and no copy. A fitness that
+        // is not a number is no result at all.
         const bool Full = Count() >= FCapacity;
-        if (FCapacity == 0 || (Full && !Better(Fitness, FEntries.back().Fitness))) continue;
+        if (FCapacity == 0 || std::isnan(Fitness) ||
+            (Full && !Better(Fitness, FEntries.back().Fitness)))
+            continue;
         std::string Key = Item.ToString();
         bool Known = false;
         for (const TEntry& E : FEntries)

@@ -53,9 +53,9 @@ private:
 
 // The Capacity best distinct individuals ever seen, best first, by raw fitness in the
 // direction of the component's fitness method (as FittestIndividual is chosen; ties keep
-// the one seen first). Distinct means a different ToString, which for a GA individual is
-// its chromosome. Each entry is a copy of its own, in no population, with the fitness it
-// had when it was seen.
+// the one seen first; an individual whose fitness is NaN never enters). Distinct means a different
+// ToString, which for a GA individual is its chromosome. Each entry is a copy of its own, in no
+// population, with the fitness it had when it was seen.
 class AXGENETIC_API TAxCustomHallOfFame {
 public:
     explicit TAxCustomHallOfFame(int Capacity) : FCapacity(Capacity < 0 ? 0 : Capacity) {}

@@ -1,5 +1,6 @@
 // Fitness comparison, the statistics pass, the selection tables and the built-in parent
 // selection methods of TAxCustomGeneticComponent.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -25,23 +26,34 @@ bool TAxCustomGeneticComponent::HasEqualSpread() const {
 
 // --- comparison and scalings --------------------------------------------------------
 
+namespace {
+
+// The sign of A - B for numbers (0 for equal infinities, whose difference is NaN); a NaN
+// comes after every number and equals another NaN.
+int Order(TGAFitness A, TGAFitness B) {
+    if (A < B) return -1;
+    if (A > B) return 1;
+    if (A == B) return 0;
+    return std::isnan(A) ? (std::isnan(B) ? 0 : 1) : -1;
+}
+
+// CompareFitness on one scale: negative when F1 is fitter. A NaN is never fitter than a
+// number, whichever the direction.
+int CompareOn(TGAFitness F1, TGAFitness F2, bool Maximizing) {
+    if (std::isnan(F1) || std::isnan(F2)) return Order(F1, F2);
+    return Maximizing ? Order(F2, F1) : Order(F1, F2);
+}
+
+} // namespace
+
 int TAxCustomGeneticComponent::CompareFitness(TAxIndividual* Parent1, TAxIndividual* Parent2,
                                               bool UsePureFitness) {
-    if (UsePureFitness) {
-        const TGAFitness F1 = Parent1->Fitness(), F2 = Parent2->Fitness();
-        return IsMaximizing() ? Sign(F2 - F1) : Sign(F1 - F2);
-    }
-    switch (FFitnessMethod) {
-    case TGAFitnessMethod::fmMinimize:
-        return Sign(Parent1->Fitness() - Parent2->Fitness());
-    case TGAFitnessMethod::fmMaximize:
-        return Sign(Parent2->Fitness() - Parent1->Fitness());
-    case TGAFitnessMethod::fmWeightedMinimize:
-        return Sign(Parent1->WeightedFitness() - Parent2->WeightedFitness());
-    case TGAFitnessMethod::fmWeightedMaximize:
-        return Sign(Parent2->WeightedFitness() - Parent1->WeightedFitness());
-    }
-    return 0;
+    const bool Weighted =
+        !UsePureFitness && (FFitnessMethod == TGAFitnessMethod::fmWeightedMinimize ||
+                            FFitnessMethod == TGAFitnessMethod::fmWeightedMaximize);
+    if (Weighted)
+        return CompareOn(Parent1->WeightedFitness(), Parent2->WeightedFitness(), IsMaximizing());
+    return CompareOn(Parent1->Fitness(), Parent2->Fitness(), IsMaximizing());
 }
 
 TAxIndividual* TAxCustomGeneticComponent::Fittest(TAxIndividual* Parent1, TAxIndividual* Parent2,
@@ -67,16 +79,26 @@ TGAFitness TAxCustomGeneticComponent::GetNormalizedWeightedFitness(TGAFitness Fi
     return FWeightedFitnessSum == 0.0 ? 0.0 : Fitness / FWeightedFitnessSum;
 }
 
+namespace {
+
+// The average of a statistics pass: Sum over the Count - NonFinite finite values.
+TGAFitness Average(int Count, int NonFinite, TGAFitness Sum, TGAFitness Min, TGAFitness Max) {
+    if (Count == 0) return (Max - Min) / 2.0 + Min;
+    if (NonFinite == 0) return Sum / Count;
+    if (Count > NonFinite) return Sum / (Count - NonFinite);
+    return Min == Max ? Min : std::numeric_limits<TGAFitness>::quiet_NaN();
+}
+
+} // namespace
+
 TGAFitness TAxCustomGeneticComponent::AvgFitness() const {
-    const int Count = FPopulation->Count();
-    if (Count == 0) return (FMaxFitness - FMinFitness) / 2.0 + FMinFitness;
-    return FFitnessSum / Count;
+    return Average(FPopulation->Count(), FNonFiniteFitnesses, FFitnessSum, FMinFitness,
+                   FMaxFitness);
 }
 
 TGAFitness TAxCustomGeneticComponent::AvgWeightedFitness() const {
-    const int Count = FPopulation->Count();
-    if (Count == 0) return (FMaxWeightedFitness - FMinWeightedFitness) / 2.0 + FMinWeightedFitness;
-    return FWeightedFitnessSum / Count;
+    return Average(FPopulation->Count(), FNonFiniteWeightedFitnesses, FWeightedFitnessSum,
+                   FMinWeightedFitness, FMaxWeightedFitness);
 }
 
 TGAFitness TAxCustomGeneticComponent::Diversity() const {
@@ -107,6 +129,7 @@ void TAxCustomGeneticComponent::EvaluateFitness() {
     if (FPopulation->Count() == 0) {
         FMaxFitness = FMinFitness = FFitnessSum = 0;
         FMaxWeightedFitness = FMinWeightedFitness = FWeightedFitnessSum = 0;
+        FNonFiniteFitnesses = FNonFiniteWeightedFitnesses = 0;
         return;
     }
     if (FFitnessEvaluator) EvaluateStaleInBatch();
@@ -115,36 +138,65 @@ void TAxCustomGeneticComponent::EvaluateFitness() {
     DoSelectionPreparation();
 }
 
+namespace {
+
+// Minimum, maximum and sum of one scale, fed in population order. For finite values this
+// is the plain running minimum, maximum and sum; a NaN is left out of all three and an
+// infinity out of the sum, each counted in NonFinite.
+struct TRunningStats {
+    TGAFitness Min, Max, Sum;
+    int NonFinite = 0;
+    bool HasNumber;
+
+    explicit TRunningStats(TGAFitness First)
+        : Min(First), Max(First), Sum(std::isfinite(First) ? First : 0.0),
+          NonFinite(std::isfinite(First) ? 0 : 1), HasNumber(!std::isnan(First)) {}
+
+    void Add(TGAFitness F) {
+        if (std::isfinite(F))
+            Sum += F;
+        else
+            ++NonFinite;
+        if (std::isnan(F)) return;
+        if (!HasNumber) {
+            Min = Max = F;
+            HasNumber = true;
+        } else if (F < Min) {
+            Min = F;
+        } else if (F > Max) {
+            Max = F;
+        }
+    }
+};
+
+} // namespace
+
 void TAxCustomGeneticComponent::DoCalculateFitnessStatistics() {
     TAxPopulation& Pop = *FPopulation;
     FFittestIndividual = Pop.Items(0);
-    FMaxFitness = FMinFitness = FFitnessSum = FFittestIndividual->Fitness();
+    TRunningStats Stats(FFittestIndividual->Fitness());
     const int Count = Pop.Count();
     for (int I = 1; I < Count; ++I) {
         TAxIndividual* Item = Pop.Items(I);
-        const TGAFitness F = Item->Fitness();
-        FFitnessSum += F;
+        Stats.Add(Item->Fitness());
         FFittestIndividual = Fittest(FFittestIndividual, Item, true);
-        if (F < FMinFitness)
-            FMinFitness = F;
-        else if (F > FMaxFitness)
-            FMaxFitness = F;
     }
+    FMinFitness = Stats.Min;
+    FMaxFitness = Stats.Max;
+    FFitnessSum = Stats.Sum;
+    FNonFiniteFitnesses = Stats.NonFinite;
 }
 
 void TAxCustomGeneticComponent::DoCalculateWeightedFitnessStatistics() {
     TAxPopulation& Pop = *FPopulation;
-    FMaxWeightedFitness = FMinWeightedFitness = FWeightedFitnessSum =
-        Pop.Items(0)->WeightedFitness();
+    TRunningStats Stats(Pop.Items(0)->WeightedFitness());
     const int Count = Pop.Count();
-    for (int I = 1; I < Count; ++I) {
-        const TGAFitness F = Pop.Items(I)->WeightedFitness();
-        FWeightedFitnessSum += F;
-        if (F < FMinWeightedFitness)
-            FMinWeightedFitness = F;
-        else if (F > FMaxWeightedFitness)
-            FMaxWeightedFitness = F;
-    }
+    for (int I = 1; I < Count; ++I)
+        Stats.Add(Pop.Items(I)->WeightedFitness());
+    FMinWeightedFitness = Stats.Min;
+    FMaxWeightedFitness = Stats.Max;
+    FWeightedFitnessSum = Stats.Sum;
+    FNonFiniteWeightedFitnesses = Stats.NonFinite;
 }
 
 // --- selection tables ---------------------------------------------------------------
@@ -168,12 +220,17 @@ void TAxCustomGeneticComponent::CalculateCumulativeNormalizedFitnesses() {
     const int Count = Pop.Count();
     FCumNormFitnesses.resize(static_cast<std::size_t>(Count));
     if (Count == 0) return;
+    const bool Weighted = FFitnessMethod == TGAFitnessMethod::fmWeightedMinimize ||
+                          FFitnessMethod == TGAFitnessMethod::fmWeightedMaximize;
+    if ((Weighted ? FNonFiniteWeightedFitnesses : FNonFiniteFitnesses) != 0) {
+        CalculateCumulativeSharesNonFinite(Weighted);
+        return;
+    }
     TGAFitness* Table = FCumNormFitnesses.data();
     switch (FFitnessMethod) {
     case TGAFitnessMethod::fmMinimize:
     case TGAFitnessMethod::fmWeightedMinimize: {
         // Shares measured down from the worst, so the worst individual gets none.
-        const bool Weighted = FFitnessMethod == TGAFitnessMethod::fmWeightedMinimize;
         const TGAFitness Worst = Weighted ? FMaxWeightedFitness : FMaxFitness;
         TGAFitness Sum = 0;
         for (int I = 0; I < Count; ++I) {
@@ -205,6 +262,62 @@ void TAxCustomGeneticComponent::CalculateCumulativeNormalizedFitnesses() {
     }
 }
 
+void TAxCustomGeneticComponent::CalculateCumulativeSharesNonFinite(bool Weighted) {
+    TAxPopulation& Pop = *FPopulation;
+    const int Count = Pop.Count();
+    const bool Maximizing = IsMaximizing();
+    const TGAFitness Infinity = std::numeric_limits<TGAFitness>::infinity();
+    const TGAFitness BestInfinity = Maximizing ? Infinity : -Infinity;
+    TGAFitness* Table = FCumNormFitnesses.data();
+    bool AnyBest = false, AnyFinite = false;
+    TGAFitness Worst = Maximizing ? Infinity : -Infinity; // the worst finite value
+    for (int I = 0; I < Count; ++I) {
+        TAxIndividual* Item = Pop.Items(I);
+        Table[I] = Weighted ? Item->WeightedFitness() : Item->Fitness();
+        AnyBest = AnyBest || Table[I] == BestInfinity;
+        if (std::isfinite(Table[I])) {
+            AnyFinite = true;
+            Worst = Maximizing ? std::min(Worst, Table[I]) : std::max(Worst, Table[I]);
+        }
+    }
+    // Shares as the finite table has them (maximizing: the fitness itself; minimizing: the
+    // distance from the worst), unless an individual reached the best infinity: those
+    // share the wheel alone.
+    TGAFitness Sum = 0;
+    for (int I = 0; I < Count; ++I) {
+        const TGAFitness F = Table[I];
+        if (AnyBest)
+            Table[I] = F == BestInfinity ? 1.0 : 0.0;
+        else if (!AnyFinite || !std::isfinite(F))
+            Table[I] = 0.0;
+        else
+            Table[I] = Maximizing ? F : Worst - F;
+        Sum += Table[I];
+    }
+    if (Sum == 0.0 || !std::isfinite(Sum)) {
+        // No usable shares: equal ones for every individual with a number.
+        Sum = 0;
+        for (int I = 0; I < Count; ++I) {
+            TAxIndividual* Item = Pop.Items(I);
+            Table[I] = std::isnan(Weighted ? Item->WeightedFitness() : Item->Fitness()) ? 0 : 1;
+            Sum += Table[I];
+        }
+        if (Sum == 0.0) { // none has one
+            for (int I = 0; I < Count; ++I)
+                Table[I] = 1;
+            Sum = Count;
+        }
+    }
+    int LastShare = 0;
+    for (int I = 0; I < Count; ++I) {
+        if (Table[I] != 0.0) LastShare = I;
+        Table[I] = Table[I] / Sum + (I > 0 ? Table[I - 1] : 0.0);
+    }
+    // Rounding must not hand a draw to an individual without a share past the last one.
+    for (int I = LastShare; I < Count; ++I)
+        Table[I] = 1.0;
+}
+
 void TAxCustomGeneticComponent::PrioritizePopulation() {
     if (!FPriorityQueue) FPriorityQueue = std::make_unique<TFloatPriorityQueue>();
     FPriorityQueue->Clear();
@@ -217,8 +330,11 @@ void TAxCustomGeneticComponent::PrioritizePopulation() {
     FPriorityQueue->Reserve(Count);
     for (int I = 0; I < Count; ++I) {
         TAxIndividual* Item = Pop.Items(I);
-        FPriorityQueue->Push(
-            Item, static_cast<float>(Weighted ? Item->WeightedFitness() : Item->Fitness()));
+        const TGAFitness F = Weighted ? Item->WeightedFitness() : Item->Fitness();
+        // A NaN ranks with the worst possible key, after every number.
+        const float Worst = IsMaximizing() ? -std::numeric_limits<float>::infinity()
+                                           : std::numeric_limits<float>::infinity();
+        FPriorityQueue->Push(Item, std::isnan(F) ? Worst : static_cast<float>(F));
     }
 }
 

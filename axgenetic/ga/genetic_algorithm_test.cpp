@@ -1,9 +1,11 @@
 #include "axgenetic/ga/genetic_algorithm.hpp"
 
 #include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <sstream>
 #include <string>
@@ -401,6 +403,30 @@ TEST(GARunLog, SeededLogIsTheSameInEveryRunAndBuild) {
         EXPECT_EQ(Csv(Log), First);
     }
     EXPECT_EQ(First, ReleaseLog);
+}
+
+// A fitness that is not a number is no result: such an individual never enters the hall
+// of fame, even while it has room.
+TEST(GARunLog, HallOfFameLeavesOutNaNFitness) {
+    RandSeed(4);
+    TAxGeneticAlgorithm GA;
+    Configure(GA);
+    GA.SetOnEvaluateFitness([&GA](TAxGAIndividual& Item, TGAFitness& F) {
+        F = (*GA.Genes())[4]->GeneAsBoolean(Item.Bits()) ? std::numeric_limits<double>::quiet_NaN()
+                                                         : Score(*GA.Genes(), Item.Bits());
+    });
+    GA.Initialize();
+    TAxHallOfFame<TAxGAIndividual> Best(100);
+    Best.Record(GA);
+    int Numbers = 0;
+    for (int I = 0; I < GA.Population()->Count(); ++I)
+        Numbers += !std::isnan(GA.Population()->Items(I)->Fitness());
+    ASSERT_GT(Numbers, 0);
+    ASSERT_LT(Numbers, GA.Population()->Count());
+    EXPECT_GT(Best.Count(), 0);
+    EXPECT_LE(Best.Count(), Numbers); // distinct ones only
+    for (int I = 0; I < Best.Count(); ++I)
+        EXPECT_FALSE(std::isnan(Best.Fitness(I))) << I;
 }
 
 TEST(GARunLog, HallOfFameKeepsTheBestEverSeenAsCopiesOfNoIndividual) {

@@ -187,9 +187,24 @@ template <class T> typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::Detach() {
     return FParent ? FParent->ExtractChild(this) : nullptr;
 }
 
+template <class T> bool TAxGPNode<T>::IsWithin(const TAxGPNode<T>& Ancestor) const {
+    for (const TAxGPNode<T>* Node = this; Node; Node = Node->FParent)
+        if (Node == &Ancestor) return true;
+    return false;
+}
+
+template <class T> void TAxGPNode<T>::CheckNotAncestor(const TAxGPNode<T>& Node) const {
+    // A node without children can only be an ancestor of itself: attaching a freshly made
+    // node (every copy and every tree construction) costs no walk.
+    if (&Node == this || (Node.GetChildCount() != 0 && IsWithin(Node)))
+        throw EGPException(std::string(SNodeInsideItself));
+}
+
 template <class T> void TAxGPNode<T>::MoveTo(TAxGPNode<T>& NewParent) {
     if (!FParent) throw EGPException(std::string(SNodeWithoutParent));
     if (FParent == &NewParent) return;
+    // Below itself the node would own its own ancestor: a cycle nobody frees.
+    if (NewParent.IsWithin(*this)) throw EGPException(std::string(SNodeInsideItself));
     NewParent.CheckAddChild(*this); // refuse before anything moves
     NewParent.AddChild(FParent->ExtractChild(this));
 }
@@ -273,7 +288,15 @@ template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
         TPersistent::Assign(Source);
         return;
     }
-    if (From != this) CopyFrom(*From);
+    if (From == this) return;
+    // Clearing this node would free a Source below it, and copying a Source above it
+    // would copy the copy as it grows: such a Source is copied whole first.
+    if (From->IsWithin(*this) || IsWithin(*From)) {
+        const TNodePtr Copy = From->Clone();
+        CopyFrom(*Copy);
+        return;
+    }
+    CopyFrom(*From);
 }
 
 template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fresh) {
@@ -336,6 +359,7 @@ template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::GetChild(int Index) const {
 
 template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::AddChild(TNodePtr&& Node) {
     if (!Node) return nullptr;
+    this->CheckNotAncestor(*Node);
     TAxGPNode<T>* Raw = Node.get();
     FChildren.push_back(std::move(Node));
     this->LinkParent(*Raw, this);
@@ -346,6 +370,7 @@ template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::AddChild(TNodePtr&& Node) {
 template <class T> TAxGPNode<T>* TAxGPTreeNode<T>::InsertChild(int Index, TNodePtr&& Node) {
     if (Index < 0 || Index > static_cast<int>(FChildren.size())) IndexError(Index);
     if (!Node) return nullptr;
+    this->CheckNotAncestor(*Node);
     TAxGPNode<T>* Raw = Node.get();
     FChildren.insert(static_cast<std::size_t>(Index), std::move(Node));
     this->LinkParent(*Raw, this);
@@ -441,6 +466,7 @@ template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::Place(TBinaryPtr& Slot, TBi
 
 template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::AddChild(TNodePtr&& Node) {
     if (!Node) return nullptr;
+    this->CheckNotAncestor(*Node);
     CheckAddChild(*Node);
     return Place(FLeft ? FRight : FLeft, AsBinary(std::move(Node)));
 }
@@ -448,6 +474,7 @@ template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::AddChild(TNodePtr&& Node) {
 template <class T> TAxGPNode<T>* TAxGPBinaryNode<T>::InsertChild(int Index, TNodePtr&& Node) {
     if (Index != 0 && Index != 1) IndexError(Index);
     if (!Node) return nullptr;
+    this->CheckNotAncestor(*Node);
     TBinaryPtr Binary = AsBinary(std::move(Node));
     TBinaryPtr& Slot = Index == 0 ? FLeft : FRight;
     TBinaryPtr& Other = Index == 0 ? FRight : FLeft;

@@ -117,8 +117,11 @@ public:
     TNodePtr Detach();
     // Moves this attached node under NewParent in one call, as NewParent.AddChild would
     // place it; a move NewParent refuses leaves the node where it was. Raises
-    // SNodeWithoutParent for a free node. Moving a node below itself is not allowed.
+    // SNodeWithoutParent for a free node, and SNodeInsideItself when NewParent is this
+    // node or lies below it.
     void MoveTo(TAxGPNode<T>& NewParent);
+    // True when this node is Ancestor or lies below it.
+    bool IsWithin(const TAxGPNode<T>& Ancestor) const;
     // Forgets the instruction, zeroes the value and frees every child.
     virtual void Clear();
     // True unless the instruction is a function of non-zero arity.
@@ -149,7 +152,8 @@ public:
 
     // Replaces this node's contents by a deep copy of Source (a node of the same value
     // type; anything else fails with EConvertError). The node keeps its place under its
-    // parent. Source must not be this node's descendant.
+    // parent. When Source lies below this node, or this node below Source, Source is
+    // copied whole before anything changes.
     void Assign(const TPersistent& Source) override;
 
 protected:
@@ -164,6 +168,9 @@ protected:
     virtual void AssignChildren(const TAxGPNode<T>& Source) = 0;
     // Checks that Node could be attached here by AddChild; raises otherwise.
     virtual void CheckAddChild(const TAxGPNode<T>& Node) const = 0;
+    // Raises SNodeInsideItself when the free node Node is this node or one of its
+    // ancestors: attaching it would make it its own ancestor. Node stays with the caller.
+    void CheckNotAncestor(const TAxGPNode<T>& Node) const;
     // Frees the given subtrees (and empties the pointers) without recursing once per
     // level, so freeing a very deep tree cannot exhaust the stack.
     static void FreeSubtrees(TNodePtr* Subtrees, std::size_t Count);

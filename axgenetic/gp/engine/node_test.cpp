@@ -270,5 +270,62 @@ TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
     EXPECT_EQ(Root->ToString().size(), 6u * Levels + 1);
 }
 
+// A node assigned from a node below it, or from one above it, ends as a copy of the source
+// as it was before the call, in both shapes.
+template <class N> void ExpectAssignWithinOneTree() {
+    TLanguage L;
+    auto Make = [&] {
+        return Apply<N>(L.Sum, Apply<N>(L.Sum, Leaf<N>(L.X), Leaf<N>(L.Two)), Leaf<N>(L.X));
+    };
+    auto Root = Make();
+    Root->Assign(*Root->GetChild(0)->GetChild(1)); // from below: a leaf
+    EXPECT_EQ(Root->ToString(), "2.5");
+    Root = Make();
+    Root->Assign(*Root->GetChild(0)); // from below: a subtree
+    EXPECT_EQ(Root->ToString(), "(Add x 2.5)");
+    EXPECT_EQ(Root->Size(), 3);
+    Root = Make();
+    Root->GetChild(0)->Assign(*Root); // from above
+    EXPECT_EQ(Root->ToString(), "(Add (Add (Add x 2.5) x) x)");
+    EXPECT_EQ(std::make_pair(Root->Depth(), Root->Size()), std::make_pair(3, 7));
+    Root->GetChild(0)->GetChild(0)->GetChild(1)->Assign(*Root->GetChild(0)); // deeper
+    EXPECT_EQ(Root->ToString(), "(Add (Add (Add x (Add (Add x 2.5) x)) x) x)");
+}
+
+TEST(GPNode, AssignFromBelowOrAboveCopiesTheSourceFirst) {
+    ExpectAssignWithinOneTree<TAxGPFloatNode>();
+    ExpectAssignWithinOneTree<TAxGPBinaryFloatNode>();
+}
+
+// A node that would become its own ancestor is refused with the library's message, and
+// every tree stays as it was.
+template <class N> void ExpectCyclesRefused() {
+    TLanguage L;
+    const std::string Message = "A node cannot be placed inside its own subtree";
+    auto Root = Apply<N>(L.Sum, Apply<N>(L.Sum, Leaf<N>(L.X), Leaf<N>(L.Two)), Leaf<N>(L.X));
+    TNode* Inner = Root->GetChild(0);
+    Inner->ExtractChild(Inner->GetChild(1)); // a free slot, so only the cycle can refuse
+    const std::string Before = Root->ToString();
+    ExpectMessage([&] { Inner->MoveTo(*Inner); }, Message);
+    ExpectMessage([&] { Inner->MoveTo(*Inner->GetChild(0)); }, Message);
+    EXPECT_EQ(Root->ToString(), Before);
+    EXPECT_EQ(Inner->Parent(), Root.get());
+
+    TNode* Below = Inner->GetChild(0);
+    ExpectMessage([&] { Below->AddChild(std::move(Root)); }, Message);
+    ASSERT_TRUE(Root); // refused: still the caller's
+    ExpectMessage([&] { Below->InsertChild(0, std::move(Root)); }, Message);
+    ASSERT_TRUE(Root);
+    ExpectMessage([&] { Root->AddChild(std::move(Root)); }, Message);
+    ASSERT_TRUE(Root);
+    EXPECT_EQ(Root->ToString(), Before);
+    EXPECT_EQ(Root->Parent(), nullptr);
+}
+
+TEST(GPNode, EditsThatWouldPlaceANodeInsideItselfAreRefused) {
+    ExpectCyclesRefused<TAxGPFloatNode>();
+    ExpectCyclesRefused<TAxGPBinaryFloatNode>();
+}
+
 } // namespace
 } // namespace ax

@@ -7,10 +7,14 @@
 // the lexicographic rule in the tournament.
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
 
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/math.hpp"
 #include "axgenetic/platform/random.hpp"
+#include "axgenetic/platform/text.hpp"
 
 namespace ax {
 
@@ -126,6 +130,37 @@ AX_PROGRAM_STAT(int, GetMinProgramDepth, MinDepth)
 AX_PROGRAM_STAT(int, GetMaxProgramDepth, MaxDepth)
 AX_PROGRAM_STAT(float, GetAvgProgramDepth, AvgDepth)
 #undef AX_PROGRAM_STAT
+
+// --- settings that leave a strategy without effect ----------------------------------------
+
+template <class T> std::string TAxCustomGeneticProgramming<T>::BloatStrategyNote() const {
+    using enum TGPBloatStrategy;
+    const TGPBloatStrategy S = FBloatStrategy;
+    const std::string Name(GetEnumName(S));
+    const bool Parsimony =
+        S == bsSizeParsimonyPressure || S == bsDepthParsimonyPressure || IsCovariant(S);
+    const bool Weighted = FFitnessMethod == TGAFitnessMethod::fmWeightedMinimize ||
+                          FFitnessMethod == TGAFitnessMethod::fmWeightedMaximize;
+    if (S == bsLexicographicParsimonyPressure &&
+        FSelectionMethod != TGASelectionMethod::smTournament)
+        return Name + " acts only in smTournament selection; under " +
+               std::string(GetEnumName(FSelectionMethod)) + " the run is the same as without it";
+    if (Parsimony && !Weighted)
+        return Name + " acts only under fmWeightedMinimize or fmWeightedMaximize; under " +
+               std::string(GetEnumName(FFitnessMethod)) + " the run is the same as without it";
+    if (Parsimony && FOnEvaluateWeightedFitness)
+        return "the OnEvaluateWeightedFitness handler replaces the penalty of " + Name;
+    if (IsCovariant(S) && FFitnessMethod == TGAFitnessMethod::fmWeightedMinimize)
+        return Name + " adds its penalty when minimizing and can reward size; evolve the "
+                      "negated error under fmWeightedMaximize";
+    const bool Unfit =
+        S == bsTarpeianSize || S == bsTarpeianDepth || S == bsUnfitSize || S == bsUnfitDepth;
+    if (Unfit && IsMaximizing())
+        return "an unfit program's fitness (" +
+               FloatToStr(std::numeric_limits<float>::denorm_min()) +
+               ") ranks above every fitness of 0 or less; keep fitness values positive";
+    return {};
+}
 
 template <class T> void TAxCustomGeneticProgramming<T>::DoStartEvolve() {
     TAxCustomGeneticComponent::DoStartEvolve();
@@ -317,6 +352,7 @@ void TAxCustomGeneticProgramming<T>::DoFairCrossover(TAxIndividual*, TAxIndividu
     template int TAxCustomGeneticProgramming<T>::GetMinProgramDepth();                             \
     template int TAxCustomGeneticProgramming<T>::GetMaxProgramDepth();                             \
     template float TAxCustomGeneticProgramming<T>::GetAvgProgramDepth();                           \
+    template std::string TAxCustomGeneticProgramming<T>::BloatStrategyNote() const;                \
     template void TAxCustomGeneticProgramming<T>::DoStartEvolve();                                 \
     template bool TAxCustomGeneticProgramming<T>::DoReproduce(TAxIndividual*, TAxIndividual*,      \
                                                               TAxIndividual*);                     \

@@ -1,5 +1,6 @@
 #include "axgenetic/gp/evolution/bloat_control.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "axgenetic/gp/evolution/gp_components.hpp"
 #include "axgenetic/platform/math.hpp"
 #include "axgenetic/platform/random.hpp"
+#include "axgenetic/platform/string_list.hpp"
 
 namespace ax {
 namespace {
@@ -312,6 +314,88 @@ template <class GP> void RunStrategy(TGPBloatStrategy S) {
 }
 
 // Every strategy keeps a small run of either float component sound for 20 generations.
+// Subtree mutation at a deep point of a large language grows a subtree as deep as the
+// point: with nine binary functions and one terminal most such subtrees would have
+// millions of nodes. The grown subtree keeps to MutationNodeLimit (plus the terminals that
+// close the arguments still open then, at most one per level here).
+TEST(BloatControl, SubtreeMutationInADeepTreeGrowsABoundedSubtree) {
+    RandSeed(1);
+    TFixture<TAxGeneticProgramming> F(1);
+    for (int I = 0; I < 8; ++I) {
+        auto* Function = F.C.Instructions()->Add();
+        Function->SetName("F" + std::to_string(I));
+        Function->SetArity(2);
+    }
+    F.C.SetInitializationDepth(2);
+    F.C.Initialize();
+    F.C.SetSelectionNonTerminalsProbability(1); // every point is a function of the chain
+    constexpr int Depth = 24;
+    constexpr int Limit = TAxGeneticProgramming::MutationNodeLimit;
+    int Largest = 0;
+    for (std::uint64_t Seed = 1; Seed <= 12; ++Seed) {
+        RandSeed(Seed);
+        TGPItem* Item = F.Item(0);
+        Item->AssignDNA(F.Chain(Depth));
+        F.C.Mutate(*Item, TGPMutationMethod::mmSubtree);
+        const int Size = Item->DNA()->Size();
+        EXPECT_LE(Size, 2 * Depth + 1 + Limit + Depth) << Seed;
+        Largest = std::max(Largest, Size);
+    }
+    EXPECT_GT(Largest, Limit); // the bound was reached, not just kept by chance
+}
+
+// Combinations in which a strategy does nothing, or works against its purpose, are named
+// by BloatStrategyNote and shown by Describe right after the strategy.
+TEST(BloatControl, NoteNamesTheSettingsAStrategyNeeds) {
+    using SM = TGASelectionMethod;
+    using FM = TGAFitnessMethod;
+    struct TCase {
+        TGPBloatStrategy Strategy;
+        SM Selection;
+        FM Fitness;
+        bool WeightedHandler;
+        std::string Note;
+    };
+    const TCase Cases[] = {
+        {bsLexicographicParsimonyPressure, SM::smStochasticTournament, FM::fmMinimize, false,
+         "bsLexicographicParsimonyPressure acts only in smTournament selection; under "
+         "smStochasticTournament the run is the same as without it"},
+        {bsLexicographicParsimonyPressure, SM::smTournament, FM::fmMinimize, false, ""},
+        {bsSizeParsimonyPressure, SM::smTournament, FM::fmMinimize, false,
+         "bsSizeParsimonyPressure acts only under fmWeightedMinimize or fmWeightedMaximize; "
+         "under fmMinimize the run is the same as without it"},
+        {bsDepthParsimonyPressure, SM::smTournament, FM::fmWeightedMinimize, false, ""},
+        {bsSizeParsimonyPressure, SM::smTournament, FM::fmWeightedMaximize, true,
+         "the OnEvaluateWeightedFitness handler replaces the penalty of "
+         "bsSizeParsimonyPressure"},
+        {bsCovariantSizeParsimonyPressure, SM::smTournament, FM::fmWeightedMinimize, false,
+         "bsCovariantSizeParsimonyPressure adds its penalty when minimizing and can reward "
+         "size; evolve the negated error under fmWeightedMaximize"},
+        {bsCovariantDepthParsimonyPressure, SM::smTournament, FM::fmWeightedMaximize, false, ""},
+        {bsUnfitSize, SM::smStochasticTournament, FM::fmMaximize, false,
+         "an unfit program's fitness (1.40129846432482E-45) ranks above every fitness of 0 or "
+         "less; keep fitness values positive"},
+        {bsTarpeianDepth, SM::smStochasticTournament, FM::fmMinimize, false, ""},
+        {bsDepthLimit, SM::smStochasticTournament, FM::fmWeightedMaximize, true, ""},
+    };
+    for (const TCase& Case : Cases) {
+        TAxGeneticProgramming GP;
+        GP.SetBloatStrategy(Case.Strategy);
+        GP.SetSelectionMethod(Case.Selection);
+        GP.SetFitnessMethod(Case.Fitness);
+        if (Case.WeightedHandler)
+            GP.SetOnEvaluateWeightedFitness([](TObject*, TAxIndividual*, TGAFitness&) {});
+        EXPECT_EQ(GP.BloatStrategyNote(), Case.Note) << GetEnumName(Case.Strategy);
+        TStringList Lines;
+        GP.Describe(Lines, "  ");
+        const std::string Text = Lines.Text();
+        const std::string After = "  Anti-Bloating Limit = 10\n";
+        const std::string Line = "  Anti-Bloating Note = " + Case.Note + "\n";
+        EXPECT_EQ(Text.find(After + Line) != std::string::npos, !Case.Note.empty())
+            << GetEnumName(Case.Strategy);
+    }
+}
+
 TEST(BloatControl, EveryStrategyRunsTwentyGenerations) {
     for (int I = 0; I < 18; ++I) {
         const auto S = static_cast<TGPBloatStrategy>(I);

@@ -21,12 +21,6 @@ constexpr int DefaultBloatLimit = 10;
 constexpr int MinimumBloatLimit = 5;
 constexpr int GPTournamentField = 7;
 
-// Stores Value clamped to [0, 1]; a write of the current value does nothing.
-void SetProbability(TGAProbability& Field, TGAProbability Value) {
-    if (Value == Field) return;
-    Field = Value < 0.0 ? 0.0 : (Value > 1.0 ? 1.0 : Value);
-}
-
 template <class I> I* ListItem(const std::vector<I*>& List, int Index) {
     if (Index < 0 || Index >= static_cast<int>(List.size()))
         throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
@@ -87,7 +81,7 @@ TAxCustomGeneticProgramming<T>::CreateNode(TInstruction* Instruction) {
 
 template <class T>
 void TAxCustomGeneticProgramming<T>::SetSelectionNonTerminalsProbability(TGAProbability Value) {
-    SetProbability(FSelectionNonTerminalsProbability, Value);
+    StoreProbability(FSelectionNonTerminalsProbability, Value);
 }
 
 template <class T> void TAxCustomGeneticProgramming<T>::SetInitializationDepth(int Value) {
@@ -117,7 +111,7 @@ void TAxCustomGeneticProgramming<T>::SetMutationWeights(const TGPMutationMethodW
 
 template <class T>
 void TAxCustomGeneticProgramming<T>::SetPointMutationProbability(TGAProbability Value) {
-    SetProbability(FPointMutationProbability, Value);
+    StoreProbability(FPointMutationProbability, Value);
 }
 
 template <class T> void TAxCustomGeneticProgramming<T>::SetBloatLimit(int Value) {
@@ -127,7 +121,7 @@ template <class T> void TAxCustomGeneticProgramming<T>::SetBloatLimit(int Value)
 
 template <class T>
 void TAxCustomGeneticProgramming<T>::SetTarpeianProbability(TGAProbability Value) {
-    SetProbability(FTarpeianProbability, Value);
+    StoreProbability(FTarpeianProbability, Value);
 }
 
 // --- instructions -------------------------------------------------------------------
@@ -363,7 +357,9 @@ TAxGPNode<T>* TAxCustomGeneticProgramming<T>::DoInitializeFull(TNode& Parent, in
 
 template <class T>
 std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::DoInitializeGrow(int Depth) {
-    return WithArguments(Depth < 2 ? GetTerminalNode() : GetNode(), Depth,
+    const bool Spent = FGrowthBudget == 0;
+    if (FGrowthBudget > 0) --FGrowthBudget;
+    return WithArguments(Depth < 2 || Spent ? GetTerminalNode() : GetNode(), Depth,
                          &TAxCustomGeneticProgramming::DoInitializeGrow);
 }
 
@@ -459,8 +455,9 @@ template <class T> long double TAxCustomGeneticProgramming<T>::SearchSpaceSize(i
 // --- operators ------------------------------------------------------------------------
 
 template <class T> int TAxCustomGeneticProgramming<T>::MutationDepth(const TNode& Point) const {
-    const int Depth = Point.Depth();
-    if (FBloatStrategy == TGPBloatStrategy::bsDepthLimit && Depth > FBloatLimit) return FBloatLimit;
+    int Depth = std::min(Point.Depth(), MutationDepthLimit);
+    if (FBloatStrategy == TGPBloatStrategy::bsDepthLimit && Depth > FBloatLimit)
+        Depth = FBloatLimit;
     return Depth;
 }
 
@@ -535,6 +532,10 @@ void TAxCustomGeneticProgramming<T>::Mutate(TIndividual& Individual, TGPMutation
         DoPointMutation(Individual);
         break;
     }
+    // Point and constant mutation change nodes in place; the program is a new one either
+    // way, so its old fitness must not count (the generation's mutation step marks it the
+    // same way afterwards).
+    Individual.FlattenDNA();
 }
 
 namespace {
@@ -556,6 +557,19 @@ void Replace(TAxGPIndividual<T>& Individual, TAxGPNode<T>* Point,
     Individual.FlattenDNA();
 }
 
+// Gives a mutation's grow construction its node budget for one replacement, and takes it
+// back however the construction ends.
+class TGrowthBudget {
+public:
+    TGrowthBudget(int& Budget, int Limit) : FBudget(Budget) { FBudget = Limit; }
+    ~TGrowthBudget() { FBudget = -1; }
+    TGrowthBudget(const TGrowthBudget&) = delete;
+    TGrowthBudget& operator=(const TGrowthBudget&) = delete;
+
+private:
+    int& FBudget;
+};
+
 } // namespace
 
 // Each mutation builds its replacement before the point leaves the tree, so an error of
@@ -563,7 +577,12 @@ void Replace(TAxGPIndividual<T>& Individual, TAxGPNode<T>* Point,
 template <class T> void TAxCustomGeneticProgramming<T>::DoSubtreeMutation(TIndividual& Individual) {
     TNode* Point = Individual.SelectNode(FSelectionNonTerminalsProbability);
     if (!Point) return;
-    Replace(Individual, Point, DoInitializeGrow(MutationDepth(*Point)));
+    TNodePtr Grown;
+    {
+        const TGrowthBudget Budget(FGrowthBudget, MutationNodeLimit);
+        Grown = DoInitializeGrow(MutationDepth(*Point));
+    }
+    Replace(Individual, Point, std::move(Grown));
 }
 
 template <class T>
@@ -571,6 +590,7 @@ void TAxCustomGeneticProgramming<T>::DoReplacementMutation(TIndividual& Individu
     TNode* Point = Individual.SelectNode(FSelectionNonTerminalsProbability);
     if (!Point) return;
     const int Depth = MutationDepth(*Point);
+    const TGrowthBudget Budget(FGrowthBudget, MutationNodeLimit);
     TNodePtr Node = GetNode(*Point);
     for (int I = 0; I < ArityOf(*Node); ++I)
         Node->InsertChild(I, DoInitializeGrow(Depth - 1));

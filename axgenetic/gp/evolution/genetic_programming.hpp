@@ -53,7 +53,7 @@ namespace generics {
 
 template <class T>
 class AXGENETIC_API TAxCustomGeneticProgramming : public TAxCustomGeneticComponent,
-                                    public IAxGeneticProgramEngine<T> {
+                                                  public IAxGeneticProgramEngine<T> {
 public:
     using TNode = TAxGPNode<T>;
     using TNodePtr = std::unique_ptr<TNode>;
@@ -63,6 +63,14 @@ public:
     // How many levels the minimum depth of initialization may rise above the larger of the
     // maximum depth and 2 while duplicates are retried.
     static constexpr int DuplicateDepthHeadroom = 2;
+    // Bounds of the subtree that subtree and replacement mutation grow. The depth handed
+    // to the grow construction is at most MutationDepthLimit (levels), and once the grown
+    // subtree holds MutationNodeLimit nodes every node still to be made is a terminal.
+    // Without them a point deep in a large tree grows a subtree as deep as itself, which
+    // with a few binary functions means millions of nodes. Grown subtrees of ordinary runs
+    // stay far below both, so their draws are unchanged.
+    static constexpr int MutationDepthLimit = 1024;
+    static constexpr int MutationNodeLimit = 65536;
 
     explicit TAxCustomGeneticProgramming(TComponent* AOwner = nullptr);
     ~TAxCustomGeneticProgramming() override;
@@ -128,6 +136,14 @@ public:
     // Clamped to [0, 1].
     TGAProbability TarpeianProbability() const { return FTarpeianProbability; }
     void SetTarpeianProbability(TGAProbability Value);
+
+    // Why the bloat strategy cannot work as meant with the other settings, or empty when
+    // it can: lexicographic parsimony outside smTournament and the parsimony strategies
+    // outside the weighted fitness methods change nothing at all; a weighted fitness
+    // handler replaces the parsimony penalty; covariant parsimony while minimizing can
+    // reward size; and under a maximizing method the unfit fitness of the Tarpeian and
+    // unfit strategies ranks above every fitness of 0 or less. Describe shows it.
+    std::string BloatStrategyNote() const;
 
     // Sizes and depths of the current population's programs, computed on the first read
     // after the start of a generation or an initialization (bloat_control.cpp).
@@ -233,7 +249,8 @@ public:
     virtual TNodePtr GetNode(const TNode& Like);
     TNode* GetNode(TNode& Parent, const TNode& Like, int Index);
     // A random tree: every branch reaches Depth levels (full), or any instruction may end
-    // a branch early (grow). Depth below 2 makes a terminal.
+    // a branch early (grow). Depth below 2 makes a terminal. Inside subtree and
+    // replacement mutation the grow construction also keeps to MutationNodeLimit.
     virtual TNodePtr DoInitializeFull(int Depth);
     TNode* DoInitializeFull(TNode& Parent, int Index, int Depth);
     virtual TNodePtr DoInitializeGrow(int Depth);
@@ -243,7 +260,8 @@ public:
 
     // --- operators -----------------------------------------------------------------------
     using TAxCustomGeneticComponent::Mutate;
-    // Runs one mutation method on Individual.
+    // Runs one mutation method on Individual and leaves its fitness stale, whatever the
+    // method (a point or constant mutation that happened to change nothing included).
     virtual void Mutate(TIndividual& Individual, TGPMutationMethod Method);
     virtual void DoConstantMutation(TIndividual& Individual);
     virtual void DoSubtreeMutation(TIndividual& Individual);
@@ -299,7 +317,8 @@ protected:
     TGAFitness DoEvaluateWeightedFitness(TAxIndividual* Item) override;
     void DoCalculateWeightedFitnessStatistics() override;
 
-    // The depth a subtree or replacement mutation at Point builds with.
+    // The depth a subtree or replacement mutation at Point builds with: Point's depth,
+    // lowered to BloatLimit under bsDepthLimit and to MutationDepthLimit.
     int MutationDepth(const TNode& Point) const;
     // A new tree for individual Index of Count by the initialization method.
     TNodePtr InitialTree(int Index, int Count, int MinDepth, int MaxDepth);
@@ -341,6 +360,9 @@ private:
     // The child that InitializeChild copies from Parent2 (TwoParentCrossover).
     TAxIndividual* FSecondChild = nullptr;
     std::vector<TInstruction*> FSimilar; // reused by GetSimilarInstruction
+    // Nodes a mutation's grow construction may still make before it makes only terminals;
+    // -1 outside a mutation (initialization is not bounded).
+    int FGrowthBudget = -1;
     TAxGPProgramStats FProgramStats;
     std::vector<TGAFloat> FFairRoulette;        // reused by DoFairCrossover
     std::vector<TGAFloat> FLengths, FFitnesses; // reused by the covariant coefficient

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax {
@@ -123,6 +124,20 @@ TEST(GeneticProgramming, DefaultsAndClampingSetters) {
         for (double Out : {GP.SelectionNonTerminalsProbability(), GP.PointMutationProbability(),
                            GP.TarpeianProbability()})
             EXPECT_EQ(Out, In < 0 ? 0.0 : 1.0);
+    }
+}
+
+// As in the shared settings, a NaN written to a GP probability leaves it as it was.
+TEST(GeneticProgramming, ANaNProbabilityLeavesTheSettingUnchanged) {
+    TAxGeneticProgramming GP;
+    using P = TGP;
+    for (auto [Set, Get] :
+         {std::pair{&P::SetSelectionNonTerminalsProbability, &P::SelectionNonTerminalsProbability},
+          {&P::SetPointMutationProbability, &P::PointMutationProbability},
+          {&P::SetTarpeianProbability, &P::TarpeianProbability}}) {
+        (GP.*Set)(0.25);
+        (GP.*Set)(std::nan(""));
+        EXPECT_EQ((GP.*Get)(), 0.25);
     }
 }
 
@@ -387,6 +402,77 @@ TEST(GeneticProgramming, OddPopulationAndTwoParentCrossover) {
         EXPECT_EQ(Text(GP, 2), Text(GP, 0));
         EXPECT_EQ(Text(GP, 3), Text(GP, TwoParents ? 1 : 0));
     }
+}
+
+// Graft and Crossover take points of their own programs only: a point of another program
+// is refused before either program changes, so no flattened list or fitness goes stale.
+TEST(GeneticProgramming, TreeSurgeryRefusesPointsOfAnotherProgram) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    TFloatIndividual* A = Item(GP, 0);
+    TFloatIndividual* B = Item(GP, 2);
+    ASSERT_GT(A->FlattenedDNA().size(), 1u);
+    ASSERT_GT(B->FlattenedDNA().size(), 1u);
+    const std::string TextA = Text(GP, 0), TextB = Text(GP, 2);
+    TAxGPNode<TGAFloat>* OfA = A->FlattenedDNA().back();
+    TAxGPNode<TGAFloat>* OfB = B->FlattenedDNA().back();
+    const char* Foreign = "The node is not part of the individual's program";
+    ExpectGPError([&] { A->Graft(OfB, GP.GetTerminalNode()); }, Foreign);
+    ExpectGPError([&] { A->Graft(nullptr, GP.GetTerminalNode()); }, Foreign);
+    ExpectGPError([&] { A->Crossover(OfB, *B, B->DNA()); }, Foreign);
+    ExpectGPError([&] { A->Crossover(A->DNA(), *B, OfA); }, Foreign);
+    // Within one program a point inside the other would end up below itself.
+    ExpectGPError([&] { A->Crossover(A->DNA(), *A, OfA); },
+                  "Crossover points of one program must not lie inside one another");
+    ExpectGPError([&] { A->Crossover(OfA, *A, OfA); },
+                  "Crossover points of one program must not lie inside one another");
+    EXPECT_EQ(Text(GP, 0), TextA);
+    EXPECT_EQ(Text(GP, 2), TextB);
+    EXPECT_TRUE(A->Contains(OfA));
+    EXPECT_FALSE(A->NeedFitness());
+    EXPECT_FALSE(B->NeedFitness());
+}
+
+// Mutate(Individual, Method) changes a program outside the generation loop too; whatever
+// the method, the next read of the fitness asks the handler again.
+TEST(GeneticProgramming, EveryMutationMethodLeavesTheFitnessStale) {
+    RandSeed(5);
+    TTestGP GP;
+    Koza(GP);
+    Add(GP, "c")->SetOperation(TGPGeneticInstruction::gpConstant);
+    GP.SetOnConstantMutation(
+        [](TObject*, TAxGPNode<TGAFloat>& Node) { Node.SetValue(Node.Value() + 1); });
+    GP.SetPointMutationProbability(1);
+    GP.Initialize();
+    for (int M = 0; M < 6; ++M) {
+        TFloatIndividual* Individual = Item(GP, M);
+        ASSERT_FALSE(Individual->NeedFitness());
+        GP.Mutate(*Individual, static_cast<TGPMutationMethod>(M));
+        EXPECT_TRUE(Individual->NeedFitness()) << GetEnumName(static_cast<TGPMutationMethod>(M));
+    }
+}
+
+// SelectNode(Limit, BySize) takes a whole number: a probability given by mistake does not
+// compile instead of asking for nodes of size 0.
+template <class I>
+concept SelectsByFractionalLimit = requires(I& Individual) {
+    Individual.SelectNode(0.9, true);
+};
+
+TEST(GeneticProgramming, SelectNodeByLimitTakesWholeNumbersOnly) {
+    static_assert(!SelectsByFractionalLimit<TFloatIndividual>);
+    RandSeed(2);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    TFloatIndividual* Tree = Item(GP, 0);
+    EXPECT_EQ(Tree->SelectNode(0, true), nullptr);
+    TAxGPNode<TGAFloat>* Leaf = Tree->SelectNode(1, true);
+    ASSERT_NE(Leaf, nullptr);
+    EXPECT_EQ(Leaf->Size(), 1);
+    EXPECT_NE(Tree->SelectNode(Tree->DNA()->Depth(), false), nullptr);
 }
 
 } // namespace

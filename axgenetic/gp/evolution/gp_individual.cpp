@@ -141,8 +141,14 @@ template <class T> T TAxGPIndividual<T>::Execute(TAxGPContext<T>& Context) {
     return FDNA ? FDNA->Execute(Context) : T{};
 }
 
+template <class T> bool TAxGPIndividual<T>::Contains(const TNode* Node) const {
+    return Node && FDNA && Node->IsWithin(*FDNA);
+}
+
 template <class T>
 std::unique_ptr<TAxGPNode<T>> TAxGPIndividual<T>::Graft(TNode* Node, TNodePtr&& NewNode) {
+    // A node of another program would rewire that program behind its owner's back.
+    if (!Contains(Node)) throw EGPException(std::string(SNodeNotInProgram));
     return Place(Node, Adopt(std::move(NewNode)));
 }
 
@@ -163,6 +169,11 @@ std::unique_ptr<TAxGPNode<T>> TAxGPIndividual<T>::Place(TNode* Node, TNodePtr&& 
 
 template <class T>
 void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* OtherNode) {
+    if (!Contains(Node) || !Other.Contains(OtherNode))
+        throw EGPException(std::string(SNodeNotInProgram));
+    // Within one program, a point inside the other would end up below itself.
+    if (&Other == this && (Node->IsWithin(*OtherNode) || OtherNode->IsWithin(*Node)))
+        throw EGPException(std::string(SCrossoverPointsNested));
     IAxGeneticProgramEngine<T>* OtherEngine = Other.Engine();
     if (Engine() != OtherEngine) {
         // Programs of two components: each side receives a copy made of its own nodes and

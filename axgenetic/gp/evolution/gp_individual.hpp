@@ -16,6 +16,7 @@
 
 #include "axgenetic/platform/export.hpp"
 
+#include <concepts>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,16 +36,17 @@ template <class T> class TAxGPPopulation;
 // none matches.
 template <class T>
 AXGENETIC_API TAxGPInstruction<T>* MapInstruction(IAxGeneticProgramEngine<T>& Engine,
-                                    TAxGPInstruction<T>* Instruction);
+                                                  TAxGPInstruction<T>* Instruction);
 // True when every node of the tree refers to an instruction of Engine's set (or none).
 template <class T>
-AXGENETIC_API bool UsesEngineInstructions(IAxGeneticProgramEngine<T>& Engine, const TAxGPNode<T>& Root);
+AXGENETIC_API bool UsesEngineInstructions(IAxGeneticProgramEngine<T>& Engine,
+                                          const TAxGPNode<T>& Root);
 // A copy of the tree made of Engine's nodes and instructions (MapInstruction), each node
 // with its source's value. Raises before anything is built when an instruction matches
 // nothing.
 template <class T>
 AXGENETIC_API std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
-                                            const TAxGPNode<T>& Root);
+                                                          const TAxGPNode<T>& Root);
 
 // A member of a GP population: a program tree ("DNA") and its flattened node list.
 template <class T> class AXGENETIC_API TAxGPIndividual : public TAxIndividual {
@@ -86,11 +88,17 @@ public:
 
     // Puts NewNode in Node's place (attached to Node's parent as by AddChild: after the
     // remaining children of a tree node, into the free slot of a binary node; or as the
-    // new root) and hands Node back detached. Flattens.
+    // new root) and hands Node back detached. Flattens. A Node that is not part of this
+    // individual's tree raises EGPException SNodeNotInProgram and changes nothing.
     virtual TNodePtr Graft(TNode* Node, TNodePtr&& NewNode);
     // Swaps the subtree at Node (of this individual) with the one at OtherNode (of Other),
     // each attached to its new parent as by AddChild. Both individuals are flattened.
+    // Raises EGPException before anything changes when Node is not part of this tree or
+    // OtherNode not part of Other's (SNodeNotInProgram), or when Other is this individual
+    // and one point lies inside the other (SCrossoverPointsNested).
     virtual void Crossover(TNode* Node, TAxGPIndividual& Other, TNode* OtherNode);
+    // True when Node is a node of this individual's tree.
+    bool Contains(const TNode* Node) const;
 
     // A crossover or mutation point: functions are preferred with chance Probability
     // (see DoSelectNode). nullptr without a tree.
@@ -101,6 +109,9 @@ public:
     // A node drawn uniformly among those whose Size (BySize) or Depth is at most Limit;
     // nullptr when there is none.
     TNode* SelectNode(int Limit, bool BySize);
+    // A fractional limit is a probability meant for the first form: SelectNode(0.9, true)
+    // would silently ask for nodes of size 0. Refused at compile time.
+    template <std::floating_point F> TNode* SelectNode(F, bool) = delete;
 
     // The display name, then ": " and the program's text when there is a tree.
     std::string ToString() const override;
@@ -123,7 +134,7 @@ private:
 
     TNodePtr FDNA;
     mutable std::vector<TNode*> FFlattenedDNA;
-    mutable bool FFlattened = true; // FFlattenedDNA is that of the current tree
+    mutable bool FFlattened = true;  // FFlattenedDNA is that of the current tree
     std::vector<TNode*> FCandidates; // reused by the filtered SelectNode forms
 };
 

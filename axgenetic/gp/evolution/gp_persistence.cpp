@@ -269,6 +269,8 @@ void TAxCustomGeneticProgramming<T>::Describe(TStringList& Strings,
             Strings.Add(TabStr +
                         "Anti-Bloating Strategy = " + std::string(GetEnumName(FBloatStrategy)));
             Strings.Add(TabStr + "Anti-Bloating Limit = " + IntToStr(FBloatLimit));
+            if (const std::string Note = BloatStrategyNote(); !Note.empty())
+                Strings.Add(TabStr + "Anti-Bloating Note = " + Note);
         }
         Strings.Add(TabStr + "Terminals (" + IntToStr(GetTerminalsCount()) + ") " +
                     Names(FTerminals));
