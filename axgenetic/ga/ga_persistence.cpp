@@ -236,8 +236,8 @@ void TAxGAGenes::SaveToXML(const IXMLGenoTypeType& GenoType) {
     GenoType.SetSize(Size);
 }
 
-void TAxGAGenes::SaveToXML(const IXMLGenesType& Genes, TAxGAIndividual& Individual) {
-    TAxEncodedBits& Bits = Individual.Bits();
+void TAxGAGenes::SaveToXML(const IXMLGenesType& Genes, const TAxGAIndividual& Individual) {
+    const TAxEncodedBits& Bits = Individual.Bits();
     for (int I = 0; I < Count(); ++I) {
         const TAxGAGene& Gene = *Items(I);
         switch (Gene.GeneType()) {
