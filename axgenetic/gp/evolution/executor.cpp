@@ -122,7 +122,8 @@ TAxCustomGeneticProgrammingExecutor<T>::ReadProgram(const IXMLGPPopulation& Popu
     return Program;
 }
 
-template <class T> T TAxCustomGeneticProgrammingExecutor<T>::Execute(TAxGPContext<T>& Context) {
+template <class T>
+T TAxCustomGeneticProgrammingExecutor<T>::Execute(TAxGPContext<T>& Context) const {
     return FGPProgram ? FGPProgram->Execute(Context) : T{};
 }
 

@@ -66,7 +66,7 @@ public:
     // no program. A text that fails changes nothing.
     virtual void Parse();
     // The program's result, or zero (empty) without a program.
-    virtual T Execute(TAxGPContext<T>& Context);
+    virtual T Execute(TAxGPContext<T>& Context) const;
 
     // From an executor: its instructions (with handlers) and a copy of its program. From a
     // GP component of the same value type: its instructions (with handlers) and, when it
