@@ -43,8 +43,8 @@ TRun Run(std::uint64_t RunSeed) {
     GA.SetTournamentField(2);
     const ax::TAxGAGenes& Genes = *GA.Genes();
     GA.SetOnEvaluateFitness(
-        [&Genes](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-            ax::TAxGABits& Bits = static_cast<ax::TAxGAIndividual*>(Item)->Bits();
+        [&Genes](const ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+            const ax::TAxGABits& Bits = Item.Bits();
             double Sum = 10.0 * Dimensions;
             for (int I = 0; I < Dimensions; ++I) {
                 const double X = -5.12 + 10.24 * Genes[I]->GeneAsInteger(Bits) / 65535.0;

@@ -91,10 +91,13 @@ public:
         });
     }
 
+protected:
+    // The individuals of this component are all TIndividual: a derived component reads
+    // the ones its overrides receive through this.
+    static TIndividual& Typed(TAxIndividual& Item) { return static_cast<TIndividual&>(Item); }
+
 private:
     TAxCustomGeneticComponent& Component() { return static_cast<TComponentClass&>(*this); }
-    // The individuals of this component are all TIndividual.
-    static TIndividual& Typed(TAxIndividual& Item) { return static_cast<TIndividual&>(Item); }
     template <class F> static TAxFitnessEvent FitnessEvent(F Handler) {
         return [H = std::move(Handler)](TObject* Sender, TAxIndividual* Item,
                                         TGAFitness& Fitness) mutable {
