@@ -106,9 +106,8 @@ BENCHMARK(BM_LoadGeneticAlgorithm)->Unit(benchmark::kMillisecond)->UseRealTime()
 constexpr int Programs = 1000;
 
 void ProgramSize(ax::TAxGeneticProgramming& GP) {
-    GP.SetOnEvaluateFitness([](const ax::TAxGPIndividual<ax::TGAFloat>& Item, ax::TGAFitness& Fitness) {
-        Fitness = Item.DNA()->Size();
-    });
+    GP.SetOnEvaluateFitness([](const ax::TAxGPIndividual<ax::TGAFloat>& Item,
+                               ax::TGAFitness& Fitness) { Fitness = Item.DNA()->Size(); });
 }
 
 // Four functions of two arguments, two of one, x, y and a constant; ramped half-and-half

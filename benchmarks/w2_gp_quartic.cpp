@@ -184,7 +184,8 @@ int main(int argc, char** argv) {
 
     ax::TAxGPBatchEvaluator Evaluator;
     double EvalSeconds = 0, Nodes = 0, Evaluations = 0;
-    GP.SetOnEvaluateFitness([&](const ax::TAxGPIndividual<TGAFloat>& Item, ax::TGAFitness& Fitness) {
+    GP.SetOnEvaluateFitness([&](const ax::TAxGPIndividual<TGAFloat>& Item,
+                                ax::TGAFitness& Fitness) {
         const double T0 = workload::Now();
         const ax::TAxGPNode<TGAFloat>& Root = *Item.DNA();
         Evaluator.Evaluate(Root, Data, Values);
