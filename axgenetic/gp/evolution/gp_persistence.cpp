@@ -24,6 +24,7 @@
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 #include "axgenetic/xml/genetic_program_xml.hpp"
 
 namespace ax {
@@ -195,17 +196,13 @@ void TAxCustomGeneticProgramming<T>::LoadCheckedDomain(const IXMLGPDomainType& D
     InitializeWithoutIndividuals();
     LoadFromXML(IXMLGPInstructions(Domain.FindChild("Instructions")));
     TAxGPPopulation<T>& Items = *Population();
-    Items.BeginUpdate();
-    try {
+    {
+        const TUpdateGuard Batch(Items);
         Items.Clear();
         for (const IXMLIndividualType Individual :
              IXMLGPPopulation(Domain.FindChild("Population")).Individual())
             LoadGPIndividualXML(*Items.Add(), *FInstructions, Individual);
-    } catch (...) {
-        Items.EndUpdate();
-        throw;
     }
-    Items.EndUpdate();
     SetPreviousGeneration(Population());
     // The new instructions emptied the populations and marked the component for a fresh
     // start; the loaded population is where evolution goes on instead.
@@ -250,44 +247,35 @@ void TAxCustomGeneticProgramming<T>::Describe(TStringList& Strings,
         }
         return Text;
     };
-    Strings.BeginUpdate();
-    try {
-        this->DescribeOperators(Strings, TabStr);
-        // With all six weights 0 no mutation method ever runs: each shows 0.00%, not 0 / 0.
-        std::string Distribution;
-        for (TGPMutationMethod Method : MutationMethods) {
-            if (!Distribution.empty()) Distribution += ", ";
-            const double Weight = MutationWeight(Method);
-            const double Share = FMutationWeightsTotal == 0 ? 0.0 : Weight / FMutationWeightsTotal;
-            Distribution += std::string(GetEnumName(Method)) + "(" + PercentToStr(Share) + "%)";
-        }
-        Strings.Add(TabStr + "Mutation Distribution = " + Distribution);
-        Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
-        Strings.Add(TabStr + "Selection Non-terminals Probability = " +
-                    Percent(FSelectionNonTerminalsProbability));
-        if (FBloatStrategy != TGPBloatStrategy::bsNone) {
-            Strings.Add(TabStr +
-                        "Anti-Bloating Strategy = " + std::string(GetEnumName(FBloatStrategy)));
-            Strings.Add(TabStr + "Anti-Bloating Limit = " + IntToStr(FBloatLimit));
-        }
-        Strings.Add(TabStr + "Terminals (" + IntToStr(GetTerminalsCount()) + ") " +
-                    Names(FTerminals));
-        Strings.Add(TabStr + "Functions (" + IntToStr(GetFunctionsCount()) + ") " +
-                    Names(FFunctions));
-        Strings.Add("Initial Conditions");
-        Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
-        Strings.Add(TabStr +
-                    (FInitializationDepth == 0
-                         ? std::string("Initial Tree Depth is based on number of operations")
-                         : "Initial Tree Depth = Max of " + IntToStr(FInitializationDepth)));
-        Strings.Add(TabStr +
-                    "Initialization Method = " + std::string(GetEnumName(FInitializationMethod)));
-        DescribeTermination(Strings, TabStr);
-    } catch (...) {
-        Strings.EndUpdate();
-        throw;
+    const TUpdateGuard Batch(Strings);
+    this->DescribeOperators(Strings, TabStr);
+    // With all six weights 0 no mutation method ever runs: each shows 0.00%, not 0 / 0.
+    std::string Distribution;
+    for (TGPMutationMethod Method : MutationMethods) {
+        if (!Distribution.empty()) Distribution += ", ";
+        const double Weight = MutationWeight(Method);
+        const double Share = FMutationWeightsTotal == 0 ? 0.0 : Weight / FMutationWeightsTotal;
+        Distribution += std::string(GetEnumName(Method)) + "(" + PercentToStr(Share) + "%)";
     }
-    Strings.EndUpdate();
+    Strings.Add(TabStr + "Mutation Distribution = " + Distribution);
+    Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
+    Strings.Add(TabStr + "Selection Non-terminals Probability = " +
+                Percent(FSelectionNonTerminalsProbability));
+    if (FBloatStrategy != TGPBloatStrategy::bsNone) {
+        Strings.Add(TabStr +
+                    "Anti-Bloating Strategy = " + std::string(GetEnumName(FBloatStrategy)));
+        Strings.Add(TabStr + "Anti-Bloating Limit = " + IntToStr(FBloatLimit));
+    }
+    Strings.Add(TabStr + "Terminals (" + IntToStr(GetTerminalsCount()) + ") " + Names(FTerminals));
+    Strings.Add(TabStr + "Functions (" + IntToStr(GetFunctionsCount()) + ") " + Names(FFunctions));
+    Strings.Add("Initial Conditions");
+    Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
+    Strings.Add(TabStr + (FInitializationDepth == 0
+                              ? std::string("Initial Tree Depth is based on number of operations")
+                              : "Initial Tree Depth = Max of " + IntToStr(FInitializationDepth)));
+    Strings.Add(TabStr +
+                "Initialization Method = " + std::string(GetEnumName(FInitializationMethod)));
+    DescribeTermination(Strings, TabStr);
 }
 
 // ---- property streaming -----------------------------------------------------------------
