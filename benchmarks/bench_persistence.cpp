@@ -19,9 +19,9 @@ namespace {
 
 constexpr int Individuals = 10000;
 
-void CheapFitness(ax::TAxCustomGeneticComponent& GA) {
-    GA.SetOnEvaluateFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        Fitness = static_cast<ax::TAxGAIndividual*>(Item)->Bits().Test(0) ? 1 : 0;
+void CheapFitness(ax::TAxGeneticAlgorithm& GA) {
+    GA.SetOnEvaluateFitness([](const ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        Fitness = Item.Bits().Test(0) ? 1 : 0;
     });
 }
 
@@ -107,10 +107,9 @@ BENCHMARK(BM_LoadGeneticAlgorithm)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 constexpr int Programs = 1000;
 
-void ProgramSize(ax::TAxCustomGeneticComponent& GP) {
-    GP.SetOnEvaluateFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        Fitness = static_cast<ax::TAxGPIndividual<ax::TGAFloat>*>(Item)->DNA()->Size();
-    });
+void ProgramSize(ax::TAxGeneticProgramming& GP) {
+    GP.SetOnEvaluateFitness([](const ax::TAxGPIndividual<ax::TGAFloat>& Item,
+                               ax::TGAFitness& Fitness) { Fitness = Item.DNA()->Size(); });
 }
 
 // Four functions of two arguments, two of one, x, y and a constant; ramped half-and-half

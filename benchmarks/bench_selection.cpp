@@ -13,58 +13,54 @@ namespace {
 
 using namespace ax;
 
-class TIntIndividual : public TAxIndividual {
+// The genome is one integer, kept in a 32-bit chromosome so that the GA individual's own
+// Assign copies it.
+class TIntIndividual : public TAxGAIndividual {
 public:
     static constexpr const char* StaticClassName = "TIntIndividual";
+    TIntIndividual() { Bits().SetSize(32); }
     std::string ClassName() const override { return StaticClassName; }
-    int Gene = 0;
-    void SetGene(int Value) {
-        Gene = Value;
-        Modified();
-    }
-    void Assign(const TPersistent& Source) override {
-        if (const auto* From = dynamic_cast<const TIntIndividual*>(&Source)) Gene = From->Gene;
-        TAxIndividual::Assign(Source);
-    }
+    int Gene() const { return Bits().GetAsInteger(0, 32); }
+    // The chromosome's change makes the fitness stale.
+    void SetGene(int Value) { Bits().SetAsInteger(0, 32, Value); }
 };
+
+using TIntPopulation = TTypedCollection<TIntIndividual, TAxPopulation>;
 
 // Minimizes the distance of the gene to 0; crossover averages, mutation nudges,
 // inversion negates.
-class TIntComponent : public TAxCustomGeneticComponent {
+class TIntComponent : public TAxTypedGeneticComponent<TIntIndividual, TIntPopulation> {
 public:
     TIntComponent() {
         RecreatePopulation();
-        SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& Fitness) {
-            const int G = static_cast<TIntIndividual*>(Item)->Gene;
+        SetOnEvaluateFitness([](const TIntIndividual& Item, TGAFitness& Fitness) {
+            const int G = Item.Gene();
             Fitness = G < 0 ? -G : G;
         });
     }
 
 protected:
     std::unique_ptr<TAxPopulation> CreatePopulation(TAxIndividualClass) override {
-        return std::make_unique<TAxPopulation>(this, ClassOf<TIntIndividual>());
+        return std::make_unique<TIntPopulation>(this, ClassOf<TIntIndividual>());
     }
     int DoInitialize() override {
         for (int I = 0; I < Population()->Count(); ++I)
-            static_cast<TIntIndividual*>(Population()->Items(I))->SetGene(Random(1000000) - 500000);
+            Typed(*Population()->Items(I)).SetGene(Random(1000000) - 500000);
         return Population()->Count();
     }
     bool DoCrossover(TAxIndividual* P1, TAxIndividual* P2, TAxIndividual* C1,
                      TAxIndividual* C2) override {
-        const int G1 = static_cast<TIntIndividual*>(P1)->Gene,
-                  G2 = static_cast<TIntIndividual*>(P2)->Gene;
-        static_cast<TIntIndividual*>(C1)->SetGene(G1 / 2 + G2 / 2);
-        if (C2) static_cast<TIntIndividual*>(C2)->SetGene(G2 - G1 / 4);
+        const int G1 = Typed(*P1).Gene(), G2 = Typed(*P2).Gene();
+        Typed(*C1).SetGene(G1 / 2 + G2 / 2);
+        if (C2) Typed(*C2).SetGene(G2 - G1 / 4);
         return true;
     }
     bool DoMutate(TAxIndividual* Item) override {
-        auto* I = static_cast<TIntIndividual*>(Item);
-        I->SetGene(I->Gene + Random(201) - 100);
+        Typed(*Item).SetGene(Typed(*Item).Gene() + Random(201) - 100);
         return true;
     }
     bool DoInvert(TAxIndividual* Item) override {
-        auto* I = static_cast<TIntIndividual*>(Item);
-        I->SetGene(-I->Gene);
+        Typed(*Item).SetGene(-Typed(*Item).Gene());
         return true;
     }
 };

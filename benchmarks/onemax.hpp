@@ -29,9 +29,9 @@ inline void Configure(ax::TAxGeneticAlgorithm& GA) {
     GA.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
     GA.SetTournamentField(2);
     GA.SetInitialDuplicatesRetries(0);
-    GA.SetOnEvaluateFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
+    GA.SetOnEvaluateFitness([](const ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
         int Ones = 0;
-        for (ax::TBits::Word W : static_cast<ax::TAxGAIndividual*>(Item)->Bits().Words())
+        for (ax::TBits::Word W : Item.Bits().Words())
             Ones += std::popcount(W);
         Fitness = Ones;
     });

@@ -184,9 +184,10 @@ int main(int argc, char** argv) {
 
     ax::TAxGPBatchEvaluator Evaluator;
     double EvalSeconds = 0, Nodes = 0, Evaluations = 0;
-    GP.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
+    GP.SetOnEvaluateFitness([&](const ax::TAxGPIndividual<TGAFloat>& Item,
+                                ax::TGAFitness& Fitness) {
         const double T0 = workload::Now();
-        ax::TAxGPNode<TGAFloat>& Root = *static_cast<ax::TAxGPIndividual<TGAFloat>*>(Item)->DNA();
+        const ax::TAxGPNode<TGAFloat>& Root = *Item.DNA();
         Evaluator.Evaluate(Root, Data, Values);
         double Error = 0;
         for (int I = 0; I < Points; ++I)

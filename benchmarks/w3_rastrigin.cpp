@@ -42,16 +42,15 @@ TRun Run(std::uint64_t RunSeed) {
     GA.SetSelectionMethod(ax::TGASelectionMethod::smTournament);
     GA.SetTournamentField(2);
     const ax::TAxGAGenes& Genes = *GA.Genes();
-    GA.SetOnEvaluateFitness(
-        [&Genes](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-            ax::TAxGABits& Bits = static_cast<ax::TAxGAIndividual*>(Item)->Bits();
-            double Sum = 10.0 * Dimensions;
-            for (int I = 0; I < Dimensions; ++I) {
-                const double X = -5.12 + 10.24 * Genes[I]->GeneAsInteger(Bits) / 65535.0;
-                Sum += X * X - 10.0 * std::cos(2 * std::numbers::pi * X);
-            }
-            Fitness = Sum;
-        });
+    GA.SetOnEvaluateFitness([&Genes](const ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        const ax::TAxGABits& Bits = Item.Bits();
+        double Sum = 10.0 * Dimensions;
+        for (int I = 0; I < Dimensions; ++I) {
+            const double X = -5.12 + 10.24 * Genes[I]->GeneAsInteger(Bits) / 65535.0;
+            Sum += X * X - 10.0 * std::cos(2 * std::numbers::pi * X);
+        }
+        Fitness = Sum;
+    });
     GA.Evolve(500);
     return {workload::Now() - Start, GA.MinFitness()};
 }

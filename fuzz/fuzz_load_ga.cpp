@@ -22,9 +22,9 @@
 
 namespace {
 
-void CountOnes(ax::TAxCustomGeneticComponent& GA) {
-    GA.SetOnEvaluateFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        const ax::TAxGABits& Bits = static_cast<ax::TAxGAIndividual*>(Item)->Bits();
+void CountOnes(ax::TAxGeneticAlgorithm& GA) {
+    GA.SetOnEvaluateFitness([](const ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        const ax::TAxGABits& Bits = Item.Bits();
         Fitness = 0;
         for (const ax::TBits::Word W : Bits.Words())
             Fitness += __builtin_popcountll(W);
@@ -58,7 +58,7 @@ void Check(bool Holds) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const std::string Text(reinterpret_cast<const char*>(Data), Size);
+    const std::string Text(Data, Data + Size);
 
     // The XML layer alone: what it accepts it writes as a fixed point.
     try {

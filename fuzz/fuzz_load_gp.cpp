@@ -34,9 +34,8 @@ void Check(bool Holds) {
 template <class C> void Prepare(C& Component) {
     if constexpr (std::is_base_of_v<ax::TAxCustomGeneticComponent, C>)
         Component.SetOnEvaluateFitness(
-            [](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-                const auto* DNA = static_cast<typename C::TIndividual*>(Item)->DNA();
-                Fitness = DNA ? DNA->Size() : 0;
+            [](const typename C::TIndividual& Item, ax::TGAFitness& Fitness) {
+                Fitness = Item.DNA() ? Item.DNA()->Size() : 0;
             });
 }
 
@@ -102,7 +101,7 @@ template <class C> void Exercise(const std::string& Text, bool NamedTwice) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const std::string Text(reinterpret_cast<const char*>(Data), Size);
+    const std::string Text(Data, Data + Size);
     const bool NamedTwice = NamesAnInstructionTwice(Text);
     Exercise<ax::TAxGeneticProgramming>(Text, NamedTwice);
     Exercise<ax::TAxBinaryGeneticProgramming>(Text, NamedTwice);

@@ -104,6 +104,10 @@ public:
             TPersistent::Assign(Source);
     }
 
+protected:
+    // The value of Key, inserted as V{} when missing.
+    V& FindOrAdd(const K& Key) { return FMap[Key]; }
+
 private:
     V& Find(const K& Key) {
         const auto It = FMap.find(Key);

@@ -119,12 +119,12 @@ void TAxEncodedBits::SetAsBoolean(int Start, int Count, bool Value) {
     FillRun(Start, Count, Value);
 }
 
-std::int64_t TAxEncodedBits::GetAsInt64(int Start, int Count) const {
+std::int64_t TAxEncodedBits::GetAsInt64(int Start, int Count, bool Signed) const {
     CheckRun(Start, Count);
     if (Count == 0) return 0;
     const int N = std::min(Count, WordBits);
     Word U = ReadRun(Start, N);
-    if (FSignBit && N < WordBits) {
+    if (Signed && N < WordBits) {
         const Word Top = Word{1} << (N - 1);
         U = (U ^ Top) - Top;
     }
@@ -142,12 +142,12 @@ void TAxEncodedBits::SetAsInt64(int Start, int Count, std::int64_t Value) {
     }
 }
 
-double TAxEncodedBits::GetAsDouble(int Start, int Count) const {
+double TAxEncodedBits::GetAsDouble(int Start, int Count, bool Signed) const {
     CheckRun(Start, Count);
     if (Count >= DoubleBits) return std::bit_cast<double>(ReadRun(Start, DoubleBits));
     if (Count >= SingleBits)
         return std::bit_cast<float>(static_cast<std::uint32_t>(ReadRun(Start, SingleBits)));
-    return static_cast<double>(GetAsInt64(Start, Count));
+    return static_cast<double>(GetAsInt64(Start, Count, Signed));
 }
 
 void TAxEncodedBits::SetAsDouble(int Start, int Count, double Value) {
@@ -163,13 +163,13 @@ void TAxEncodedBits::SetAsDouble(int Start, int Count, double Value) {
     }
 }
 
-float TAxEncodedBits::GetAsFloat(int Start, int Count) const {
+float TAxEncodedBits::GetAsFloat(int Start, int Count, bool Signed) const {
     CheckRun(Start, Count);
     if (Count >= DoubleBits)
         return NarrowToSingle(std::bit_cast<double>(ReadRun(Start, DoubleBits)));
     if (Count >= SingleBits)
         return std::bit_cast<float>(static_cast<std::uint32_t>(ReadRun(Start, SingleBits)));
-    return static_cast<float>(GetAsInt64(Start, Count));
+    return static_cast<float>(GetAsInt64(Start, Count, Signed));
 }
 
 void TAxEncodedBits::SetAsFloat(int Start, int Count, float Value) {

@@ -70,18 +70,28 @@ public:
     bool GetAsBoolean(int Start, int Count) const;
     void SetAsBoolean(int Start, int Count, bool Value);
 
+    // The numeric reads use SignBit; the forms with Signed use that instead, so a reader
+    // that knows the sign rule (a gene) reads a const chromosome without changing it.
     std::int32_t GetAsInteger(int Start, int Count) const {
-        return static_cast<std::int32_t>(GetAsInt64(Start, Count));
+        return GetAsInteger(Start, Count, FSignBit);
+    }
+    std::int32_t GetAsInteger(int Start, int Count, bool Signed) const {
+        return static_cast<std::int32_t>(GetAsInt64(Start, Count, Signed));
     }
     void SetAsInteger(int Start, int Count, std::int32_t Value) { SetAsInt64(Start, Count, Value); }
 
-    std::int64_t GetAsInt64(int Start, int Count) const;
+    std::int64_t GetAsInt64(int Start, int Count) const {
+        return GetAsInt64(Start, Count, FSignBit);
+    }
+    std::int64_t GetAsInt64(int Start, int Count, bool Signed) const;
     void SetAsInt64(int Start, int Count, std::int64_t Value);
 
-    float GetAsFloat(int Start, int Count) const;
+    float GetAsFloat(int Start, int Count) const { return GetAsFloat(Start, Count, FSignBit); }
+    float GetAsFloat(int Start, int Count, bool Signed) const;
     void SetAsFloat(int Start, int Count, float Value);
 
-    double GetAsDouble(int Start, int Count) const;
+    double GetAsDouble(int Start, int Count) const { return GetAsDouble(Start, Count, FSignBit); }
+    double GetAsDouble(int Start, int Count, bool Signed) const;
     void SetAsDouble(int Start, int Count, double Value);
 
     // Unchecked word access for hot paths: Count in [0, 64] and the run inside the string.

@@ -18,6 +18,7 @@
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 #include "axgenetic/xml/genetic_document.hpp"
 
 namespace ax {
@@ -32,16 +33,10 @@ void TAxPopulation::SaveToXML(const IXMLNode& ChromosomesXML) {
 }
 
 void TAxPopulation::LoadFromXML(const IXMLNode& ChromosomesXML) {
-    BeginUpdate();
-    try {
-        Clear();
-        for (const IXMLNode& Child : ChromosomesXML.ChildElements())
-            Add()->LoadFromXML(Child);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TUpdateGuard Batch(*this);
+    Clear();
+    for (const IXMLNode& Child : ChromosomesXML.ChildElements())
+        Add()->LoadFromXML(Child);
 }
 
 // ---- genetic document -------------------------------------------------------------------
@@ -275,18 +270,12 @@ void TAxCustomGeneticComponent::DefineProperties(TFiler& Filer) {
 // ---- description ------------------------------------------------------------------------
 
 void TAxCustomGeneticComponent::Describe(TStringList& Strings, const std::string& TabStr) const {
-    Strings.BeginUpdate();
-    try {
-        DescribeOperators(Strings, TabStr);
-        Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
-        Strings.Add("Initial Conditions");
-        Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
-        DescribeTermination(Strings, TabStr);
-    } catch (...) {
-        Strings.EndUpdate();
-        throw;
-    }
-    Strings.EndUpdate();
+    const TUpdateGuard Batch(Strings);
+    DescribeOperators(Strings, TabStr);
+    Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
+    Strings.Add("Initial Conditions");
+    Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
+    DescribeTermination(Strings, TabStr);
 }
 
 void TAxCustomGeneticComponent::DescribeOperators(TStringList& Strings,

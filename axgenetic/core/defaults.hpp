@@ -24,6 +24,20 @@ inline constexpr TExecutionStates FinishedStates{TExecutionState::esInvalidOpera
                                                  TExecutionState::esError, TExecutionState::esFinishing,
                                                  TExecutionState::esFinished};
 
+// The settings of a new GP component: these, the constants above that name GP, and the
+// two shared settings it starts differently, GP_CROSSOVER_PROBABILITY and
+// GP_TOURNAMENT_FIELD. The members are initialized from them and the published-property
+// table compares against them, so each value is written once.
 inline constexpr TGPMutationMethodWeights DefaultMutationWeights{25, 0, 0, 25, 25, 0};
+inline constexpr int GP_TOURNAMENT_FIELD = 7;
+inline constexpr TGPCrossoverMethod DEFAULT_GP_CROSSOVER_METHOD = TGPCrossoverMethod::cmSubtree;
+inline constexpr TGPInitializationMethod DEFAULT_INITIALIZATION_METHOD =
+    TGPInitializationMethod::imFull;
+inline constexpr int DEFAULT_INITIALIZATION_DEPTH = 0;
+inline constexpr TGPPointMutationMethod DEFAULT_POINT_MUTATION_METHOD =
+    TGPPointMutationMethod::pmmPerNode;
+inline constexpr TGAProbability DEFAULT_POINT_MUTATION_PROBABILITY = 0.1;
+inline constexpr TGPBloatStrategy DEFAULT_BLOAT_STRATEGY = TGPBloatStrategy::bsNone;
+inline constexpr int DEFAULT_BLOAT_LIMIT = 10;
 
 } // namespace ax

@@ -194,8 +194,10 @@ public:
     void SetOnSelection(TAxSelectionEvent Value);
     const TAxParentChildEvent& OnInitializeChild() const { return FOnInitializeChild; }
     void SetOnInitializeChild(TAxParentChildEvent Value) { FOnInitializeChild = std::move(Value); }
+    // A component with a crossover event of its own (the GA's, which also offers the cut
+    // bit) overrides the setter to keep the handler there, so only one event fires.
     const TAxCrossoverEvent& OnCrossover() const { return FOnCrossover; }
-    void SetOnCrossover(TAxCrossoverEvent Value) { FOnCrossover = std::move(Value); }
+    virtual void SetOnCrossover(TAxCrossoverEvent Value) { FOnCrossover = std::move(Value); }
     const TAxMutationEvent& OnMutation() const { return FOnMutation; }
     void SetOnMutation(TAxMutationEvent Value) { FOnMutation = std::move(Value); }
     const TAxMutationEvent& OnInversion() const { return FOnInversion; }

@@ -17,6 +17,7 @@
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/streaming.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 #include "axgenetic/xml/genetic_algorithm_xml.hpp"
 
 namespace ax {
@@ -183,16 +184,10 @@ void TAxGAPopulation::SaveToXML(const IXMLChromosomesType& Chromosomes) {
 }
 
 void TAxGAPopulation::LoadFromXML(const IXMLChromosomesType& Chromosomes) {
-    BeginUpdate();
-    try {
-        Clear();
-        for (const IXMLChromosomeType Chromosome : Chromosomes.Chromosome())
-            Add()->LoadFromXML(Chromosome);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TUpdateGuard Batch(*this);
+    Clear();
+    for (const IXMLChromosomeType Chromosome : Chromosomes.Chromosome())
+        Add()->LoadFromXML(Chromosome);
 }
 
 // ---- genes ------------------------------------------------------------------------------
@@ -236,8 +231,8 @@ void TAxGAGenes::SaveToXML(const IXMLGenoTypeType& GenoType) {
     GenoType.SetSize(Size);
 }
 
-void TAxGAGenes::SaveToXML(const IXMLGenesType& Genes, TAxGAIndividual& Individual) {
-    TAxEncodedBits& Bits = Individual.Bits();
+void TAxGAGenes::SaveToXML(const IXMLGenesType& Genes, const TAxGAIndividual& Individual) {
+    const TAxEncodedBits& Bits = Individual.Bits();
     for (int I = 0; I < Count(); ++I) {
         const TAxGAGene& Gene = *Items(I);
         switch (Gene.GeneType()) {
@@ -265,27 +260,21 @@ void TAxGAGenes::LoadFromXML(const IXMLGenoTypeType& GenoType) {
         GeneElementType(Child);
 
     if (TAxCustomGeneticAlgorithm* Algorithm = Owner()) Algorithm->SetGeneSize(GenoType.Size());
-    BeginUpdate();
-    try {
-        Clear();
-        for (const IXMLNode& Child : GenoType.ChildElements()) {
-            const TGeneType Type = GeneElementType(Child);
-            const IXMLEnumerationGeneType Element(Child);
-            TAxGAGene& Gene = *Add();
-            Gene.SetName(Element.Name());
-            Gene.SetSize(Element.Size());
-            if (IsNumericGene(Type)) Gene.SetPreserveSignBit(Element.PreserveSignBit());
-            Gene.SetGeneType(Type);
-            if (Type == TGeneType::gtEnumeration)
-                for (const IXMLNode& Value : Element.ChildElements("Enumeration"))
-                    Gene.Enumerations().Add(Value.Text());
-            if (IsNumericGene(Type)) ApplyBounds(Gene, Element.MinValue(), Element.MaxValue());
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
+    const TUpdateGuard Batch(*this);
+    Clear();
+    for (const IXMLNode& Child : GenoType.ChildElements()) {
+        const TGeneType Type = GeneElementType(Child);
+        const IXMLEnumerationGeneType Element(Child);
+        TAxGAGene& Gene = *Add();
+        Gene.SetName(Element.Name());
+        Gene.SetSize(Element.Size());
+        if (IsNumericGene(Type)) Gene.SetPreserveSignBit(Element.PreserveSignBit());
+        Gene.SetGeneType(Type);
+        if (Type == TGeneType::gtEnumeration)
+            for (const IXMLNode& Value : Element.ChildElements("Enumeration"))
+                Gene.Enumerations().Add(Value.Text());
+        if (IsNumericGene(Type)) ApplyBounds(Gene, Element.MinValue(), Element.MaxValue());
     }
-    EndUpdate();
 }
 
 // ---- component --------------------------------------------------------------------------

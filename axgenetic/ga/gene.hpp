@@ -6,7 +6,9 @@
 // the algorithm can resize every chromosome.
 //
 // Value coding: every GeneAsX / SetGeneAsX form works on any TAxEncodedBits (explicit
-// start bit, or the gene's own Offset). The GetAsX / SetAsX / AsString(Index) forms reach
+// start bit, or the gene's own Offset). The GeneAsX reads take the chromosome as const
+// and change nothing in it (its SignBit included), so a kept copy, such as a hall-of-fame
+// entry, decodes as it is. The GetAsX / SetAsX / AsString(Index) forms reach
 // the chromosome of individual Index of the owning algorithm's population; a gene that is
 // not in a collection owned by a TAxCustomGeneticAlgorithm has no population, and those
 // forms raise EGAException (SGeneWithoutAlgorithm) instead.
@@ -96,23 +98,27 @@ public:
     // Runs on every change of the enumerated values.
     void EnumerationsChange(TObject* Sender);
 
-    // Reading a value; the one-argument forms read at Offset. The bit string's sign
-    // flag is set from PreserveSignBit first, so the bit string is not const.
-    bool GeneAsBoolean(TAxEncodedBits& Bits) const { return GeneAsBoolean(Bits, FOffset); }
-    bool GeneAsBoolean(TAxEncodedBits& Bits, std::int32_t Start) const;
-    std::int32_t GeneAsInteger(TAxEncodedBits& Bits) const { return GeneAsInteger(Bits, FOffset); }
-    std::int32_t GeneAsInteger(TAxEncodedBits& Bits, std::int32_t Start) const;
-    std::int64_t GeneAsInt64(TAxEncodedBits& Bits) const { return GeneAsInt64(Bits, FOffset); }
-    std::int64_t GeneAsInt64(TAxEncodedBits& Bits, std::int32_t Start) const;
-    float GeneAsFloat(TAxEncodedBits& Bits) const { return GeneAsFloat(Bits, FOffset); }
-    float GeneAsFloat(TAxEncodedBits& Bits, std::int32_t Start) const;
-    double GeneAsDouble(TAxEncodedBits& Bits) const { return GeneAsDouble(Bits, FOffset); }
-    double GeneAsDouble(TAxEncodedBits& Bits, std::int32_t Start) const;
+    // Reading a value; the one-argument forms read at Offset. Numbers read signed when
+    // PreserveSignBit is on, whatever the bit string's own sign flag; nothing changes.
+    bool GeneAsBoolean(const TAxEncodedBits& Bits) const { return GeneAsBoolean(Bits, FOffset); }
+    bool GeneAsBoolean(const TAxEncodedBits& Bits, std::int32_t Start) const;
+    std::int32_t GeneAsInteger(const TAxEncodedBits& Bits) const {
+        return GeneAsInteger(Bits, FOffset);
+    }
+    std::int32_t GeneAsInteger(const TAxEncodedBits& Bits, std::int32_t Start) const;
+    std::int64_t GeneAsInt64(const TAxEncodedBits& Bits) const {
+        return GeneAsInt64(Bits, FOffset);
+    }
+    std::int64_t GeneAsInt64(const TAxEncodedBits& Bits, std::int32_t Start) const;
+    float GeneAsFloat(const TAxEncodedBits& Bits) const { return GeneAsFloat(Bits, FOffset); }
+    float GeneAsFloat(const TAxEncodedBits& Bits, std::int32_t Start) const;
+    double GeneAsDouble(const TAxEncodedBits& Bits) const { return GeneAsDouble(Bits, FOffset); }
+    double GeneAsDouble(const TAxEncodedBits& Bits, std::int32_t Start) const;
     // Raises EGAException (SNoEnumerationFound) for an index outside the values.
-    std::string GeneAsEnumeration(TAxEncodedBits& Bits) const {
+    std::string GeneAsEnumeration(const TAxEncodedBits& Bits) const {
         return GeneAsEnumeration(Bits, FOffset);
     }
-    std::string GeneAsEnumeration(TAxEncodedBits& Bits, std::int32_t Start) const;
+    std::string GeneAsEnumeration(const TAxEncodedBits& Bits, std::int32_t Start) const;
 
     // Writing a value, clamped into [MinValue, MaxValue] (Boolean and Enumeration are not
     // clamped). The two-argument forms write at Offset through the virtual forms.
@@ -143,10 +149,10 @@ public:
 
     // The index an enumeration gene holds, read unsigned like GeneAsEnumeration does; it
     // may lie past the values (random bits).
-    std::int32_t GeneAsEnumerationIndex(TAxEncodedBits& Bits) const {
+    std::int32_t GeneAsEnumerationIndex(const TAxEncodedBits& Bits) const {
         return GeneAsEnumerationIndex(Bits, FOffset);
     }
-    std::int32_t GeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start) const;
+    std::int32_t GeneAsEnumerationIndex(const TAxEncodedBits& Bits, std::int32_t Start) const;
     // Writes the index of an enumerated value. SetGeneAsInteger would clamp it into the
     // bounds, which lag behind a list filled one value at a time; this raises
     // EGAException (SInvalidEnumerationIndex) for an index outside the values or the
@@ -173,7 +179,7 @@ public:
 
     // Text of the value by GeneType: True/False, decimal, float text, the enumerated
     // text, or the raw bits for gtUnknown.
-    std::string AsString(TAxEncodedBits& Bits) const;
+    std::string AsString(const TAxEncodedBits& Bits) const;
     std::string AsString(std::int32_t Index) const;
 
 private:
@@ -216,7 +222,7 @@ public:
     virtual void LoadFromXML(const IXMLGenoTypeType& GenoType);
     virtual void SaveToXML(const IXMLGenoTypeType& GenoType);
     // One value element per typed gene, decoded from Individual's chromosome.
-    virtual void SaveToXML(const IXMLGenesType& Genes, TAxGAIndividual& Individual);
+    virtual void SaveToXML(const IXMLGenesType& Genes, const TAxGAIndividual& Individual);
 
 protected:
     void Notify(TCollectionItem* Item, TCollectionNotification Action) override;

@@ -223,27 +223,39 @@ TEST(GeneValue, NumericWritesClampIntoTheBounds) {
     EXPECT_TRUE(Flag.GeneAsBoolean(FBits));
 }
 
-TEST(GeneValue, SignFlagIsSetBeforeEveryNumericCall) {
+TEST(GeneValue, ReadsFollowTheGenesSignRuleAndLeaveTheChromosome) {
     TAxGAGene G;
     Shape(&G, TGeneType::gtInteger, 8);
     TAxEncodedBits Bits = MakeBits(8);
-    const std::vector<std::function<void()>> Calls = {
-        [&] { G.GeneAsInteger(Bits); },       [&] { G.GeneAsInt64(Bits); },
-        [&] { G.GeneAsFloat(Bits); },         [&] { G.GeneAsDouble(Bits); },
-        [&] { G.SetGeneAsInteger(Bits, 1); }, [&] { G.SetGeneAsInt64(Bits, 1); },
-        [&] { G.SetGeneAsFloat(Bits, 1); },   [&] { G.SetGeneAsDouble(Bits, 1); }};
+    Bits.SetAsInteger(0, 8, -128);
     for (bool Signed : {false, true}) {
         G.SetPreserveSignBit(Signed);
-        for (std::size_t I = 0; I < Calls.size(); ++I) {
+        Bits.SetSignBit(!Signed); // the chromosome's own flag says the opposite
+        const TAxEncodedBits& Kept = Bits;
+        const double Expected = Signed ? -128 : 128;
+        EXPECT_EQ(G.GeneAsInteger(Kept), Expected);
+        EXPECT_EQ(G.GeneAsInt64(Kept), Expected);
+        EXPECT_EQ(G.GeneAsFloat(Kept), Expected);
+        EXPECT_EQ(G.GeneAsDouble(Kept), Expected);
+        EXPECT_EQ(Bits.SignBit(), !Signed);
+    }
+}
+
+TEST(GeneValue, WritesSetTheChromosomesSignFlag) {
+    TAxGAGene G;
+    Shape(&G, TGeneType::gtInteger, 8);
+    TAxEncodedBits Bits = MakeBits(8);
+    const std::vector<std::function<void()>> Writes = {
+        [&] { G.SetGeneAsInteger(Bits, 1); }, [&] { G.SetGeneAsInt64(Bits, 1); },
+        [&] { G.SetGeneAsFloat(Bits, 1); }, [&] { G.SetGeneAsDouble(Bits, 1); }};
+    for (bool Signed : {false, true}) {
+        G.SetPreserveSignBit(Signed);
+        for (std::size_t I = 0; I < Writes.size(); ++I) {
             Bits.SetSignBit(!Signed);
-            Calls[I]();
-            EXPECT_EQ(Bits.SignBit(), Signed) << "call " << I;
+            Writes[I]();
+            EXPECT_EQ(Bits.SignBit(), Signed) << "write " << I;
         }
     }
-    G.SetGeneAsInteger(Bits, -128);
-    EXPECT_EQ(G.GeneAsInteger(Bits), -128); // the same bits, read with and without the sign
-    G.SetPreserveSignBit(false);
-    EXPECT_EQ(G.GeneAsInteger(Bits), 128);
 }
 
 TEST(GeneValue, EnumerationsAndTextForms) {

@@ -26,31 +26,27 @@ std::int64_t RoundBound(double Bound) {
 
 } // namespace
 
-bool TAxGAGene::GeneAsBoolean(TAxEncodedBits& Bits, std::int32_t Start) const {
+bool TAxGAGene::GeneAsBoolean(const TAxEncodedBits& Bits, std::int32_t Start) const {
     return Bits.GetAsBoolean(Start, FSize);
 }
 
-std::int32_t TAxGAGene::GeneAsInteger(TAxEncodedBits& Bits, std::int32_t Start) const {
-    Bits.SetSignBit(FPreserveSignBit);
-    return Bits.GetAsInteger(Start, FSize);
+std::int32_t TAxGAGene::GeneAsInteger(const TAxEncodedBits& Bits, std::int32_t Start) const {
+    return Bits.GetAsInteger(Start, FSize, FPreserveSignBit);
 }
 
-std::int64_t TAxGAGene::GeneAsInt64(TAxEncodedBits& Bits, std::int32_t Start) const {
-    Bits.SetSignBit(FPreserveSignBit);
-    return Bits.GetAsInt64(Start, FSize);
+std::int64_t TAxGAGene::GeneAsInt64(const TAxEncodedBits& Bits, std::int32_t Start) const {
+    return Bits.GetAsInt64(Start, FSize, FPreserveSignBit);
 }
 
-float TAxGAGene::GeneAsFloat(TAxEncodedBits& Bits, std::int32_t Start) const {
-    Bits.SetSignBit(FPreserveSignBit);
-    return Bits.GetAsFloat(Start, FSize);
+float TAxGAGene::GeneAsFloat(const TAxEncodedBits& Bits, std::int32_t Start) const {
+    return Bits.GetAsFloat(Start, FSize, FPreserveSignBit);
 }
 
-double TAxGAGene::GeneAsDouble(TAxEncodedBits& Bits, std::int32_t Start) const {
-    Bits.SetSignBit(FPreserveSignBit);
-    return Bits.GetAsDouble(Start, FSize);
+double TAxGAGene::GeneAsDouble(const TAxEncodedBits& Bits, std::int32_t Start) const {
+    return Bits.GetAsDouble(Start, FSize, FPreserveSignBit);
 }
 
-std::string TAxGAGene::GeneAsEnumeration(TAxEncodedBits& Bits, std::int32_t Start) const {
+std::string TAxGAGene::GeneAsEnumeration(const TAxEncodedBits& Bits, std::int32_t Start) const {
     const std::int32_t Index = GeneAsEnumerationIndex(Bits, Start);
     if (Index < 0 || Index >= EnumerationCount())
         throw EGAException(std::string(SNoEnumerationFound));
@@ -110,9 +106,9 @@ void TAxGAGene::SetGeneAsEnumeration(TAxEncodedBits& Bits, std::int32_t Start,
     Bits.SetAsInteger(Start, FSize, Index);
 }
 
-std::int32_t TAxGAGene::GeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start) const {
-    Bits.SetSignBit(false);
-    return Bits.GetAsInteger(Start, FSize);
+std::int32_t TAxGAGene::GeneAsEnumerationIndex(const TAxEncodedBits& Bits,
+                                               std::int32_t Start) const {
+    return Bits.GetAsInteger(Start, FSize, false);
 }
 
 void TAxGAGene::SetGeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Start,
@@ -125,7 +121,7 @@ void TAxGAGene::SetGeneAsEnumerationIndex(TAxEncodedBits& Bits, std::int32_t Sta
     Bits.SetAsInteger(Start, FSize, Index);
 }
 
-std::string TAxGAGene::AsString(TAxEncodedBits& Bits) const {
+std::string TAxGAGene::AsString(const TAxEncodedBits& Bits) const {
     switch (FGeneType) {
     case TGeneType::gtBoolean:
         return BoolToStr(GeneAsBoolean(Bits));

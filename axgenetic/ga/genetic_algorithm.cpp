@@ -148,6 +148,18 @@ std::int32_t TAxCustomGeneticAlgorithm::DrawCrossoverBit(std::int32_t N) {
     }
 }
 
+void TAxCustomGeneticAlgorithm::SetOnCrossover(TAxCrossoverEvent Value) {
+    if (!Value) {
+        FOnGACrossover = nullptr;
+        return;
+    }
+    FOnGACrossover = [H = std::move(Value)](TObject* Sender, TAxGAIndividual* Parent1,
+                                            TAxGAIndividual* Parent2, TAxGAIndividual* Child,
+                                            std::int32_t&, bool& DoIt) {
+        H(Sender, Parent1, Parent2, Child, DoIt);
+    };
+}
+
 bool TAxCustomGeneticAlgorithm::DoCrossover(TAxIndividual* Parent1, TAxIndividual* Parent2,
                                             TAxIndividual* Child1, TAxIndividual* Child2) {
     auto* P1 = static_cast<TAxGAIndividual*>(Parent1);

@@ -21,6 +21,7 @@
 #include "axgenetic/platform/export.hpp"
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -147,10 +148,14 @@ public:
     void SetGeneSize(std::int32_t Value);
     TGACrossoverMethod CrossoverMethod() const { return FCrossoverMethod; }
     void SetCrossoverMethod(TGACrossoverMethod Value) { FCrossoverMethod = Value; }
-    // Offered the cut bit of every crossover; may move it or cancel the crossover. It
-    // replaces the shared driver's crossover event for hosts of this component.
+    // Offered the cut bit of every crossover; may move it or cancel the crossover. It is
+    // the GA's one crossover event: a handler of the shared driver's type, set through
+    // the driver, is kept here too (it sees the flag but not the cut bit), so one
+    // crossover event fires per child, never two.
     const TAxGACrossoverEvent& OnCrossover() const { return FOnGACrossover; }
     void SetOnCrossover(TAxGACrossoverEvent Value) { FOnGACrossover = std::move(Value); }
+    void SetOnCrossover(TAxCrossoverEvent Value) override;
+    void SetOnCrossover(std::nullptr_t) { FOnGACrossover = nullptr; }
     // The same with a handler of (Parent1, Parent2, Child, CrossoverBit, DoIt).
     template <class F>
     requires std::invocable<F&, TAxGAIndividual&, TAxGAIndividual&, TAxGAIndividual&, std::int32_t&,

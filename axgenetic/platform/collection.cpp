@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 
 namespace ax {
 
@@ -99,14 +100,9 @@ std::unique_ptr<TCollectionItem> TCollection::Extract(int Index) {
 
 void TCollection::Clear() {
     if (FItems.empty()) return;
-    BeginUpdate();
-    try {
-        while (!FItems.empty()) RemoveItem(Count() - 1);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TUpdateGuard Batch(*this);
+    while (!FItems.empty())
+        RemoveItem(Count() - 1);
 }
 
 TCollectionItem* TCollection::FindItemID(int ID) const {
@@ -131,15 +127,10 @@ void TCollection::Assign(const TPersistent& Source) {
         return;
     }
     if (From == this) return;
-    BeginUpdate();
-    try {
-        Clear();
-        for (const auto& Item : From->FItems) Add()->Assign(*Item);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TUpdateGuard Batch(*this);
+    Clear();
+    for (const auto& Item : From->FItems)
+        Add()->Assign(*Item);
 }
 
 void TCollection::Notify(TCollectionItem*, TCollectionNotification) {}

@@ -9,6 +9,7 @@
 #include "axgenetic/platform/collection.hpp"
 #include "axgenetic/platform/component.hpp"
 #include "axgenetic/platform/format.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 
 namespace ax {
 
@@ -312,16 +313,12 @@ void TReader::ReadProperties(TPersistent& Instance, const std::vector<TEntry>& E
         if (Found->Collection) {
             if (!Entry.IsCollection) Fail(std::string(SInvalidPropertyValue));
             TCollection* Items = Found->Collection(Instance);
-            Items->BeginUpdate();
-            try {
+            {
+                const TUpdateGuard Batch(*Items);
                 Items->Clear();
                 for (const auto& Item : Entry.Items)
                     ReadProperties(*Items->Add(), Item);
-            } catch (...) {
-                Items->EndUpdate();
-                throw;
             }
-            Items->EndUpdate();
         } else {
             if (Entry.IsCollection) Fail(std::string(SInvalidPropertyValue));
             try {

@@ -55,7 +55,7 @@ void RunKnapsack() {
 
     ax::TAxGAGenes& Genes = *GA.Genes();
     // Total weight and value of the packed items.
-    auto Pack = [&](ax::TAxGABits& Bits, int& Weight, int& Value) {
+    auto Pack = [&](const ax::TAxGABits& Bits, int& Weight, int& Value) {
         Weight = Value = 0;
         for (int I = 0; I < ItemCount; ++I)
             if (Genes[I]->GeneAsBoolean(Bits)) {

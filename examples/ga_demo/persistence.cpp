@@ -18,10 +18,9 @@ namespace {
 // through the individual's population, so the loaded component can use it unchanged.
 // Values the chromosome cannot stand for are repaired first (an enumeration index past
 // the values, a ratio outside [0, 1]), as a host would, so every individual can be saved.
-void ScoreRecipe(ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-    auto* Individual = static_cast<ax::TAxGAIndividual*>(Item);
-    ax::TAxGAGenes& Genes = *Individual->Collection()->Owner()->Genes();
-    ax::TAxGABits& Bits = Individual->Bits();
+void ScoreRecipe(ax::TAxGAIndividual& Individual, ax::TGAFitness& Fitness) {
+    ax::TAxGAGenes& Genes = *Individual.Collection()->Owner()->Genes();
+    ax::TAxGABits& Bits = Individual.Bits();
     ax::TAxGAGene& Finish = *Genes[0];
     // Five values take 3 bits; their bounds lag at 0..3, so only the index writer is safe.
     if (Finish.GeneAsEnumerationIndex(Bits) >= Finish.EnumerationCount())

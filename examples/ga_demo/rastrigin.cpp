@@ -35,9 +35,9 @@ void RunRastrigin() {
     GA.SetTournamentField(3);
 
     ax::TAxGAGenes& Genes = *GA.Genes();
-    // f of a chromosome; a copied chromosome is a plain value, so the hall of fame's
-    // entries below can be decoded the same way.
-    auto Rastrigin = [&Genes](ax::TAxGABits Bits) {
+    // f of a chromosome; genes read a const chromosome, so the hall of fame's entries
+    // below are decoded the same way, without a copy.
+    auto Rastrigin = [&Genes](const ax::TAxGABits& Bits) {
         double Sum = 10.0 * Dimensions;
         for (int I = 0; I < Dimensions; ++I) {
             const double X = Coordinate(Genes[I]->GeneAsInteger(Bits));
@@ -60,7 +60,7 @@ void RunRastrigin() {
 
     std::printf("  best three ever seen:\n");
     for (int Rank = 0; Rank < Best.Count(); ++Rank) {
-        ax::TAxGABits Bits = Best[Rank].Bits();
+        const ax::TAxGABits& Bits = Best[Rank].Bits();
         std::printf("   %d. f = %.3g (generation %3d) at", Rank + 1, Rastrigin(Bits),
                     Best.Generation(Rank));
         for (int I = 0; I < Dimensions; ++I)

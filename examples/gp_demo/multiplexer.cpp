@@ -50,21 +50,20 @@ std::string RunMultiplexer(std::uint64_t Seed) {
         Set.Add()->SetName(Name);
 
     TContext Context;
-    GP.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Wrong) {
-        auto* Program = static_cast<ax::TAxGPIndividual<Variant>*>(Item);
+    GP.SetOnEvaluateFitness([&](ax::TAxGPIndividual<Variant>& Program, ax::TGAFitness& Wrong) {
         for (int Case = 0; Case < 64; ++Case) {
             for (int Bit = 0; Bit < 6; ++Bit)
                 Context.Values().AddOrSetValue(Inputs[Bit], Variant((Case >> Bit & 1) != 0));
             const int Address = (Case & 1) + 2 * (Case >> 1 & 1);
             const bool Expected = (Case >> (2 + Address) & 1) != 0;
-            Wrong += Program->Execute(Context).ToBool() != Expected;
+            Wrong += Program.Execute(Context).ToBool() != Expected;
         }
     });
     // Selection weighs each program's size in, as a tie-break only (a wrong answer counts as
     // much as a million nodes): among equally good programs the smaller one wins.
     GP.SetFitnessMethod(ax::TGAFitnessMethod::fmWeightedMinimize);
-    GP.SetOnEvaluateWeightedFitness([](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& F) {
-        F = Item->Fitness() + static_cast<ax::TAxGPIndividual<Variant>*>(Item)->DNA()->Size() / 1e6;
+    GP.SetOnEvaluateWeightedFitness([](ax::TAxGPIndividual<Variant>& Item, ax::TGAFitness& F) {
+        F = Item.Fitness() + Item.DNA()->Size() / 1e6;
     });
     // Children of a pair start as copies of both parents, so crossover combines what two
     // programs found (by default both copy the first parent).

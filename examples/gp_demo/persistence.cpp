@@ -39,13 +39,12 @@ TGAFloat Target(TGAFloat X) {
 }
 
 // The sum of absolute errors against the target at 11 points in [-1, 1].
-void ScoreRegression(ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Error) {
+void ScoreRegression(const ax::TAxGPIndividual<TGAFloat>& Item, ax::TGAFitness& Error) {
     ax::TAxGPContext<TGAFloat> Context;
     for (int I = 0; I <= 10; ++I) {
         const TGAFloat X = -1.0 + 0.2 * I;
-        Context.Values().AddOrSetValue("x", X);
-        Error += std::fabs(static_cast<ax::TAxGPIndividual<TGAFloat>*>(Item)->Execute(Context) -
-                           Target(X));
+        Context.Values()["x"] = X;
+        Error += std::fabs(Item.Execute(Context) - Target(X));
     }
 }
 

@@ -44,9 +44,8 @@ template <class C> std::string Run(const char* Title, std::uint64_t Seed, bool Q
         Target[static_cast<std::size_t>(I)] = V * V * V * V + V * V * V + V * V + V;
     }
     ax::TAxGPBatchEvaluator Evaluator;
-    GP.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Error) {
-        Evaluator.Evaluate(*static_cast<ax::TAxGPIndividual<TGAFloat>*>(Item)->DNA(), Points,
-                           Values);
+    GP.SetOnEvaluateFitness([&](ax::TAxGPIndividual<TGAFloat>& Item, ax::TGAFitness& Error) {
+        Evaluator.Evaluate(*Item.DNA(), Points, Values);
         for (std::size_t I = 0; I < Values.size(); ++I)
             Error += std::fabs(Values[I] - Target[I]);
         if (std::isnan(Error)) Error = HUGE_VAL;

@@ -16,7 +16,7 @@ namespace {
 
 TAxGPFloatInstruction* AddInstruction(TAxGPFloatInstructions& Set, const char* Name,
                                       TGPGeneticInstruction Operation, int Arity = 0) {
-    auto* I = static_cast<TAxGPFloatInstruction*>(Set.Add());
+    TAxGPFloatInstruction* I = Set.Add();
     I->SetName(Name);
     I->SetOperation(Operation);
     I->SetArity(Arity);

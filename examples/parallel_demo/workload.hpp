@@ -57,7 +57,7 @@ inline std::vector<double> Simulate(const TParams& P, int Steps, int Stride = 50
 }
 
 // Four 12-bit genes mapped onto the parameter ranges.
-inline TParams Decode(const ax::TAxGAGenes& Genes, ax::TAxGABits& Bits) {
+inline TParams Decode(const ax::TAxGAGenes& Genes, const ax::TAxGABits& Bits) {
     auto Scaled = [&](int I, double Low, double High) {
         return Low + (High - Low) * Genes.Items(I)->GeneAsInteger(Bits) / 4095.0;
     };
@@ -85,9 +85,8 @@ inline void SetUp(ax::TAxGeneticAlgorithm& GA, const TSettings& Settings) {
     auto Target =
         std::make_shared<const std::vector<double>>(Simulate({3.0, 0.2, 0.7, 1.3}, Settings.Steps));
     const ax::TAxGAGenes* Genes = GA.Genes();
-    GA.SetOnEvaluateFitness([=](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
-        auto& Bits = static_cast<ax::TAxGAIndividual*>(Item)->Bits();
-        const TParams P = Decode(*Genes, Bits);
+    GA.SetOnEvaluateFitness([=](const ax::TAxGAIndividual& Item, ax::TGAFitness& Fitness) {
+        const TParams P = Decode(*Genes, Item.Bits());
         // The cheap value: how far the parameters are from a plausible region.
         Fitness = std::abs(P.Stiffness - 3.0) + std::abs(P.Frequency - 1.3);
         if (Settings.Kind == TKind::Latency) {

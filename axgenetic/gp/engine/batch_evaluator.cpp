@@ -11,12 +11,6 @@ namespace ax {
 
 TAxGPDataSet::TAxGPDataSet(int RowCount) : FRowCount(RowCount < 0 ? 0 : RowCount) {}
 
-void TAxGPDataSet::SetRowCount(int Value) {
-    FRowCount = Value < 0 ? 0 : Value;
-    for (auto& Column : FColumns)
-        Column.resize(static_cast<std::size_t>(FRowCount));
-}
-
 const std::string& TAxGPDataSet::ColumnName(int Index) const {
     if (Index < 0 || Index >= ColumnCount())
         throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
@@ -94,7 +88,7 @@ TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxG
     return FInfos.back();
 }
 
-void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data) {
+void TAxGPBatchEvaluator::Visit(const TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data) {
     if (auto* Instruction = Node.Instruction()) {
         const TInstructionInfo& I = Info(*Instruction, Data);
         switch (I.Kind) {
@@ -138,7 +132,7 @@ void TAxGPBatchEvaluator::Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& D
 
 // Post-order without recursion: a batched function's frame stays on the stack until all
 // its arguments have been emitted.
-void TAxGPBatchEvaluator::Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data) {
+void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data) {
     FProgram.clear();
     FFrames.clear();
     FInfos.clear();
@@ -228,7 +222,7 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
     }
 }
 
-void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+void TAxGPBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
                                    std::span<TGAFloat> Out) {
     const int Rows = Data.RowCount();
     if (static_cast<int>(Out.size()) < Rows)

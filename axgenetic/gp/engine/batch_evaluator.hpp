@@ -40,13 +40,14 @@ namespace ax {
 class TAxGPFloatInstruction;
 
 // Named columns of equal length; names are exact (letter case counts), like variable names.
+// The row count is fixed when the data set is made (negative counts make 0 rows), so a
+// column never moves: the spans AddColumn and Column give stay valid while the data set
+// lives, whatever columns are added after them.
 class AXGENETIC_API TAxGPDataSet {
 public:
-    explicit TAxGPDataSet(int RowCount = 0);
+    explicit TAxGPDataSet(int RowCount);
 
     int RowCount() const { return FRowCount; }
-    // Changes the row count of every column (new rows are 0).
-    void SetRowCount(int Value);
     int ColumnCount() const { return static_cast<int>(FNames.size()); }
     const std::string& ColumnName(int Index) const;
     // Adds a column of RowCount zeros and returns it for filling; a name already present
@@ -82,7 +83,8 @@ public:
 
     // Writes Root's value at every row of Data into Out (Data.RowCount() values; a shorter
     // span raises EListError). Exceptions of handlers pass through.
-    void Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data, std::span<TGAFloat> Out);
+    void Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                  std::span<TGAFloat> Out);
 
     // Nodes of the last compiled program, and how many of them run point by point; for
     // hosts that want to know whether their batch handlers are used.
@@ -97,10 +99,10 @@ private:
         const TGAFloat* Column;             // Column: the data
         TGAFloat Value;                     // Constant: the value
         TAxGPFloatInstruction* Instruction; // Batch: the handler's owner
-        TAxGPNode<TGAFloat>* Node;          // Fallback: the subtree evaluated per point
+        const TAxGPNode<TGAFloat>* Node;    // Fallback: the subtree evaluated per point
     };
     struct TFrame {
-        TAxGPNode<TGAFloat>* Node;
+        const TAxGPNode<TGAFloat>* Node;
         TAxGPFloatInstruction* Batch;
         int NextSlot;
     };
@@ -120,7 +122,7 @@ private:
         TGAFloat Value;               // Constant of a variable without column
     };
 
-    void Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
+    void Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
     const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
         for (const auto& Known : FInfos)
             if (Known.Instruction == &Instruction) return Known;
@@ -129,7 +131,7 @@ private:
     const TInstructionInfo& AddInfo(TAxGPInstruction<TGAFloat>& Instruction,
                                     const TAxGPDataSet& Data);
     // Pushes Node's op, or a frame for a batched function whose arguments come first.
-    void Visit(TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data);
+    void Visit(const TAxGPNode<TGAFloat>& Node, const TAxGPDataSet& Data);
     void Push(const TOp& Op, int Popped) {
         FProgram.push_back(Op);
         FDepth += 1 - Popped;

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "axgenetic/core/types.hpp"
@@ -80,19 +81,27 @@ template <class Op> void SetElementwiseHandlers(TAxGPFloatInstruction& Instructi
     }
 }
 
-class AXGENETIC_API TAxGPFloatInstructions : public TAxGPInstructions<TGAFloat> {
+// A set of float instructions. It always makes TAxGPFloatInstruction items, so Add,
+// Insert, Items and FindItemID give that class (its OnExecuteBatch needs no cast).
+class AXGENETIC_API TAxGPFloatInstructions
+    : public TTypedCollection<TAxGPFloatInstruction, TAxGPInstructions<TGAFloat>> {
 public:
-    // Items are made of ItemClass (TAxGPFloatInstruction unless told otherwise).
-    explicit TAxGPFloatInstructions(
-        TPersistent* AOwner, TCollectionItemClass ItemClass = ClassOf<TAxGPFloatInstruction>())
-        : TAxGPInstructions<TGAFloat>(AOwner, ItemClass) {}
+    explicit TAxGPFloatInstructions(TPersistent* AOwner)
+        : TTypedCollection(AOwner, ClassOf<TAxGPFloatInstruction>()) {}
     std::string ClassName() const override { return "TAxGPFloatInstructions"; }
+
+    TAxGPFloatInstruction* FindItemName(std::string_view Name) const {
+        return static_cast<TAxGPFloatInstruction*>(TAxGPInstructions::FindItemName(Name));
+    }
+    TAxGPFloatInstruction* ItemByName(std::string_view Name) const {
+        return static_cast<TAxGPFloatInstruction*>(TAxGPInstructions::GetItemByName(Name));
+    }
 
     // Adds a function named Name that evaluates all of its arguments, of arity 2 when Op
     // takes two floats and 1 when it takes one, with both handlers from Op (see
-    // SetElementwiseHandlers). The set must make TAxGPFloatInstruction items.
+    // SetElementwiseHandlers).
     template <class Op> TAxGPFloatInstruction& AddElementwise(const std::string& Name, Op F) {
-        auto& Item = static_cast<TAxGPFloatInstruction&>(*Add());
+        TAxGPFloatInstruction& Item = *Add();
         Item.SetName(Name);
         Item.SetArity(std::is_invocable_r_v<TGAFloat, Op, TGAFloat, TGAFloat> ? 2 : 1);
         SetElementwiseHandlers(Item, F);

@@ -9,6 +9,7 @@
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 
 namespace ax {
 
@@ -207,19 +208,13 @@ void TAxGPInstructions<T>::InstructionOperationUpdate(TAxGPInstruction<T>* Instr
 template <class T> void TAxGPInstructions<T>::AssignAll(const TPersistent& Source) {
     const auto* From = dynamic_cast<const TAxGPInstructions<T>*>(&Source);
     if (!From || From == this) return;
-    this->BeginUpdate();
-    try {
-        this->Clear();
-        for (int I = 0; I < From->Count(); ++I) {
-            TAxGPInstruction<T>* Item = this->Add();
-            Item->Assign(*From->Items(I));
-            Item->AssignEvents(*From->Items(I));
-        }
-    } catch (...) {
-        this->EndUpdate();
-        throw;
+    const TUpdateGuard Batch(*this);
+    this->Clear();
+    for (int I = 0; I < From->Count(); ++I) {
+        TAxGPInstruction<T>* Item = this->Add();
+        Item->Assign(*From->Items(I));
+        Item->AssignEvents(*From->Items(I));
     }
-    this->EndUpdate();
 }
 
 template <class T> void TAxGPInstructions<T>::AssignTo(TPersistent& Dest) const {
@@ -228,11 +223,10 @@ template <class T> void TAxGPInstructions<T>::AssignTo(TPersistent& Dest) const 
         TBase::AssignTo(Dest);
         return;
     }
-    Lines->BeginUpdate();
+    const TUpdateGuard Batch(*Lines);
     Lines->Clear();
     for (int I = 0; I < this->Count(); ++I)
         Lines->AddObject(this->Items(I)->DisplayName(), this->Items(I));
-    Lines->EndUpdate();
 }
 
 template <class T>

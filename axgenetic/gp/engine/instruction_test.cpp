@@ -23,9 +23,8 @@ public:
     void LoadFromStream(std::istream&) override {}
     void SaveToFile(const std::string&) override {}
     void SaveToStream(std::ostream&) override {}
-    std::unique_ptr<TAxGPInstructions<TGAFloat>>
-    CreateInstructions(TCollectionItemClass C) override {
-        return std::make_unique<TAxGPFloatInstructions>(this, C);
+    std::unique_ptr<TAxGPInstructions<TGAFloat>> CreateInstructions(TCollectionItemClass) override {
+        return std::make_unique<TAxGPFloatInstructions>(this);
     }
     std::unique_ptr<TAxGPNode<TGAFloat>> CreateNode(TAxGPInstruction<TGAFloat>* I) override {
         Log.push_back("CreateNode");

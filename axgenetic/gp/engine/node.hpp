@@ -140,9 +140,12 @@ public:
     // --- evaluation and text ----------------------------------------------------------
     // Instruction->Execute(*this, Context); EGPException SNoInstructionAssigned without
     // an instruction. Children are evaluated by the instruction's handler, not here.
-    T Execute(TAxGPContext<T>& Context) {
+    // Evaluation changes nothing in the tree, so a const tree (a hall-of-fame entry, say)
+    // runs too; the handler still receives the node as TAxGPNode&, the shape of every
+    // OnExecute handler, and must leave the tree as it is.
+    T Execute(TAxGPContext<T>& Context) const {
         if (!FInstruction) NoInstruction();
-        return FInstruction->Execute(*this, Context);
+        return FInstruction->Execute(const_cast<TAxGPNode&>(*this), Context);
     }
     // Prefix form: "(Add x 2.5)", a leaf as its label, "nil" for a node without
     // instruction.

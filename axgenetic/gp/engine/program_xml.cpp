@@ -13,6 +13,7 @@
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 
 namespace ax {
 
@@ -292,26 +293,20 @@ template <class T> void TAxGPInstructions<T>::LoadFromXML(const IXMLGPInstructio
     std::unordered_map<const TAxGPInstruction<T>*, bool> Matched;
     for (int I = 0; I < this->Count(); ++I)
         Matched.emplace(this->Items(I), false);
-    this->BeginUpdate();
-    try {
-        for (const char* Tag : InstructionTags)
-            for (const IXMLNode& From : Element.ChildElements(Tag)) {
-                TAxGPInstruction<T>* Instruction = FindItemName(From.AttributeText("Name"));
-                if (!Instruction)
-                    Instruction = this->Add();
-                else if (const auto Found = Matched.find(Instruction); Found != Matched.end())
-                    Found->second = true;
-                Instruction->LoadFromXML(From);
-            }
-        for (int I = this->Count() - 1; I >= 0; --I)
-            if (const auto Found = Matched.find(this->Items(I));
-                Found != Matched.end() && !Found->second)
-                this->Delete(I);
-    } catch (...) {
-        this->EndUpdate();
-        throw;
-    }
-    this->EndUpdate();
+    const TUpdateGuard Batch(*this);
+    for (const char* Tag : InstructionTags)
+        for (const IXMLNode& From : Element.ChildElements(Tag)) {
+            TAxGPInstruction<T>* Instruction = FindItemName(From.AttributeText("Name"));
+            if (!Instruction)
+                Instruction = this->Add();
+            else if (const auto Found = Matched.find(Instruction); Found != Matched.end())
+                Found->second = true;
+            Instruction->LoadFromXML(From);
+        }
+    for (int I = this->Count() - 1; I >= 0; --I)
+        if (const auto Found = Matched.find(this->Items(I));
+            Found != Matched.end() && !Found->second)
+            this->Delete(I);
 }
 
 template void TAxGPInstruction<TGAFloat>::SaveToXML(const IXMLGPInstructions&) const;

@@ -56,14 +56,20 @@ inline TAxGPHashedName HashedName(std::string_view Name) {
 
 // The table of variable values: a dictionary from exact names to values, with the
 // dictionary's operations (Add raises on a duplicate, Items on a missing name,
-// TryGetValue never raises).
+// TryGetValue never raises). Unlike the plain dictionary, writing through [] inserts a
+// missing name, as a map does, so `Context.Values()["x"] = 1` works on a fresh context;
+// reading a missing name through a const table still raises.
 template <class T>
 class AXGENETIC_API TAxGPValues : public TAxDictionary<std::string, T, TAxGPNameHash, TAxGPNameEqual> {
     using TBase = TAxDictionary<std::string, T, TAxGPNameHash, TAxGPNameEqual>;
 
 public:
     using TBase::TBase;
+    using TBase::operator[];
     std::string ClassName() const override { return "TAxGPValues"; }
+
+    // The value of Name, inserted as zero (empty for Variant) when missing.
+    T& operator[](const std::string& Name) { return this->FindOrAdd(Name); }
 };
 
 // What a program runs against: its variable values. The same context may serve many

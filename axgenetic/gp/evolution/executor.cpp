@@ -125,7 +125,7 @@ TAxCustomGeneticProgrammingExecutor<T>::ReadProgram(const IXMLGPPopulation& Popu
     return Program;
 }
 
-template <class T> T TAxCustomGeneticProgrammingExecutor<T>::Execute(TAxGPContext<T>& Context) {
+template <class T> T TAxCustomGeneticProgrammingExecutor<T>::Execute(TAxGPContext<T>& Context) const {
     if (!FGPProgram) return T{};
     CheckHandlers();
     return FGPProgram->Execute(Context);

@@ -68,7 +68,7 @@ public:
     // The program's result, or zero (empty) without a program. A function of the program
     // without an OnExecute handler raises EGPException SNoInstructionHandler first (a
     // program loaded before the host set its handlers).
-    virtual T Execute(TAxGPContext<T>& Context);
+    virtual T Execute(TAxGPContext<T>& Context) const;
 
     // From an executor: its instructions (with handlers) and a copy of its program. From a
     // GP component of the same value type: its instructions (with handlers) and, when it

@@ -16,10 +16,7 @@ namespace ax::generics {
 
 namespace {
 
-constexpr TGAProbability DefaultPointMutationProbability = 0.1;
-constexpr int DefaultBloatLimit = 10;
 constexpr int MinimumBloatLimit = 5;
-constexpr int GPTournamentField = 7;
 
 template <class I> I* ListItem(const std::vector<I*>& List, int Index) {
     if (Index < 0 || Index >= static_cast<int>(List.size()))
@@ -32,16 +29,12 @@ template <class I> I* ListItem(const std::vector<I*>& List, int Index) {
 template <class T>
 TAxCustomGeneticProgramming<T>::TAxCustomGeneticProgramming(TComponent* AOwner)
     : TAxCustomGeneticComponent(AOwner) {
+    // The GP settings are the member initializers; these are the shared settings a GP
+    // component starts differently.
     RecreatePopulation();
     SetCrossoverProbability(GP_CROSSOVER_PROBABILITY);
     FInstructions = CreateInstructions(ClassOf<TAxGPInstruction<T>>());
-    FSelectionNonTerminalsProbability = NONTERMINALS_SELECTION_PROBABILITY;
-    FPointMutationProbability = DefaultPointMutationProbability;
-    FParsimonyCoefficient = DEFAULT_PARSIMONY_COEFFICIENT;
-    FTarpeianProbability = DEFAULT_TARPEIAN_PROBABILITY;
-    SetMutationWeights(DefaultMutationWeights);
-    FBloatLimit = DefaultBloatLimit;
-    SetTournamentField(GPTournamentField);
+    SetTournamentField(GP_TOURNAMENT_FIELD);
 }
 
 template <class T> TAxCustomGeneticProgramming<T>::~TAxCustomGeneticProgramming() {
@@ -104,9 +97,7 @@ void TAxCustomGeneticProgramming<T>::SetMutationWeight(TGPMutationMethod Method,
 template <class T>
 void TAxCustomGeneticProgramming<T>::SetMutationWeights(const TGPMutationMethodWeights& Value) {
     FMutationWeights = Value;
-    FMutationWeightsTotal = 0;
-    for (std::uint8_t Weight : FMutationWeights)
-        FMutationWeightsTotal += Weight;
+    FMutationWeightsTotal = WeightsTotal(Value);
 }
 
 template <class T>

@@ -35,7 +35,9 @@
 #include <string>
 #include <vector>
 
+#include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/genetic_component.hpp"
+#include "axgenetic/core/typed_events.hpp"
 #include "axgenetic/gp/engine/engine.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
 #include "axgenetic/gp/engine/node.hpp"
@@ -51,10 +53,32 @@ using TNodeNotifyEvent = std::function<void(TObject* Sender, TAxGPNode<T>& Node)
 
 namespace generics {
 
+// Its event setters also take handlers written for TAxGPIndividual<T> and
+// TAxGPPopulation<T> (typed_events.hpp).
 template <class T>
-class AXGENETIC_API TAxCustomGeneticProgramming : public TAxCustomGeneticComponent,
-                                                  public IAxGeneticProgramEngine<T> {
+class AXGENETIC_API TAxCustomGeneticProgramming
+    : public TAxCustomGeneticComponent,
+      public TAxTypedEvents<TAxCustomGeneticProgramming<T>, TAxGPIndividual<T>, TAxGPPopulation<T>>,
+      public IAxGeneticProgramEngine<T> {
+    using TTyped =
+        TAxTypedEvents<TAxCustomGeneticProgramming<T>, TAxGPIndividual<T>, TAxGPPopulation<T>>;
+
 public:
+    using TAxCustomGeneticComponent::SetOnEvaluateFitness;
+    using TAxCustomGeneticComponent::SetOnEvaluateWeightedFitness;
+    using TAxCustomGeneticComponent::SetOnInitializeChild;
+    using TAxCustomGeneticComponent::SetOnInversion;
+    using TAxCustomGeneticComponent::SetOnMutation;
+    using TAxCustomGeneticComponent::SetOnReproduction;
+    using TAxCustomGeneticComponent::SetOnSelection;
+    using TTyped::SetOnEvaluateFitness;
+    using TTyped::SetOnEvaluateWeightedFitness;
+    using TTyped::SetOnInitializeChild;
+    using TTyped::SetOnInversion;
+    using TTyped::SetOnMutation;
+    using TTyped::SetOnReproduction;
+    using TTyped::SetOnSelection;
+
     using TNode = TAxGPNode<T>;
     using TNodePtr = std::unique_ptr<TNode>;
     using TInstruction = TAxGPInstruction<T>;
@@ -340,22 +364,30 @@ private:
     // Inserts Node into Parent at Index and returns it attached.
     static TNode* Attach(TNode& Parent, int Index, TNodePtr&& Node);
 
+    static constexpr int WeightsTotal(const TGPMutationMethodWeights& Weights) {
+        int Total = 0;
+        for (std::uint8_t Weight : Weights)
+            Total += Weight;
+        return Total;
+    }
+
+    // The defaults are defaults.hpp's, shared with the published-property table.
     std::unique_ptr<TAxGPInstructions<T>> FInstructions;
-    TGPCrossoverMethod FCrossoverMethod = TGPCrossoverMethod::cmSubtree;
-    TGAProbability FSelectionNonTerminalsProbability = 0;
-    int FInitializationDepth = 0;
-    TGPInitializationMethod FInitializationMethod = TGPInitializationMethod::imFull;
+    TGPCrossoverMethod FCrossoverMethod = DEFAULT_GP_CROSSOVER_METHOD;
+    TGAProbability FSelectionNonTerminalsProbability = NONTERMINALS_SELECTION_PROBABILITY;
+    int FInitializationDepth = DEFAULT_INITIALIZATION_DEPTH;
+    TGPInitializationMethod FInitializationMethod = DEFAULT_INITIALIZATION_METHOD;
     std::vector<TInstruction*> FFunctions;
     std::vector<TInstruction*> FTerminals;
-    TGPMutationMethodWeights FMutationWeights{};
-    int FMutationWeightsTotal = 0;
-    TGPBloatStrategy FBloatStrategy = TGPBloatStrategy::bsNone;
-    int FBloatLimit = 0;
-    TGPPointMutationMethod FPointMutationMethod = TGPPointMutationMethod::pmmPerNode;
-    TGAProbability FPointMutationProbability = 0;
+    TGPMutationMethodWeights FMutationWeights = DefaultMutationWeights;
+    int FMutationWeightsTotal = WeightsTotal(DefaultMutationWeights);
+    TGPBloatStrategy FBloatStrategy = DEFAULT_BLOAT_STRATEGY;
+    int FBloatLimit = DEFAULT_BLOAT_LIMIT;
+    TGPPointMutationMethod FPointMutationMethod = DEFAULT_POINT_MUTATION_METHOD;
+    TGAProbability FPointMutationProbability = DEFAULT_POINT_MUTATION_PROBABILITY;
     TNodeNotifyEvent<T> FOnConstantMutation;
-    TGAFloat FParsimonyCoefficient = 0;
-    TGAProbability FTarpeianProbability = 0;
+    TGAFloat FParsimonyCoefficient = DEFAULT_PARSIMONY_COEFFICIENT;
+    TGAProbability FTarpeianProbability = DEFAULT_TARPEIAN_PROBABILITY;
     bool FTwoParentCrossover = false;
     // The child that InitializeChild copies from Parent2 (TwoParentCrossover).
     TAxIndividual* FSecondChild = nullptr;

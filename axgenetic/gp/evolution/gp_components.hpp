@@ -2,8 +2,8 @@
 // binary nodes (two children at most), and variant programs.
 //
 // Each concrete class fixes its instruction set class (whatever item class a caller asks
-// for) and its node class; everything else is the generic component's. Their event
-// setters also take handlers written for their individual and population classes, e.g.
+// for) and its node class; everything else is the generic component's, typed event
+// setters included, e.g.
 // GP.SetOnEvaluateFitness([&](TAxGPIndividual<TGAFloat>& Item, TGAFitness& Fitness) {...}).
 #pragma once
 
@@ -12,7 +12,6 @@
 #include <memory>
 #include <string>
 
-#include "axgenetic/core/typed_events.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/variant_classes.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
@@ -25,13 +24,8 @@ namespace generics {
 // A GP component whose instruction set is a TSet and whose nodes are TNodeClass nodes.
 template <class T, class TSet, class TNodeClass>
 class AXGENETIC_API TAxTypedGeneticProgramming
-    : public TAxTypedEngine<T,
-                            TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>,
-                                                     TAxCustomGeneticProgramming<T>>,
-                            TSet, TNodeClass> {
-    using TBase = TAxTypedEngine<
-        T, TAxTypedGeneticComponent<TAxGPIndividual<T>, TAxGPPopulation<T>, TAxCustomGeneticProgramming<T>>,
-        TSet, TNodeClass>;
+    : public TAxTypedEngine<T, TAxCustomGeneticProgramming<T>, TSet, TNodeClass> {
+    using TBase = TAxTypedEngine<T, TAxCustomGeneticProgramming<T>, TSet, TNodeClass>;
 
 public:
     using TBase::TBase;

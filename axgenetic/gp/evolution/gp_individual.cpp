@@ -137,7 +137,7 @@ template <class T> void TAxGPIndividual<T>::Assign(const TPersistent& Source) {
     TAxIndividual::Assign(Source);
 }
 
-template <class T> T TAxGPIndividual<T>::Execute(TAxGPContext<T>& Context) {
+template <class T> T TAxGPIndividual<T>::Execute(TAxGPContext<T>& Context) const {
     return FDNA ? FDNA->Execute(Context) : T{};
 }
 

@@ -84,7 +84,7 @@ public:
     // freshness and name.
     void Assign(const TPersistent& Source) override;
     // The program's result for Context; zero (empty) without a tree.
-    virtual T Execute(TAxGPContext<T>& Context);
+    virtual T Execute(TAxGPContext<T>& Context) const;
 
     // Puts NewNode in Node's place (attached to Node's parent as by AddChild: after the
     // remaining children of a tree node, into the free slot of a binary node; or as the

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/gp_components.hpp"
@@ -23,6 +24,7 @@
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
+#include "axgenetic/platform/update_guard.hpp"
 #include "axgenetic/xml/genetic_program_xml.hpp"
 
 namespace ax {
@@ -195,17 +197,13 @@ void TAxCustomGeneticProgramming<T>::LoadCheckedDomain(const IXMLGPDomainType& D
     InitializeWithoutIndividuals();
     LoadFromXML(IXMLGPInstructions(Domain.FindChild("Instructions")));
     TAxGPPopulation<T>& Items = *Population();
-    Items.BeginUpdate();
-    try {
+    {
+        const TUpdateGuard Batch(Items);
         Items.Clear();
         for (const IXMLIndividualType Individual :
              IXMLGPPopulation(Domain.FindChild("Population")).Individual())
             LoadGPIndividualXML(*Items.Add(), *FInstructions, Individual);
-    } catch (...) {
-        Items.EndUpdate();
-        throw;
     }
-    Items.EndUpdate();
     SetPreviousGeneration(Population());
     // The new instructions emptied the populations and marked the component for a fresh
     // start; the loaded population is where evolution goes on instead.
@@ -250,46 +248,37 @@ void TAxCustomGeneticProgramming<T>::Describe(TStringList& Strings,
         }
         return Text;
     };
-    Strings.BeginUpdate();
-    try {
-        this->DescribeOperators(Strings, TabStr);
-        // With all six weights 0 no mutation method ever runs: each shows 0.00%, not 0 / 0.
-        std::string Distribution;
-        for (TGPMutationMethod Method : MutationMethods) {
-            if (!Distribution.empty()) Distribution += ", ";
-            const double Weight = MutationWeight(Method);
-            const double Share = FMutationWeightsTotal == 0 ? 0.0 : Weight / FMutationWeightsTotal;
-            Distribution += std::string(GetEnumName(Method)) + "(" + PercentToStr(Share) + "%)";
-        }
-        Strings.Add(TabStr + "Mutation Distribution = " + Distribution);
-        Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
-        Strings.Add(TabStr + "Selection Non-terminals Probability = " +
-                    Percent(FSelectionNonTerminalsProbability));
-        if (FBloatStrategy != TGPBloatStrategy::bsNone) {
-            Strings.Add(TabStr +
-                        "Anti-Bloating Strategy = " + std::string(GetEnumName(FBloatStrategy)));
-            Strings.Add(TabStr + "Anti-Bloating Limit = " + IntToStr(FBloatLimit));
-            if (const std::string Note = BloatStrategyNote(); !Note.empty())
-                Strings.Add(TabStr + "Anti-Bloating Note = " + Note);
-        }
-        Strings.Add(TabStr + "Terminals (" + IntToStr(GetTerminalsCount()) + ") " +
-                    Names(FTerminals));
-        Strings.Add(TabStr + "Functions (" + IntToStr(GetFunctionsCount()) + ") " +
-                    Names(FFunctions));
-        Strings.Add("Initial Conditions");
-        Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
-        Strings.Add(TabStr +
-                    (FInitializationDepth == 0
-                         ? std::string("Initial Tree Depth is based on number of operations")
-                         : "Initial Tree Depth = Max of " + IntToStr(FInitializationDepth)));
-        Strings.Add(TabStr +
-                    "Initialization Method = " + std::string(GetEnumName(FInitializationMethod)));
-        DescribeTermination(Strings, TabStr);
-    } catch (...) {
-        Strings.EndUpdate();
-        throw;
+    const TUpdateGuard Batch(Strings);
+    this->DescribeOperators(Strings, TabStr);
+    // With all six weights 0 no mutation method ever runs: each shows 0.00%, not 0 / 0.
+    std::string Distribution;
+    for (TGPMutationMethod Method : MutationMethods) {
+        if (!Distribution.empty()) Distribution += ", ";
+        const double Weight = MutationWeight(Method);
+        const double Share = FMutationWeightsTotal == 0 ? 0.0 : Weight / FMutationWeightsTotal;
+        Distribution += std::string(GetEnumName(Method)) + "(" + PercentToStr(Share) + "%)";
     }
-    Strings.EndUpdate();
+    Strings.Add(TabStr + "Mutation Distribution = " + Distribution);
+    Strings.Add(TabStr + "Selection Method = " + std::string(GetEnumName(SelectionMethod())));
+    Strings.Add(TabStr + "Selection Non-terminals Probability = " +
+                Percent(FSelectionNonTerminalsProbability));
+    if (FBloatStrategy != TGPBloatStrategy::bsNone) {
+        Strings.Add(TabStr +
+                    "Anti-Bloating Strategy = " + std::string(GetEnumName(FBloatStrategy)));
+        Strings.Add(TabStr + "Anti-Bloating Limit = " + IntToStr(FBloatLimit));
+        if (const std::string Note = BloatStrategyNote(); !Note.empty())
+            Strings.Add(TabStr + "Anti-Bloating Note = " + Note);
+    }
+    Strings.Add(TabStr + "Terminals (" + IntToStr(GetTerminalsCount()) + ") " + Names(FTerminals));
+    Strings.Add(TabStr + "Functions (" + IntToStr(GetFunctionsCount()) + ") " + Names(FFunctions));
+    Strings.Add("Initial Conditions");
+    Strings.Add(TabStr + "Population = " + IntToStr(InitialPopulation()));
+    Strings.Add(TabStr + (FInitializationDepth == 0
+                              ? std::string("Initial Tree Depth is based on number of operations")
+                              : "Initial Tree Depth = Max of " + IntToStr(FInitializationDepth)));
+    Strings.Add(TabStr +
+                "Initialization Method = " + std::string(GetEnumName(FInitializationMethod)));
+    DescribeTermination(Strings, TabStr);
 }
 
 // ---- property streaming -----------------------------------------------------------------
@@ -302,10 +291,12 @@ template <class T> void TAxCustomGeneticProgramming<T>::DefineProperties(TFiler&
             Name, std::move(Read), [Value](TWriter& Writer) { Writer.WriteFloat(Value); },
             Value != Default);
     };
-    Define("SelectionNonTerminalsProbability", FSelectionNonTerminalsProbability, 0.9, nullptr);
-    Define("ParsimonyCoefficient", FParsimonyCoefficient, 1.0, nullptr);
-    Define("PointMutationProbability", FPointMutationProbability, 0.1, nullptr);
-    Define("TarpeianProbability", FTarpeianProbability, 0.3,
+    Define("SelectionNonTerminalsProbability", FSelectionNonTerminalsProbability,
+           NONTERMINALS_SELECTION_PROBABILITY, nullptr);
+    Define("ParsimonyCoefficient", FParsimonyCoefficient, DEFAULT_PARSIMONY_COEFFICIENT, nullptr);
+    Define("PointMutationProbability", FPointMutationProbability,
+           DEFAULT_POINT_MUTATION_PROBABILITY, nullptr);
+    Define("TarpeianProbability", FTarpeianProbability, DEFAULT_TARPEIAN_PROBABILITY,
            [this](TReader& Reader) { SetTarpeianProbability(Reader.ReadFloat()); });
 }
 
@@ -334,40 +325,52 @@ AX_GP_PERSISTENCE_MEMBERS(Variant)
 
 // ---- published properties -----------------------------------------------------------------
 
+// The default weight of a mutation method.
+constexpr int DefaultWeight(TGPMutationMethod Method) {
+    return DefaultMutationWeights[static_cast<std::size_t>(Method)];
+}
+
 template <class T> void PublishGeneticProgramming(TPublishedProperties& List) {
     using C = generics::TAxCustomGeneticProgramming<T>;
     List.push_back(PublishedDefault("BloatStrategy", &C::BloatStrategy, &C::SetBloatStrategy,
-                                    TGPBloatStrategy::bsNone));
-    List.push_back(PublishedDefault("BloatLimit", &C::BloatLimit, &C::SetBloatLimit, 10));
+                                    DEFAULT_BLOAT_STRATEGY));
+    List.push_back(
+        PublishedDefault("BloatLimit", &C::BloatLimit, &C::SetBloatLimit, DEFAULT_BLOAT_LIMIT));
     List.push_back(PublishedDefault("CrossoverMethod", &C::CrossoverMethod, &C::SetCrossoverMethod,
-                                    TGPCrossoverMethod::cmSubtree));
+                                    DEFAULT_GP_CROSSOVER_METHOD));
     List.push_back(PublishedDefault("InitializationMethod", &C::InitializationMethod,
-                                    &C::SetInitializationMethod, TGPInitializationMethod::imFull));
+                                    &C::SetInitializationMethod, DEFAULT_INITIALIZATION_METHOD));
     List.push_back(PublishedDefault("InitializationDepth", &C::InitializationDepth,
-                                    &C::SetInitializationDepth, 0));
+                                    &C::SetInitializationDepth, DEFAULT_INITIALIZATION_DEPTH));
     List.push_back(PublishedCollection("Instructions", &C::Instructions));
     List.push_back(PublishedDefault("MutateSubtreeWeight", &C::MutateSubtreeWeight,
-                                    &C::SetMutateSubtreeWeight, 25));
+                                    &C::SetMutateSubtreeWeight,
+                                    DefaultWeight(TGPMutationMethod::mmSubtree)));
     List.push_back(PublishedDefault("MutateReplacementWeight", &C::MutateReplacementWeight,
-                                    &C::SetMutateReplacementWeight, 0));
+                                    &C::SetMutateReplacementWeight,
+                                    DefaultWeight(TGPMutationMethod::mmReplacement)));
     List.push_back(PublishedDefault("MutateConstantWeight", &C::MutateConstantWeight,
-                                    &C::SetMutateConstantWeight, 0));
+                                    &C::SetMutateConstantWeight,
+                                    DefaultWeight(TGPMutationMethod::mmConstant)));
     List.push_back(PublishedDefault("MutateShrinkWeight", &C::MutateShrinkWeight,
-                                    &C::SetMutateShrinkWeight, 25));
-    List.push_back(
-        PublishedDefault("MutateHoistWeight", &C::MutateHoistWeight, &C::SetMutateHoistWeight, 25));
-    List.push_back(
-        PublishedDefault("MutatePointWeight", &C::MutatePointWeight, &C::SetMutatePointWeight, 0));
+                                    &C::SetMutateShrinkWeight,
+                                    DefaultWeight(TGPMutationMethod::mmShrink)));
+    List.push_back(PublishedDefault("MutateHoistWeight", &C::MutateHoistWeight,
+                                    &C::SetMutateHoistWeight,
+                                    DefaultWeight(TGPMutationMethod::mmHoist)));
+    List.push_back(PublishedDefault("MutatePointWeight", &C::MutatePointWeight,
+                                    &C::SetMutatePointWeight,
+                                    DefaultWeight(TGPMutationMethod::mmPoint)));
     List.push_back(PublishedDefault("ParsimonyCoefficient", &C::ParsimonyCoefficient,
-                                    &C::SetParsimonyCoefficient, 1.0));
+                                    &C::SetParsimonyCoefficient, DEFAULT_PARSIMONY_COEFFICIENT));
     List.push_back(PublishedDefault("PointMutationMethod", &C::PointMutationMethod,
-                                    &C::SetPointMutationMethod,
-                                    TGPPointMutationMethod::pmmPerNode));
+                                    &C::SetPointMutationMethod, DEFAULT_POINT_MUTATION_METHOD));
     List.push_back(PublishedDefault("PointMutationProbability", &C::PointMutationProbability,
-                                    &C::SetPointMutationProbability, 0.1));
-    List.push_back(PublishedDefault("SelectionNonTerminalsProbability",
-                                    &C::SelectionNonTerminalsProbability,
-                                    &C::SetSelectionNonTerminalsProbability, 0.9));
+                                    &C::SetPointMutationProbability,
+                                    DEFAULT_POINT_MUTATION_PROBABILITY));
+    List.push_back(PublishedDefault(
+        "SelectionNonTerminalsProbability", &C::SelectionNonTerminalsProbability,
+        &C::SetSelectionNonTerminalsProbability, NONTERMINALS_SELECTION_PROBABILITY));
     List.push_back(PublishedDefault("TwoParentCrossover", &C::TwoParentCrossover,
                                     &C::SetTwoParentCrossover, false));
 }
