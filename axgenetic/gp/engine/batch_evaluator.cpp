@@ -204,7 +204,14 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
 
 void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
                                    std::span<TGAFloat> Out) {
-    const int Rows = Data.RowCount();
+    Evaluate(Root, Data, Out, 0, Data.RowCount());
+}
+
+void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                                   std::span<TGAFloat> Out, int FirstRow, int RowCount) {
+    if (FirstRow < 0 || RowCount < 0 || RowCount > Data.RowCount() - FirstRow)
+        throw EListError("List index out of bounds (" + std::to_string(FirstRow) + ")");
+    const int Rows = FirstRow + RowCount;
     if (static_cast<int>(Out.size()) < Rows)
         throw EListError("List index out of bounds (" + std::to_string(Out.size()) + ")");
     Compile(Root, Data);
@@ -216,7 +223,7 @@ void TAxGPBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet
         FValues.resize(static_cast<std::size_t>(FMaxStack));
     if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
         FArgs.resize(static_cast<std::size_t>(FMaxArgs));
-    for (int First = 0; First < Rows; First += FBlockSize) {
+    for (int First = FirstRow; First < Rows; First += FBlockSize) {
         const int Count = std::min(FBlockSize, Rows - First);
         RunBlock(Data, First, Count);
         std::copy_n(FValues[0], Count, Out.data() + First);
