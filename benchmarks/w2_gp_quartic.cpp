@@ -97,7 +97,7 @@ private:
     // A grow tree of at most Height that has functions on its first MinHeight levels, so
     // that its height is at least MinHeight, like every tree of the ramp.
     TNodePtr Grow(int Height, int Level) {
-        TNodePtr Node = Level == Height    ? GetTerminalNode()
+        TNodePtr Node = Level == Height     ? GetTerminalNode()
                         : Level < MinHeight ? GetOperationNode()
                                             : GetNode();
         for (int I = 0; I < Node->Instruction()->Arity(); ++I)

@@ -58,7 +58,7 @@ private:
     int FMinRows;
     TAxGPContext<TGAFloat> FContext;
     std::vector<std::unique_ptr<TAxGPBatchEvaluator>> FEvaluators; // one per worker
-    std::vector<TRange> FRanges;                                  // one per worker
+    std::vector<TRange> FRanges;                                   // one per worker
     std::vector<std::thread> FThreads;
 
     std::mutex FMutex;

@@ -55,7 +55,7 @@ struct TRegression {
 TEST(GPParallelBatchEvaluator, EqualsTheSingleEvaluatorBitForBit) {
     RandSeed(5);
     TRegression L;
-    constexpr int Rows = 5000;
+    constexpr int Rows = 3000;
     TAxGPDataSet Data(Rows);
     auto X = Data.AddColumn("x");
     for (auto& V : X)
@@ -64,10 +64,10 @@ TEST(GPParallelBatchEvaluator, EqualsTheSingleEvaluatorBitForBit) {
     Single.Context().Values().Add("p", 0.25);
     std::vector<TGAFloat> Expected(Rows), Out(Rows);
     for (int Workers = 1; Workers <= 3; ++Workers) {
-        TAxGPParallelBatchEvaluator Parallel(Workers, 1000);
+        TAxGPParallelBatchEvaluator Parallel(Workers, 500);
         EXPECT_EQ(Parallel.Workers(), Workers);
         Parallel.Context().Values().Add("p", 0.25);
-        for (int T = 0; T < 30; ++T) {
+        for (int T = 0; T < 15; ++T) {
             auto Tree = L.Grow(5);
             Single.Evaluate(*Tree, Data, Expected);
             Parallel.Evaluate(*Tree, Data, Out);

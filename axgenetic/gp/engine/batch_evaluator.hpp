@@ -121,7 +121,8 @@ private:
     };
 
     void Compile(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
-    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction,
+                                 const TAxGPDataSet& Data) {
         for (const auto& Known : FInfos)
             if (Known.Instruction == &Instruction) return Known;
         return AddInfo(Instruction, Data);

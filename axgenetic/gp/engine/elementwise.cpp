@@ -89,9 +89,9 @@ void Run128(TGPElementwiseOperation Operation, TGAFloat Threshold, const TGAFloa
 }
 
 #if AX_ELEMENTWISE_DISPATCH
-__attribute__((target("avx2"))) void Run256(TGPElementwiseOperation Operation,
-                                            TGAFloat Threshold, const TGAFloat* const* Args,
-                                            TGAFloat* Result, int Count) {
+__attribute__((target("avx2"))) void Run256(TGPElementwiseOperation Operation, TGAFloat Threshold,
+                                            const TGAFloat* const* Args, TGAFloat* Result,
+                                            int Count) {
     Dispatch(Operation, Threshold, Args, Result, Count);
 }
 
@@ -136,8 +136,9 @@ namespace {
 
 // Both handlers of one operation: the per-point handler evaluates its arguments in order
 // and does the batch step's arithmetic.
-template <class Op> void SetHandlers(TAxGPFloatInstruction& Instruction, TGAFloat Threshold,
-                                     TGPElementwiseOperation Operation) {
+template <class Op>
+void SetHandlers(TAxGPFloatInstruction& Instruction, TGAFloat Threshold,
+                 TGPElementwiseOperation Operation) {
     if constexpr (std::is_same_v<Op, TNeg>)
         Instruction.SetOnExecute([Threshold](TObject*, TAxGPNode<TGAFloat>& Node,
                                              TAxGPContext<TGAFloat>& Context, TGAFloat& Result) {
@@ -150,8 +151,8 @@ template <class Op> void SetHandlers(TAxGPFloatInstruction& Instruction, TGAFloa
             const TGAFloat A = Node.GetChild(0)->Execute(Context);
             Result = Op::Apply(A, Node.GetChild(1)->Execute(Context), Threshold);
         });
-    Instruction.SetOnExecuteBatch([Operation, Threshold](TObject*, const TGAFloat* const* Args,
-                                                         int, TGAFloat* Result, int Count) {
+    Instruction.SetOnExecuteBatch([Operation, Threshold](TObject*, const TGAFloat* const* Args, int,
+                                                         TGAFloat* Result, int Count) {
         Choice().Run(Operation, Threshold, Args, Result, Count);
     });
 }

@@ -405,7 +405,8 @@ template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Sou
     };
     // Shared by nested copies (a CreateNode of the host's may copy trees too): each works
     // above the frames it found.
-    thread_local std::vector<TFrame> Stack;
+    thread_local std::vector<TFrame> Frames;
+    std::vector<TFrame>& Stack = Frames; // the thread's vector looked up once
     const std::type_info& Class = typeid(*this);
     const std::size_t Base = Stack.size();
     Stack.push_back({&Source, this, 0});
