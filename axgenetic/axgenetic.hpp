@@ -37,6 +37,7 @@
 #include "axgenetic/ga/genetic_algorithm.hpp"
 
 #include "axgenetic/gp/engine/batch_evaluator.hpp"
+#include "axgenetic/gp/engine/elementwise.hpp"
 #include "axgenetic/gp/engine/engine.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"

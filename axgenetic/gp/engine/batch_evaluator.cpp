@@ -194,8 +194,7 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
             Own = Stack + Top * Block;
             for (int A = 0; A < Op.ArgCount; ++A)
                 FArgs[static_cast<std::size_t>(A)] = Values[Top + static_cast<std::size_t>(A)];
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own,
-                                             Count);
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own, Count);
             break;
         case TOpKind::Fallback: {
             auto& Point = FPointContext.Values();
@@ -206,8 +205,7 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {
                     const TGAFloat V = Data.ColumnData(C)[First + P];
-                    if (TGAFloat* Slot =
-                            Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                    if (TGAFloat* Slot = Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
                         *Slot = V;
                     else
                         Point.AddOrSetValue(Data.ColumnName(C), V);
@@ -224,7 +222,14 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
 
 void TAxGPBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
                                    std::span<TGAFloat> Out) {
-    const int Rows = Data.RowCount();
+    Evaluate(Root, Data, Out, 0, Data.RowCount());
+}
+
+void TAxGPBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                                   std::span<TGAFloat> Out, int FirstRow, int RowCount) {
+    if (FirstRow < 0 || RowCount < 0 || RowCount > Data.RowCount() - FirstRow)
+        throw EListError("List index out of bounds (" + std::to_string(FirstRow) + ")");
+    const int Rows = FirstRow + RowCount;
     if (static_cast<int>(Out.size()) < Rows)
         throw EListError("List index out of bounds (" + std::to_string(Out.size()) + ")");
     Compile(Root, Data);
@@ -236,7 +241,7 @@ void TAxGPBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPD
         FValues.resize(static_cast<std::size_t>(FMaxStack));
     if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
         FArgs.resize(static_cast<std::size_t>(FMaxArgs));
-    for (int First = 0; First < Rows; First += FBlockSize) {
+    for (int First = FirstRow; First < Rows; First += FBlockSize) {
         const int Count = std::min(FBlockSize, Rows - First);
         RunBlock(Data, First, Count);
         std::copy_n(FValues[0], Count, Out.data() + First);

@@ -85,6 +85,11 @@ public:
     // span raises EListError). Exceptions of handlers pass through.
     void Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
                   std::span<TGAFloat> Out);
+    // The same for the rows FirstRow .. FirstRow + RowCount - 1 only, written to the same
+    // places of Out; a range outside the data set raises EListError. Evaluators that take
+    // disjoint ranges of one data set may run on several threads at once.
+    void Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                  std::span<TGAFloat> Out, int FirstRow, int RowCount);
 
     // Nodes of the last compiled program, and how many of them run point by point; for
     // hosts that want to know whether their batch handlers are used.

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "axgenetic/core/exceptions.hpp"
@@ -175,6 +176,37 @@ TEST(GPBatchEvaluator, SeesEveryEditAndRaisesLikeExecute) {
     Tree->ExtractChild(C); // too few arguments: the same error as Execute
     EXPECT_THROW(Evaluator.Evaluate(*Tree, Data, Out), EGPException);
     EXPECT_THROW(Evaluator.Evaluate(*Tree, Data, std::span<TGAFloat>(Out).first(2)), EListError);
+}
+
+TEST(GPBatchEvaluator, EvaluatesARangeOfRowsInPlace) {
+    TLanguage L;
+    TAxGPDataSet Data(6);
+    auto X = Data.AddColumn("x");
+    for (std::size_t P = 0; P < 6; ++P)
+        X[P] = static_cast<TGAFloat>(P);
+    auto Tree = std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("Mul"));
+    Tree->AddChild(std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("x")));
+    Tree->AddChild(std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("c")));
+    TAxGPBatchEvaluator Evaluator;
+    Evaluator.SetBlockSize(2);
+    std::vector<TGAFloat> Out(6, -1.0);
+    Evaluator.Evaluate(*Tree, Data, Out, 1, 3);
+    EXPECT_EQ(Out, (std::vector<TGAFloat>{-1, 1.5, 3, 4.5, -1, -1}));
+    struct TBad {
+        int First, Count;
+        const char* Message;
+    };
+    for (const TBad& Bad :
+         {TBad{-1, 2, "List index out of bounds (-1)"}, TBad{4, 3, "List index out of bounds (4)"},
+          TBad{0, -1, "List index out of bounds (0)"}}) {
+        try {
+            Evaluator.Evaluate(*Tree, Data, Out, Bad.First, Bad.Count);
+            ADD_FAILURE() << "no exception for " << Bad.First << ", " << Bad.Count;
+        } catch (const EListError& Error) {
+            EXPECT_STREQ(Error.what(), Bad.Message);
+        }
+    }
+    EXPECT_EQ(Out, (std::vector<TGAFloat>{-1, 1.5, 3, 4.5, -1, -1}));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "axgenetic/core/types.hpp"
+#include "axgenetic/gp/engine/elementwise.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
 #include "axgenetic/gp/engine/node.hpp"
 
@@ -81,6 +82,13 @@ template <class Op> void SetElementwiseHandlers(TAxGPFloatInstruction& Instructi
     }
 }
 
+// Gives Instruction both handlers of a library operation (elementwise.hpp): the batch step
+// runs vectorized for the processor in hand, the per-point handler evaluates the arguments
+// in order and does the same arithmetic. Threshold is that of eoProtectedDiv.
+AXGENETIC_API void SetElementwiseHandlers(TAxGPFloatInstruction& Instruction,
+                                          TGPElementwiseOperation Operation,
+                                          TGAFloat Threshold = 0.0);
+
 // A set of float instructions. It always makes TAxGPFloatInstruction items, so Add,
 // Insert, Items and FindItemID give that class (its OnExecuteBatch needs no cast).
 class AXGENETIC_API TAxGPFloatInstructions
@@ -107,6 +115,12 @@ public:
         SetElementwiseHandlers(Item, F);
         return Item;
     }
+    // Adds a function named Name computing a library operation, of its arity, with both
+    // handlers from SetElementwiseHandlers. Hosts get vectorized batch steps this way;
+    // a lambda's batch loop is compiled in the host's code for the host's target.
+    TAxGPFloatInstruction& AddElementwise(const std::string& Name,
+                                          TGPElementwiseOperation Operation,
+                                          TGAFloat Threshold = 0.0);
 };
 
 // A float tree node; without an engine it makes nodes of its own class.

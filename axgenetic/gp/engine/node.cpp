@@ -1,6 +1,7 @@
 #include "axgenetic/gp/engine/node.hpp"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
@@ -415,10 +416,46 @@ void TAxGPTreeNode<T>::SetChildren(const std::vector<const TAxGPNode<T>*>& List)
     this->Modified();
 }
 
+// Copying is most of what evolution does besides evaluating (every child starts as a copy
+// of its parent). A child node whose copy comes out of the class of this node, as it does
+// within one component, is copied here without recursion: made by CreateNode as Clone makes
+// it, given its value, placed straight at the end of its parent's list, and given the
+// source's measures, which is the tree Clone and AddChild give, without their per-node
+// cache walks. Any other node is copied by Clone under its parent.
 template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Source) {
-    const int Slots = Source.SlotCount();
-    for (int I = 0; I < Slots; ++I)
-        if (const auto* Child = Source.GetChild(I)) Child->Clone(*this);
+    struct TFrame {
+        const TAxGPNode<T>* From;
+        TAxGPTreeNode<T>* To;
+        int NextSlot;
+    };
+    // Shared by nested copies (a CreateNode of the host's may copy trees too): each works
+    // above the frames it found.
+    thread_local std::vector<TFrame> Frames;
+    std::vector<TFrame>& Stack = Frames; // the thread's vector looked up once
+    const std::type_info& Class = typeid(*this);
+    const std::size_t Base = Stack.size();
+    Stack.push_back({&Source, this, 0});
+    while (Stack.size() > Base) {
+        TFrame& Top = Stack.back();
+        if (Top.NextSlot >= Top.From->SlotCount()) {
+            Stack.pop_back();
+            continue;
+        }
+        const TAxGPNode<T>* Child = Top.From->GetChild(Top.NextSlot++);
+        if (!Child) continue;
+        TAxGPTreeNode<T>* To = Top.To;
+        TNodePtr Copy = Child->CreateNode(Child->Instruction());
+        if (typeid(*Copy) != Class || typeid(*Child) != Class) {
+            this->CopyFresh(*To->AddChild(std::move(Copy)), *Child);
+            continue;
+        }
+        auto* Node = static_cast<TAxGPTreeNode<T>*>(Copy.get());
+        Node->SetValue(Child->Value());
+        Node->CopyMeasures(*Child);
+        To->FChildren.push_back(std::move(Copy));
+        this->LinkParent(*Node, To);
+        Stack.push_back({Child, Node, 0});
+    }
 }
 
 // --- TAxGPBinaryNode ------------------------------------------------------------------

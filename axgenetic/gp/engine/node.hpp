@@ -177,6 +177,15 @@ protected:
     // Frees the given subtrees (and empties the pointers) without recursing once per
     // level, so freeing a very deep tree cannot exhaust the stack.
     static void FreeSubtrees(TNodePtr* Subtrees, std::size_t Count);
+    // CopyFrom(From, true) on a node just made for the copy.
+    static void CopyFresh(TAxGPNode<T>& Target, const TAxGPNode<T>& From) {
+        Target.CopyFrom(From, true);
+    }
+    // Takes Source's cached measures (for a copy of Source's subtree).
+    void CopyMeasures(const TAxGPNode<T>& Source) {
+        FDepthCache = Source.FDepthCache;
+        FSizeCache = Source.FSizeCache;
+    }
     // Sets the parent link of a node being attached or detached here.
     static void LinkParent(TAxGPNode<T>& Child, TAxGPNode<T>* Parent) { Child.FParent = Parent; }
 

@@ -327,5 +327,57 @@ TEST(GPNode, EditsThatWouldPlaceANodeInsideItselfAreRefused) {
     ExpectCyclesRefused<TAxGPBinaryFloatNode>();
 }
 
+// A tree of one node class is copied without recursion, so a chain deeper than the stack
+// allows is copied too.
+TEST(GPNode, VeryDeepTreesAreCopied) {
+    TLanguage L;
+    auto* Neg = L.Add("Neg", TGPGeneticInstruction::gpFunction, 1);
+    constexpr int Levels = 100000;
+    TNodePtr Root = Leaf(L.X);
+    for (int I = 0; I < Levels; ++I) {
+        auto Up = Leaf(Neg);
+        Up->AddChild(std::move(Root));
+        Root = std::move(Up);
+    }
+    TNodePtr Copy = Root->Clone();
+    EXPECT_EQ(Copy->Size(), Levels + 1);
+    EXPECT_EQ(Copy->Depth(), Levels);
+    EXPECT_EQ(Copy->ToString(), Root->ToString());
+}
+
+// Nodes of other classes inside a tree keep their own copy: each copied node is of the
+// class its source's CreateNode makes, with its value, parent and measures.
+TEST(GPNode, CopiesOfMixedClassesKeepEveryNodesClass) {
+    TLanguage L;
+    auto Inner =
+        Apply<TAxGPTreeNode<TGAFloat>>(L.Sum, Leaf(L.X), Leaf<TAxGPTreeNode<TGAFloat>>(L.Two));
+    Inner->GetChild(1)->SetValue(7.0);
+    auto Tree = Apply(L.Sum, std::move(Inner), Apply(L.Sum, Leaf(L.Two), Leaf(L.X)));
+    Tree->Size();
+    TNodePtr Copy = Tree->Clone();
+    EXPECT_EQ(Copy->ToString(), Tree->ToString());
+    EXPECT_EQ(Copy->GetChild(0)->GetChild(1)->Value(), 7.0);
+    EXPECT_EQ(Copy->GetChild(1)->GetChild(0)->Value(), 2.5);
+    const std::vector<std::string> Classes = {"TAxGPFloatNode", "TAxGPTreeNode",  "TAxGPFloatNode",
+                                              "TAxGPTreeNode",  "TAxGPFloatNode", "TAxGPFloatNode",
+                                              "TAxGPFloatNode"};
+    std::vector<std::string> Got;
+    std::vector<const TNode*> Stack = {Copy.get()};
+    while (!Stack.empty()) {
+        const TNode* N = Stack.back();
+        Stack.pop_back();
+        Got.push_back(N->ClassName());
+        for (int I = N->SlotCount() - 1; I >= 0; --I) {
+            EXPECT_EQ(N->GetChild(I)->Parent(), N);
+            Stack.push_back(N->GetChild(I));
+        }
+    }
+    EXPECT_EQ(Got, Classes);
+    EXPECT_EQ(Copy->GetChild(0)->Size(), 3);
+    EXPECT_EQ(Copy->GetChild(1)->Depth(), 1);
+    Copy->GetChild(1)->AddChild(Leaf(L.X)); // the copied measures follow later changes
+    EXPECT_EQ(Copy->Size(), 8);
+}
+
 } // namespace
 } // namespace ax

@@ -115,7 +115,8 @@ template <class T> const std::vector<TAxGPNode<T>*>& TAxGPIndividual<T>::Flatten
 
 template <class T> void TAxGPIndividual<T>::Flatten(TNode* Node) const {
     FFlattenedDNA.push_back(Node);
-    for (int I = 0; I < Node->SlotCount(); ++I)
+    const int Slots = Node->SlotCount();
+    for (int I = 0; I < Slots; ++I)
         if (TNode* Child = Node->GetChild(I)) Flatten(Child);
 }
 

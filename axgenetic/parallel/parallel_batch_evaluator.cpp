@@ -1,0 +1,106 @@
+#include "axgenetic/parallel/parallel_batch_evaluator.hpp"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "axgenetic/platform/exceptions.hpp"
+
+namespace ax {
+
+TAxGPParallelBatchEvaluator::TAxGPParallelBatchEvaluator(int Workers, int MinRows)
+    : FMinRows(std::max(MinRows, 1)) {
+    const std::size_t Count = static_cast<std::size_t>(std::max(Workers, 1));
+    for (std::size_t I = 0; I < Count; ++I)
+        FEvaluators.push_back(std::make_unique<TAxGPBatchEvaluator>());
+    FRanges.resize(Count);
+    FThreads.reserve(Count - 1);
+    try {
+        for (std::size_t I = 1; I < Count; ++I)
+            FThreads.emplace_back([this, I] { WorkerLoop(I); });
+    } catch (...) {
+        // The threads already started must not outlive a failed construction.
+        {
+            std::lock_guard Lock(FMutex);
+            FStopping = true;
+        }
+        FWake.notify_all();
+        for (std::thread& T : FThreads)
+            T.join();
+        throw;
+    }
+}
+
+TAxGPParallelBatchEvaluator::~TAxGPParallelBatchEvaluator() {
+    {
+        std::lock_guard Lock(FMutex);
+        FStopping = true;
+    }
+    FWake.notify_all();
+    for (std::thread& T : FThreads)
+        T.join();
+}
+
+void TAxGPParallelBatchEvaluator::WorkerLoop(std::size_t Index) {
+    std::uint64_t Seen = 0;
+    for (;;) {
+        {
+            std::unique_lock Lock(FMutex);
+            FWake.wait(Lock, [&] { return FStopping || FSerial != Seen; });
+            if (FStopping) return;
+            Seen = FSerial;
+        }
+        RunRange(Index);
+        std::lock_guard Lock(FMutex);
+        if (--FBusy == 0) FDone.notify_one();
+    }
+}
+
+void TAxGPParallelBatchEvaluator::RunRange(std::size_t Index) noexcept {
+    const TRange& R = FRanges[Index];
+    if (R.Count == 0) return;
+    try {
+        FEvaluators[Index]->Evaluate(*FRoot, *FData, FOut, R.First, R.Count);
+    } catch (...) {
+        std::lock_guard Lock(FMutex);
+        if (!FError) FError = std::current_exception();
+    }
+}
+
+void TAxGPParallelBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                                           std::span<TGAFloat> Out) {
+    const int Rows = Data.RowCount();
+    if (static_cast<int>(Out.size()) < Rows)
+        throw EListError("List index out of bounds (" + std::to_string(Out.size()) + ")");
+    for (auto& E : FEvaluators)
+        E->Context().Values().Assign(FContext.Values());
+    // Whole blocks per range, so that each range runs the blocks the single evaluator runs.
+    const int Block = FEvaluators[0]->BlockSize();
+    const int Parts = std::clamp(Rows / FMinRows, 1, Workers());
+    if (Parts == 1) {
+        FEvaluators[0]->Evaluate(Root, Data, Out);
+        return;
+    }
+    const int Blocks = (Rows + Block - 1) / Block;
+    const int PerPart = (Blocks + Parts - 1) / Parts * Block;
+    for (std::size_t I = 0; I < FRanges.size(); ++I) {
+        const int First = std::min(Rows, static_cast<int>(I) * PerPart);
+        FRanges[I] = {First, std::min(PerPart, Rows - First)};
+    }
+    {
+        std::lock_guard Lock(FMutex);
+        FRoot = &Root;
+        FData = &Data;
+        FOut = Out;
+        FError = nullptr;
+        FBusy = static_cast<int>(FThreads.size());
+        ++FSerial;
+    }
+    FWake.notify_all();
+    RunRange(0);
+    std::unique_lock Lock(FMutex);
+    FDone.wait(Lock, [&] { return FBusy == 0; });
+    if (FError) std::rethrow_exception(std::exchange(FError, nullptr));
+}
+
+} // namespace ax
