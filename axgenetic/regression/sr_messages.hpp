@@ -39,7 +39,7 @@ inline constexpr std::string_view SSRNotFinite =
     "Column \"%s\", row %d: the value %s is not finite";
 inline constexpr std::string_view SSRMissingColumn = "Column \"%s\" is missing from the data";
 inline constexpr std::string_view SSRNameCount = "%d columns but %d names";
-inline constexpr std::string_view SSRTargetLength =
+inline constexpr std::string_view SSRTargetRows =
     "The target has %d values but the features have %d rows";
 inline constexpr std::string_view SSRColumnLength = "Column \"%s\" has %d values, not %d";
 inline constexpr std::string_view SSRNoFeatures = "There is no feature column to fit on";

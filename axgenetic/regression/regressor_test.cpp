@@ -1,0 +1,166 @@
+#include "axgenetic/regression/regressor.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <sstream>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/gp/engine/batch_evaluator.hpp"
+#include "axgenetic/gp/evolution/executor.hpp"
+#include "axgenetic/platform/random.hpp"
+
+namespace ax {
+namespace {
+
+// y = x^2 + x on 20 points of [-1, 1], and a noise column the formula does not use.
+TAxGPDataSet Quadratic(int Rows = 20) {
+    TAxGPDataSet Data(Rows);
+    auto X = Data.AddColumn("x");
+    auto Z = Data.AddColumn("z");
+    auto Y = Data.AddColumn("y");
+    for (int R = 0; R < Rows; ++R) {
+        const double V = -1 + 2.0 * R / (Rows - 1);
+        X[static_cast<std::size_t>(R)] = V;
+        Z[static_cast<std::size_t>(R)] = std::sin(7.0 * R);
+        Y[static_cast<std::size_t>(R)] = V * V + V;
+    }
+    return Data;
+}
+
+TAxSRSettings Small() {
+    TAxSRSettings S;
+    S.PopulationSize = 60;
+    S.Generations = 8;
+    S.Seed = 7;
+    return S;
+}
+
+TEST(SymbolicRegressor, FitsAQuadraticAndScoresIt) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    SR.Settings().Generations = 30;
+    SR.Settings().PopulationSize = 200;
+    const TAxGPDataSet Data = Quadratic();
+    SR.Fit(Data, "y", {"x"});
+    EXPECT_GT(SR.Score(Data, "y"), 0.999);
+    EXPECT_LT(SR.MSE(Data, "y"), 1e-3);
+    EXPECT_EQ(SR.FeatureNames(), (std::vector<std::string>{"x"}));
+    EXPECT_FALSE(SR.Model().Infix.empty());
+}
+
+TEST(SymbolicRegressor, FrontIsOrderedBySizeWithFallingError) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    SR.Fit(Quadratic(), "y");
+    const auto& Front = SR.Front();
+    ASSERT_FALSE(Front.empty());
+    for (std::size_t I = 1; I < Front.size(); ++I) {
+        EXPECT_GT(Front[I].Size, Front[I - 1].Size);
+        EXPECT_LT(Front[I].TrainMSE, Front[I - 1].TrainMSE);
+    }
+    EXPECT_EQ(SR.Log().size(), static_cast<std::size_t>(SR.GenerationsRun() + 1));
+}
+
+TEST(SymbolicRegressor, SameSeedRepeatsOnAnyThreadCount) {
+    std::vector<std::string> Texts;
+    for (const int Threads : {1, 3}) {
+        TAxSymbolicRegressor SR;
+        SR.SetSettings(Small());
+        SR.Settings().Threads = Threads;
+        SR.Fit(Quadratic(), "y");
+        std::string All;
+        for (const auto& F : SR.Front())
+            All += F.Infix + "|";
+        Texts.push_back(All);
+    }
+    EXPECT_EQ(Texts[0], Texts[1]);
+}
+
+TEST(SymbolicRegressor, ProgressReportsEveryGenerationAndStops) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    std::vector<int> Seen;
+    SR.SetOnProgress([&](TObject*, const TAxSRProgress& P, bool& Stop) {
+        Seen.push_back(P.Generation);
+        Stop = P.Generation == 2;
+    });
+    SR.Fit(Quadratic(), "y");
+    EXPECT_EQ(Seen, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(SR.GenerationsRun(), 2);
+    EXPECT_TRUE(SR.Fitted());
+}
+
+TEST(SymbolicRegressor, RefusesBadInputAndKeepsTheFit) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    SR.Settings().Generations = 1;
+    SR.Fit(Quadratic(), "y");
+    const std::string Before = SR.Model().Infix;
+    TAxGPDataSet NaN = Quadratic();
+    NaN.Column("x")[3] = std::nan("");
+    TAxGPDataSet Constant = Quadratic();
+    for (auto& V : Constant.Column("y"))
+        V = 2;
+    const double Row[] = {1, 2};
+    const std::span<const TGAFloat> OneRow(Row, 1);
+    const struct {
+        std::function<void()> Fit;
+        std::string Message;
+    } Cases[] = {
+        {[&] { SR.Fit(Quadratic(), "q"); }, "Column \"q\" is missing from the data"},
+        {[&] { SR.Fit(Quadratic(1), "y"); },
+         "Symbolic regression needs at least 2 rows of data; the data has 1"},
+        {[&] { SR.Fit(Quadratic(0), "y"); },
+         "Symbolic regression needs at least 2 rows of data; the data has 0"},
+        {[&] { SR.Fit(NaN, "y"); }, "Column \"x\", row 4: the value nan is not finite"},
+        {[&] { SR.Fit(Constant, "y"); },
+         "The target \"y\" is constant (every row is 2): there is nothing to fit"},
+        {[&] {
+             SR.Fit(Quadratic(), "y", {"x", "w"});
+         },
+         "Column \"w\" is missing from the data"},
+        {[&] {
+             std::vector<std::span<const TGAFloat>> Columns{OneRow, OneRow};
+             SR.Fit({"a"}, Columns, OneRow);
+         },
+         "2 columns but 1 names"},
+        {[&] {
+             SR.Fit(TAxSRMatrix::RowMajor(Row, 1, 2), OneRow, {"a", "b", "c"});
+         },
+         "2 columns but 3 names"},
+    };
+    for (const auto& Case : Cases) {
+        try {
+            Case.Fit();
+            ADD_FAILURE() << Case.Message;
+        } catch (const EGPException& E) {
+            EXPECT_EQ(E.what(), Case.Message);
+        }
+    }
+    EXPECT_EQ(SR.Model().Infix, Before);
+}
+
+TEST(SymbolicRegressor, SavedModelPredictsTheSameBitsAfterLoading) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    const TAxGPDataSet Data = Quadratic();
+    SR.Fit(Data, "y", {"x", "z"});
+    std::stringstream Document;
+    SR.SaveModelToStream(Document);
+    const auto Expected = SR.Predict(Data);
+
+    TAxSymbolicRegressor Loaded;
+    Loaded.LoadModelFromStream(Document);
+    const auto Got = Loaded.Predict(Data);
+    ASSERT_EQ(Got.size(), Expected.size());
+    for (std::size_t I = 0; I < Got.size(); ++I)
+        EXPECT_EQ(std::memcmp(&Got[I], &Expected[I], sizeof(double)), 0) << I;
+    EXPECT_EQ(Loaded.Model().Infix, SR.Model().Infix);
+    EXPECT_EQ(Loaded.FeatureNames(), (std::vector<std::string>{"x", "z"}));
+}
+
+} // namespace
+} // namespace ax
