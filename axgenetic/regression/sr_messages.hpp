@@ -62,4 +62,13 @@ inline constexpr std::string_view SSRDuplicateFunction = "Function \"%s\" is alr
 inline constexpr std::string_view SSRBadModel = "Not a symbolic regression model: %s";
 inline constexpr std::string_view SSRBadState = "Not a symbolic regressor state: %s";
 
+inline constexpr std::string_view SSRTargetLength = "The target has %d values for %d data rows";
+inline constexpr std::string_view SSRNoDataRows = "The data set has no rows";
+inline constexpr std::string_view SSRTargetNotFinite = "The target value of row %d is not finite";
+inline constexpr std::string_view SSRScalingLength =
+    "Linear scaling needs as many values as targets (%d values, %d targets)";
+inline constexpr std::string_view SSRNotDifferentiable =
+    "Node \"%s\" cannot be differentiated: it is neither a function of the catalogue, a "
+    "constant nor a variable with a data column";
+
 } // namespace ax
