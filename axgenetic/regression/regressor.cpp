@@ -553,9 +553,37 @@ void SurviveNSGA2(TRun& Run, TAxGPPopulation<TGAFloat>& Parents,
         Error.push_back(std::min(Item->Fitness(), SRWorstMSE));
         Size.push_back(Item->DNA() ? Item->DNA()->Size() : 0);
     }
-    std::vector<int> Rank;
-    std::vector<double> Crowd;
-    RankAndCrowd(Error, Size, Rank, Crowd);
+    // A program that repeats the error and size of one before it (parents first) is a
+    // duplicate: duplicates survive only after every distinct program, so that copies of
+    // one small program cannot fill the population.
+    std::vector<bool> Duplicate(Error.size(), false);
+    {
+        std::vector<int> ByKey(Error.size());
+        std::iota(ByKey.begin(), ByKey.end(), 0);
+        std::stable_sort(ByKey.begin(), ByKey.end(), [&](int A, int B) {
+            return Error[A] != Error[B] ? Error[A] < Error[B] : Size[A] < Size[B];
+        });
+        for (std::size_t K = 1; K < ByKey.size(); ++K)
+            if (Error[ByKey[K]] == Error[ByKey[K - 1]] && Size[ByKey[K]] == Size[ByKey[K - 1]])
+                Duplicate[ByKey[K]] = true;
+    }
+    std::vector<double> DistinctError;
+    std::vector<int> DistinctSize, Index;
+    for (std::size_t I = 0; I < Error.size(); ++I)
+        if (!Duplicate[I]) {
+            DistinctError.push_back(Error[I]);
+            DistinctSize.push_back(Size[I]);
+            Index.push_back(static_cast<int>(I));
+        }
+    std::vector<int> DistinctRank;
+    std::vector<double> DistinctCrowd;
+    RankAndCrowd(DistinctError, DistinctSize, DistinctRank, DistinctCrowd);
+    std::vector<int> Rank(Error.size(), std::numeric_limits<int>::max());
+    std::vector<double> Crowd(Error.size(), 0);
+    for (std::size_t K = 0; K < Index.size(); ++K) {
+        Rank[static_cast<std::size_t>(Index[K])] = DistinctRank[K];
+        Crowd[static_cast<std::size_t>(Index[K])] = DistinctCrowd[K];
+    }
     std::vector<int> Order(static_cast<std::size_t>(NP + NC));
     std::iota(Order.begin(), Order.end(), 0);
     std::stable_sort(Order.begin(), Order.end(), [&](int A, int B) {
