@@ -1,5 +1,9 @@
 #include "axgenetic/gp/engine/float_classes.hpp"
 
+#include <cmath>
+#include <utility>
+
+#include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/text.hpp"
 
 namespace ax {
@@ -29,6 +33,31 @@ void TAxGPFloatInstruction::AssignEvents(const TPersistent& Source) {
         FOnExecuteBatch = From->FOnExecuteBatch;
         FWritesValues = From->FWritesValues;
     }
+}
+
+void TAxGPFloatInstruction::Assign(const TPersistent& Source) {
+    TAxGPInstruction<TGAFloat>::Assign(Source);
+    if (const auto* From = dynamic_cast<const TAxGPFloatInstruction*>(&Source)) {
+        FRandomValue = From->FRandomValue;
+        FRandomMin = From->FRandomMin;
+        FRandomMax = From->FRandomMax;
+        FRandomPerturbation = From->FRandomPerturbation;
+    }
+}
+
+void TAxGPFloatInstruction::SetRandomRange(TGAFloat Min, TGAFloat Max) {
+    if (!std::isfinite(Min) || !std::isfinite(Max)) return;
+    if (Min > Max) std::swap(Min, Max);
+    FRandomMin = Min;
+    FRandomMax = Max;
+}
+
+TGAFloat TAxGPFloatInstruction::DrawRandomValue() const {
+    return FRandomMin + (FRandomMax - FRandomMin) * Random();
+}
+
+TGAFloat TAxGPFloatInstruction::PerturbRandomValue(TGAFloat Value) const {
+    return Value + (FRandomMax - FRandomMin) * FRandomPerturbation * (2 * Random() - 1);
 }
 
 TAxGPFloatNode::TNodePtr TAxGPFloatNode::CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const {

@@ -9,6 +9,7 @@
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/gp/engine/engine.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/format.hpp"
@@ -253,7 +254,36 @@ void TAxGPInstruction<T>::SaveToXML(const IXMLGPInstructions& Instructions) cons
         IXMLFunctionInstructionType(Element).SetArity(FArity);
     if (FOperation == TGPGeneticInstruction::gpConstant)
         IXMLConstantInstructionType(Element).SetValue(InstructionValueText(FValue));
+    // An ephemeral random constant's settings, written only when it is one, so that other
+    // documents keep their shape.
+    if constexpr (std::is_same_v<T, TGAFloat>) {
+        const auto* Float = dynamic_cast<const TAxGPFloatInstruction*>(this);
+        if (Float && Float->RandomValue() && FOperation == TGPGeneticInstruction::gpConstant) {
+            Element.SetChildText("RandomMin", FloatToStr(Float->RandomMin()));
+            Element.SetChildText("RandomMax", FloatToStr(Float->RandomMax()));
+            Element.SetChildText("RandomPerturbation", FloatToStr(Float->RandomPerturbation()));
+        }
+    }
 }
+
+namespace {
+// An ephemeral random constant's settings from a Constant element: present (both bounds
+// numbers) turns RandomValue on, absent turns it off.
+template <class I> void LoadRandomValueOf(I* Instruction, const IXMLNode& Element) {
+    auto* Float = dynamic_cast<TAxGPFloatInstruction*>(Instruction);
+    if (!Float) return;
+    double Min = 0, Max = 0, Perturbation = TAxGPFloatInstruction::DefaultRandomPerturbation;
+    const bool Random = Element.FindChild("RandomMin") && Element.FindChild("RandomMax") &&
+                        TryStrToFloat(Element.ChildText("RandomMin"), Min) &&
+                        TryStrToFloat(Element.ChildText("RandomMax"), Max);
+    Float->SetRandomValue(Random);
+    if (!Random) return;
+    Float->SetRandomRange(Min, Max);
+    if (Element.FindChild("RandomPerturbation") &&
+        TryStrToFloat(Element.ChildText("RandomPerturbation"), Perturbation))
+        Float->SetRandomPerturbation(Perturbation);
+}
+} // namespace
 
 template <class T> void TAxGPInstruction<T>::LoadFromXML(const IXMLNode& Element) {
     const IXMLConstantInstructionType From(Element);
@@ -276,6 +306,7 @@ template <class T> void TAxGPInstruction<T>::LoadFromXML(const IXMLNode& Element
         if constexpr (std::is_same_v<T, TGAFloat>) {
             double Value = 0;
             if (TryStrToFloat(From.Value(), Value)) SetValue(Value);
+            LoadRandomValueOf(this, Element);
         } else {
             SetValue(Variant(From.Value()));
         }

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <type_traits>
 #include <unordered_set>
 
 #include "axgenetic/common/dictionary.hpp"
 #include "axgenetic/core/defaults.hpp"
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/random.hpp"
 
@@ -265,6 +267,19 @@ void TAxCustomGeneticProgramming<T>::InitializeChild(TAxIndividual* Parent1, TAx
 // --- tree building --------------------------------------------------------------------
 
 template <class T>
+std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::NewNode(TInstruction* Instruction) {
+    TNodePtr Node = CreateNode(Instruction);
+    if constexpr (std::is_same_v<T, TGAFloat>) {
+        // An ephemeral random constant: the draw follows the draws that chose the node.
+        const auto* Float = dynamic_cast<const TAxGPFloatInstruction*>(Instruction);
+        if (Float && Float->RandomValue() &&
+            Float->Operation() == TGPGeneticInstruction::gpConstant)
+            Node->SetValue(Float->DrawRandomValue());
+    }
+    return Node;
+}
+
+template <class T>
 TAxGPNode<T>* TAxCustomGeneticProgramming<T>::Attach(TNode& Parent, int Index, TNodePtr&& Node) {
     return Parent.InsertChild(Index, std::move(Node));
 }
@@ -282,7 +297,7 @@ TAxGPNode<T>* TAxCustomGeneticProgramming<T>::GetOperationNode(TNode& Parent, in
 
 template <class T> std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::GetTerminalNode() {
     if (FTerminals.empty()) throw EGPException(std::string(SNoTerminalsFound));
-    return CreateNode(FTerminals[static_cast<std::size_t>(Random(GetTerminalsCount()))]);
+    return NewNode(FTerminals[static_cast<std::size_t>(Random(GetTerminalsCount()))]);
 }
 
 template <class T>
@@ -292,7 +307,7 @@ TAxGPNode<T>* TAxCustomGeneticProgramming<T>::GetTerminalNode(TNode& Parent, int
 
 template <class T> std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::GetNode() {
     if (FInstructions->Count() == 0) throw EGPException(std::string(SNoInstructionsFound));
-    return CreateNode(FInstructions->Items(Random(FInstructions->Count())));
+    return NewNode(FInstructions->Items(Random(FInstructions->Count())));
 }
 
 template <class T> TAxGPNode<T>* TAxCustomGeneticProgramming<T>::GetNode(TNode& Parent, int Index) {
@@ -301,7 +316,7 @@ template <class T> TAxGPNode<T>* TAxCustomGeneticProgramming<T>::GetNode(TNode& 
 
 template <class T>
 std::unique_ptr<TAxGPNode<T>> TAxCustomGeneticProgramming<T>::GetNode(const TNode& Like) {
-    return CreateNode(GetSimilarInstruction(Like.Instruction()));
+    return NewNode(GetSimilarInstruction(Like.Instruction()));
 }
 
 template <class T>
@@ -592,7 +607,16 @@ template <class T>
 void TAxCustomGeneticProgramming<T>::DoConstantMutation(TIndividual& Individual) {
     TNode* Point =
         Individual.SelectNode(0.0, TGPGeneticInstructions{TGPGeneticInstruction::gpConstant});
-    if (Point && FOnConstantMutation) FOnConstantMutation(this, *Point);
+    if (!Point) return;
+    if (FOnConstantMutation) {
+        FOnConstantMutation(this, *Point);
+        return;
+    }
+    if constexpr (std::is_same_v<T, TGAFloat>) {
+        const auto* Float = dynamic_cast<const TAxGPFloatInstruction*>(Point->Instruction());
+        if (Float && Float->RandomValue())
+            Point->SetValue(Float->PerturbRandomValue(Point->Value()));
+    }
 }
 
 template <class T> void TAxCustomGeneticProgramming<T>::DoShrinkMutation(TIndividual& Individual) {

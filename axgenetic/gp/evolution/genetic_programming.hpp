@@ -186,7 +186,8 @@ public:
     void SetTwoParentCrossover(bool Value) { FTwoParentCrossover = Value; }
 
     // Changes the value of a constant node (constant mutation); without it constant
-    // mutation does nothing.
+    // mutation moves an ephemeral random constant's value (TAxGPFloatInstruction::
+    // RandomValue) and does nothing to other constants.
     const TNodeNotifyEvent<T>& OnConstantMutation() const { return FOnConstantMutation; }
     void SetOnConstantMutation(TNodeNotifyEvent<T> Value) {
         FOnConstantMutation = std::move(Value);
@@ -361,6 +362,9 @@ private:
     using TMaker = TNodePtr (TAxCustomGeneticProgramming::*)(int);
     // Node with its arguments made by Make one level shallower.
     TNodePtr WithArguments(TNodePtr&& Node, int Depth, TMaker Make);
+    // A new node for Instruction: CreateNode, then an ephemeral random constant's own
+    // value (one draw).
+    TNodePtr NewNode(TInstruction* Instruction);
     // Inserts Node into Parent at Index and returns it attached.
     static TNode* Attach(TNode& Parent, int Index, TNodePtr&& Node);
 

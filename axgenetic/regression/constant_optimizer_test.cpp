@@ -1,0 +1,470 @@
+#include "axgenetic/regression/constant_optimizer.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/gp/engine/batch_evaluator.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/platform/random.hpp"
+#include "axgenetic/regression/functions.hpp"
+
+namespace ax {
+namespace {
+
+using TNode = TAxGPNode<TGAFloat>;
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+// The whole catalogue, the variables x, y and z, a constant c and a function Cube the
+// catalogue does not know; programs are written in prefix text, numbers being constants.
+class TProgramKit {
+public:
+    TProgramKit() {
+        AddSRFunctions(Set, "full,Neg");
+        for (const char* Name : {"x", "y", "z"})
+            Set.Add()->SetName(Name);
+        Set.Add()->SetName("c");
+        Set.FindItemName("c")->SetOperation(TGPGeneticInstruction::gpConstant);
+        Set.AddElementwise("Cube", [](TGAFloat A) { return A * A * A; });
+    }
+
+    std::unique_ptr<TAxGPFloatNode> Parse(const std::string& Text) {
+        std::size_t Pos = 0;
+        std::unique_ptr<TAxGPFloatNode> Root;
+        Build(Text, Pos, nullptr, Root);
+        return Root;
+    }
+
+    // A random program of depth at most Depth over x, y, constants in [-2, 2) and every
+    // function of the catalogue; Root, when given, is the root's function.
+    std::unique_ptr<TAxGPFloatNode> Random(int Depth, const TAxSRFunction* Root = nullptr) {
+        std::unique_ptr<TAxGPFloatNode> Result;
+        Grow(Depth, nullptr, Result, Root);
+        return Result;
+    }
+
+    TAxGPFloatInstructions Set{nullptr};
+
+private:
+    TNode* Make(TAxGPInstruction<TGAFloat>* I, TNode* Parent,
+                std::unique_ptr<TAxGPFloatNode>& Root) {
+        if (Parent) return Parent->CreateNode(I, *Parent);
+        Root = std::make_unique<TAxGPFloatNode>(I);
+        return Root.get();
+    }
+
+    void Build(const std::string& Text, std::size_t& Pos, TNode* Parent,
+               std::unique_ptr<TAxGPFloatNode>& Root) {
+        while (Text[Pos] == ' ')
+            ++Pos;
+        const bool Call = Text[Pos] == '(';
+        if (Call) ++Pos;
+        const std::size_t End = Text.find_first_of(" ()", Pos);
+        const std::string Token = Text.substr(Pos, End - Pos);
+        Pos = End;
+        char* Rest = nullptr;
+        const double Number = std::strtod(Token.c_str(), &Rest);
+        const bool IsNumber = *Rest == '\0';
+        TNode* Node = Make(Set.FindItemName(IsNumber ? "c" : Token), Parent, Root);
+        if (IsNumber) Node->SetValue(Number);
+        if (!Call) return;
+        while (Text[Pos] != ')') {
+            Build(Text, Pos, Node, Root);
+            while (Text[Pos] == ' ')
+                ++Pos;
+        }
+        ++Pos;
+    }
+
+    void Grow(int Depth, TNode* Parent, std::unique_ptr<TAxGPFloatNode>& Root,
+              const TAxSRFunction* F) {
+        const auto Functions = SRFunctions();
+        if (!F && Depth > 0 && ax::Random() < 0.7)
+            F = &Functions[static_cast<std::size_t>(
+                ax::Random(static_cast<int>(Functions.size())))];
+        if (F) {
+            TNode* Node = Make(Set.FindItemName(F->Name), Parent, Root);
+            for (int A = 0; A < F->Arity; ++A)
+                Grow(Depth - 1, Node, Root, nullptr);
+            return;
+        }
+        const int Leaf = ax::Random(3);
+        TNode* Node = Make(Set.FindItemName(Leaf == 0 ? "x" : Leaf == 1 ? "y" : "c"), Parent, Root);
+        if (Leaf == 2) Node->SetValue(4 * ax::Random() - 2);
+    }
+};
+
+// Columns x and y of Rows rows drawn in [Low, High).
+TAxGPDataSet RandomData(int Rows, double Low, double High) {
+    TAxGPDataSet Data(Rows);
+    for (const char* Name : {"x", "y"})
+        for (TGAFloat& V : Data.AddColumn(Name))
+            V = Low + (High - Low) * Random();
+    return Data;
+}
+
+std::vector<TGAFloat> Execute(TNode& Root, const TAxGPDataSet& Data) {
+    std::vector<TGAFloat> Result;
+    TAxGPContext<TGAFloat> Context;
+    for (int R = 0; R < Data.RowCount(); ++R) {
+        for (int C = 0; C < Data.ColumnCount(); ++C)
+            Context.Values().AddOrSetValue(Data.ColumnName(C), Data.ColumnData(C)[R]);
+        Result.push_back(Root.Execute(Context));
+    }
+    return Result;
+}
+
+// The mean squared error a host measures from Execute, scaled in closed form when asked.
+double HostError(TNode& Root, const TAxGPDataSet& Data, const std::vector<TGAFloat>& Target,
+                 bool Scaled) {
+    const std::vector<TGAFloat> Values = Execute(Root, Data);
+    TGAFloat Intercept = 0, Slope = 1;
+    if (Scaled) LinearScaling(Values, Target, Intercept, Slope);
+    double Sum = 0;
+    for (std::size_t P = 0; P < Values.size(); ++P) {
+        const double R = Target[P] - (Scaled ? Intercept + Slope * Values[P] : Values[P]);
+        Sum += R * R;
+    }
+    return std::isfinite(Sum) ? Sum / static_cast<double>(Values.size()) : Inf;
+}
+
+std::vector<TGAFloat> ParameterValues(const TNode& Node) {
+    std::vector<TGAFloat> Result;
+    if (Node.GetChildCount() == 0 &&
+        Node.Instruction()->Operation() == TGPGeneticInstruction::gpConstant)
+        Result.push_back(Node.Value());
+    for (int C = 0; C < Node.GetChildCount(); ++C)
+        for (const TGAFloat V : ParameterValues(*Node.GetChild(C)))
+            Result.push_back(V);
+    return Result;
+}
+
+void SetParameter(TNode& Node, int& Index, int Target, TGAFloat Value) {
+    if (Node.GetChildCount() == 0 &&
+        Node.Instruction()->Operation() == TGPGeneticInstruction::gpConstant && Index++ == Target)
+        Node.SetValue(Value);
+    for (int C = 0; C < Node.GetChildCount(); ++C)
+        SetParameter(*Node.GetChild(C), Index, Target, Value);
+}
+
+void SetParameter(TNode& Root, int Target, TGAFloat Value) {
+    int Index = 0;
+    SetParameter(Root, Index, Target, Value);
+}
+
+std::vector<TGAFloat> SineTarget(const TAxGPDataSet& Data) {
+    std::vector<TGAFloat> Target;
+    for (const TGAFloat X : Data.Column("x"))
+        Target.push_back(2.5 * std::sin(1.7 * X) + 0.3);
+    return Target;
+}
+
+// --- linear scaling ---------------------------------------------------------------------
+
+TEST(LinearScalingTest, ExactLineIsRecoveredEvenFarFromZero) {
+    for (const double Offset : {0.0, 1e8}) {
+        std::vector<TGAFloat> Values, Target;
+        for (int P = 0; P < 50; ++P) {
+            Values.push_back(Offset + 0.1 * P);
+            Target.push_back(3 - 2 * (0.1 * P));
+        }
+        TGAFloat Intercept = 0, Slope = 0;
+        LinearScaling(Values, Target, Intercept, Slope);
+        EXPECT_NEAR(Slope, -2, 1e-6) << Offset;
+        EXPECT_NEAR(Intercept, 3 + 2 * Offset, 1e-6 * (1 + Offset)) << Offset;
+    }
+}
+
+TEST(LinearScalingTest, DegenerateValuesGiveTheTargetMean) {
+    const double NaN = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::vector<TGAFloat>> Cases = {
+        {0.1, 0.1, 0.1, 0.1}, {1, NaN, 3, 4}, {1, 2, Inf, 4}, {-Inf, 2, 3, 4}};
+    const std::vector<TGAFloat> Target = {1, 2, 4, 9};
+    for (const auto& Values : Cases) {
+        TGAFloat Intercept = -1, Slope = -1;
+        LinearScaling(Values, Target, Intercept, Slope);
+        EXPECT_EQ(Slope, 0);
+        EXPECT_EQ(Intercept, 4);
+    }
+    TGAFloat Intercept = -1, Slope = -1;
+    LinearScaling({}, {}, Intercept, Slope);
+    EXPECT_EQ(Intercept, 0);
+    EXPECT_EQ(Slope, 0);
+}
+
+TEST(LinearScalingTest, LengthsMustAgree) {
+    TGAFloat Intercept = 0, Slope = 0;
+    const std::vector<TGAFloat> Three = {1, 2, 3}, Two = {1, 2};
+    try {
+        LinearScaling(Three, Two, Intercept, Slope);
+        FAIL();
+    } catch (const EGPException& E) {
+        EXPECT_STREQ(E.what(),
+                     "Linear scaling needs as many values as targets (3 values, 2 targets)");
+    }
+}
+
+// --- differentiation --------------------------------------------------------------------
+
+// Random programs over the whole catalogue: the forward pass gives Execute's values bit
+// for bit, NaN and infinity included.
+TEST(SRConstantOptimizerTest, ProgramValuesEqualExecuteBitForBit) {
+    RandSeed(19);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    const TAxGPDataSet Data = RandomData(40, -3, 3);
+    std::vector<TGAFloat> Values, J;
+    for (const TAxSRFunction& F : SRFunctions())
+        for (int Trial = 0; Trial < 10; ++Trial) {
+            auto Root = Kit.Random(5, &F);
+            Optimizer.Jacobian(*Root, Data, Values, J);
+            const std::vector<TGAFloat> Expected = Execute(*Root, Data);
+            ASSERT_EQ(Values.size(), Expected.size());
+            for (std::size_t P = 0; P < Values.size(); ++P)
+                EXPECT_EQ(std::memcmp(&Values[P], &Expected[P], sizeof(TGAFloat)), 0)
+                    << Root->ToString() << " row " << P;
+        }
+}
+
+// The Jacobian agrees with central differences wherever the program is smooth (where two
+// step sizes agree with each other), for random programs rooted at every function.
+TEST(SRConstantOptimizerTest, JacobianMatchesFiniteDifferences) {
+    RandSeed(7);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    const TAxGPDataSet Data = RandomData(25, -2, 2);
+    std::vector<TGAFloat> Values, J, Plus, Minus, Unused;
+    const auto Difference = [&](TNode& Root, int K, TGAFloat Base, double H, std::size_t Row) {
+        SetParameter(Root, K, Base + H);
+        Optimizer.Jacobian(Root, Data, Plus, Unused);
+        SetParameter(Root, K, Base - H);
+        Optimizer.Jacobian(Root, Data, Minus, Unused);
+        SetParameter(Root, K, Base);
+        return (Plus[Row] - Minus[Row]) / (2 * H);
+    };
+    for (const TAxSRFunction& F : SRFunctions()) {
+        int Checked = 0;
+        for (int Trial = 0; Trial < 12; ++Trial) {
+            auto Root = Kit.Random(4, &F);
+            Optimizer.Jacobian(*Root, Data, Values, J);
+            const std::vector<TGAFloat> Base = ParameterValues(*Root);
+            const std::size_t Params = Base.size();
+            ASSERT_EQ(J.size(), Values.size() * Params);
+            for (std::size_t K = 0; K < Params; ++K)
+                for (std::size_t Row = 0; Row < Values.size(); Row += 5) {
+                    const double H = 1e-5 * (1 + std::fabs(Base[K]));
+                    const int Index = static_cast<int>(K);
+                    const double Coarse = Difference(*Root, Index, Base[K], H, Row);
+                    const double Fine = Difference(*Root, Index, Base[K], H / 4, Row);
+                    if (!std::isfinite(Coarse) || !std::isfinite(Fine) ||
+                        std::fabs(Coarse - Fine) > 1e-5 * (1 + std::fabs(Fine)))
+                        continue;
+                    EXPECT_NEAR(J[Row * Params + K], Fine, 1e-4 * (1 + std::fabs(Fine)))
+                        << Root->ToString() << " parameter " << K << " row " << Row;
+                    ++Checked;
+                }
+        }
+        EXPECT_GT(Checked, 20) << F.Name;
+    }
+}
+
+TEST(SRConstantOptimizerTest, IsParameterChoosesTheColumns) {
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    auto Root = Kit.Parse("(Add (Mul 2 x) (Mul 3 y))");
+    const TAxGPDataSet Data = RandomData(4, 1, 2);
+    std::vector<TGAFloat> Values, J;
+    Optimizer.SetIsParameter([](const TNode& Node) { return Node.Value() != 2; });
+    Optimizer.Jacobian(*Root, Data, Values, J);
+    ASSERT_EQ(J.size(), 4u);
+    for (int R = 0; R < 4; ++R)
+        EXPECT_EQ(J[static_cast<std::size_t>(R)], Data.ColumnData(1)[R]);
+    Optimizer.SetIsParameter(nullptr);
+    Optimizer.Jacobian(*Root, Data, Values, J);
+    ASSERT_EQ(J.size(), 8u);
+    EXPECT_EQ(J[0], Data.ColumnData(0)[0]);
+    EXPECT_EQ(J[1], Data.ColumnData(1)[0]);
+}
+
+TEST(SRConstantOptimizerTest, JacobianRefusesUnknownNodesByName) {
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    const TAxGPDataSet Data = RandomData(3, 0, 1);
+    std::vector<TGAFloat> Values, J;
+    for (const auto& [Program, Name] : std::vector<std::pair<std::string, std::string>>{
+             {"(Add (Cube x) 1)", "Cube"}, {"(Mul z 2)", "z"}}) {
+        auto Root = Kit.Parse(Program);
+        try {
+            Optimizer.Jacobian(*Root, Data, Values, J);
+            FAIL() << Program;
+        } catch (const EGPException& E) {
+            EXPECT_EQ(std::string(E.what()),
+                      "Node \"" + Name +
+                          "\" cannot be differentiated: it is neither a function of the "
+                          "catalogue, a constant nor a variable with a data column");
+        }
+    }
+}
+
+// --- optimisation -----------------------------------------------------------------------
+
+TEST(SRConstantOptimizerTest, RecoversKnownConstants) {
+    RandSeed(3);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    Optimizer.SetIterations(50);
+    const TAxGPDataSet Data = RandomData(100, -3, 3);
+    const std::vector<TGAFloat> Target = SineTarget(Data);
+    auto Root = Kit.Parse("(Add (Mul 2 (Sin (Mul 1.5 x))) 0)");
+    EXPECT_LT(Optimizer.Optimize(*Root, Data, Target, false), 1e-20);
+    const std::vector<TGAFloat> Found = ParameterValues(*Root);
+    EXPECT_NEAR(Found[0], 2.5, 1e-9);
+    EXPECT_NEAR(Found[1], 1.7, 1e-9);
+    EXPECT_NEAR(Found[2], 0.3, 1e-9);
+}
+
+// With linear scaling only the frequency is left to find; intercept and slope follow.
+TEST(SRConstantOptimizerTest, RecoversConstantsUnderLinearScaling) {
+    RandSeed(4);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    const TAxGPDataSet Data = RandomData(100, -3, 3);
+    const std::vector<TGAFloat> Target = SineTarget(Data);
+    auto Root = Kit.Parse("(Sin (Mul 1.5 x))");
+    double Error = Inf;
+    for (int Call = 0; Call < 5; ++Call)
+        Error = Optimizer.Optimize(*Root, Data, Target, true);
+    EXPECT_LT(Error, 1e-20);
+    EXPECT_NEAR(ParameterValues(*Root)[0], 1.7, 1e-9);
+    TGAFloat Intercept = 0, Slope = 0;
+    LinearScaling(Execute(*Root, Data), Target, Intercept, Slope);
+    EXPECT_NEAR(Intercept, 0.3, 1e-9);
+    EXPECT_NEAR(Slope, 2.5, 1e-9);
+}
+
+// Repeated calls on random programs and targets: the error never rises, the value returned
+// is the error a host measures with Execute, and no constant becomes NaN or infinite.
+TEST(SRConstantOptimizerTest, NeverIncreasesTheError) {
+    RandSeed(11);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    Optimizer.SetIterations(3);
+    const TAxGPDataSet Data = RandomData(60, -2, 2);
+    std::vector<TGAFloat> Target;
+    for (int R = 0; R < 60; ++R)
+        Target.push_back(std::exp(Data.ColumnData(0)[R]) - Data.ColumnData(1)[R] * 0.7);
+    int Improved = 0;
+    for (const bool Scaled : {false, true})
+        for (int Trial = 0; Trial < 60; ++Trial) {
+            auto Root = Kit.Random(5);
+            double Before = HostError(*Root, Data, Target, Scaled);
+            for (int Call = 0; Call < 3; ++Call) {
+                const double After = Optimizer.Optimize(*Root, Data, Target, Scaled);
+                EXPECT_LE(After, Before) << Root->ToString();
+                EXPECT_EQ(After, HostError(*Root, Data, Target, Scaled)) << Root->ToString();
+                for (const TGAFloat V : ParameterValues(*Root))
+                    EXPECT_TRUE(std::isfinite(V)) << Root->ToString();
+                Improved += After < Before;
+                Before = After;
+            }
+        }
+    EXPECT_GT(Improved, 40);
+}
+
+TEST(SRConstantOptimizerTest, NonFiniteProgramsAreLeftUnchanged) {
+    RandSeed(5);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    const TAxGPDataSet Data = RandomData(30, 1, 3);
+    const std::vector<TGAFloat> Target(30, 1.0);
+    for (const char* Program : {"(Exp (Mul 400 x))", "(Sin (Exp (Mul 400 x)))",
+                                "(Add (Div 1 (Sub x x)) (Mul 0 (Exp 800)))"})
+        for (const bool Scaled : {false, true}) {
+            auto Root = Kit.Parse(Program);
+            const std::string Before = Root->ToString();
+            EXPECT_EQ(Optimizer.Optimize(*Root, Data, Target, Scaled), Inf) << Program;
+            EXPECT_EQ(Root->ToString(), Before);
+        }
+}
+
+// Programs the optimiser cannot differentiate, or without parameter, keep their constants
+// and get the error a host measures.
+TEST(SRConstantOptimizerTest, ProgramsWithoutWorkAreMeasuredOnly) {
+    RandSeed(6);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    const TAxGPDataSet Data = RandomData(30, -1, 1);
+    const std::vector<TGAFloat> Target = SineTarget(Data);
+    for (const char* Program : {"(Add (Cube x) 0.5)", "(Mul z 2)", "(Mul x y)"})
+        for (const bool Scaled : {false, true}) {
+            auto Root = Kit.Parse(Program);
+            const std::string Before = Root->ToString();
+            EXPECT_EQ(Optimizer.Optimize(*Root, Data, Target, Scaled),
+                      HostError(*Root, Data, Target, Scaled))
+                << Program;
+            EXPECT_EQ(Root->ToString(), Before);
+        }
+}
+
+TEST(SRConstantOptimizerTest, FixedConstantsKeepTheirValues) {
+    RandSeed(8);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    Optimizer.SetIterations(50);
+    Optimizer.SetIsParameter([](const TNode& Node) { return Node.Value() != 1.7; });
+    const TAxGPDataSet Data = RandomData(50, -3, 3);
+    auto Root = Kit.Parse("(Add (Mul 2 (Sin (Mul 1.7 x))) 0)");
+    EXPECT_LT(Optimizer.Optimize(*Root, Data, SineTarget(Data), false), 1e-20);
+    const std::vector<TGAFloat> Found = ParameterValues(*Root);
+    EXPECT_NEAR(Found[0], 2.5, 1e-9);
+    EXPECT_EQ(Found[1], 1.7);
+    EXPECT_NEAR(Found[2], 0.3, 1e-9);
+}
+
+TEST(SRConstantOptimizerTest, BadTargetsAreRefused) {
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    auto Root = Kit.Parse("(Mul 2 x)");
+    TAxGPDataSet Data(3);
+    Data.AddColumn("x");
+    TAxGPDataSet Empty(0);
+    Empty.AddColumn("x");
+    const std::vector<TGAFloat> Two = {1, 2}, WithNaN = {1, std::nan(""), 3};
+    const auto Message = [&](const TAxGPDataSet& D, std::span<const TGAFloat> T) {
+        try {
+            Optimizer.Optimize(*Root, D, T, true);
+        } catch (const EGPException& E) {
+            return std::string(E.what());
+        }
+        return std::string("no exception");
+    };
+    EXPECT_EQ(Message(Data, Two), "The target has 2 values for 3 data rows");
+    EXPECT_EQ(Message(Empty, {}), "The data set has no rows");
+    EXPECT_EQ(Message(Data, WithNaN), "The target value of row 1 is not finite");
+    EXPECT_EQ(Root->ToString(), "(Mul 2 x)");
+}
+
+TEST(SRConstantOptimizerTest, SettingsAreClamped) {
+    TAxSRConstantOptimizer Optimizer;
+    EXPECT_EQ(Optimizer.Iterations(), 10);
+    Optimizer.SetIterations(-4);
+    EXPECT_EQ(Optimizer.Iterations(), 0);
+    Optimizer.SetIterations(1 << 30);
+    EXPECT_EQ(Optimizer.Iterations(), 1000);
+    Optimizer.SetInitialDamping(0);
+    EXPECT_EQ(Optimizer.InitialDamping(), 1e-12);
+    Optimizer.SetInitialDamping(std::nan(""));
+    EXPECT_EQ(Optimizer.InitialDamping(), 1e-3);
+    Optimizer.SetTolerance(-1);
+    EXPECT_EQ(Optimizer.Tolerance(), 0);
+    Optimizer.SetTolerance(Inf);
+    EXPECT_EQ(Optimizer.Tolerance(), 1);
+}
+
+} // namespace
+} // namespace ax

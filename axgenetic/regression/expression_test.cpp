@@ -1,0 +1,358 @@
+#include "axgenetic/regression/expression.hpp"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "axgenetic/core/exceptions.hpp"
+#include "axgenetic/gp/engine/batch_evaluator.hpp"
+#include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/random.hpp"
+#include "axgenetic/regression/functions.hpp"
+
+namespace ax {
+namespace {
+
+// Float programs written in prefix form, "(Add x (Mul 2.5 y))": the catalogue's functions,
+// the variables x, y and z, numbers as constant nodes, and two functions of a host,
+// f (one argument) and Rnd (none).
+class TPrograms {
+public:
+    TPrograms() : Set(nullptr) {
+        AddSRFunctions(Set, "full,Neg");
+        for (const char* Name : {"x", "y", "z"})
+            Set.Add()->SetName(Name);
+        Constant = Set.Add();
+        Constant->SetName("c");
+        Constant->SetOperation(TGPGeneticInstruction::gpConstant);
+        Set.Add()->SetName("f");
+        Set.Items(Set.Count() - 1)->SetArity(1);
+        Set.Add()->SetName("Rnd");
+        Set.Items(Set.Count() - 1)->SetOperation(TGPGeneticInstruction::gpFunction);
+    }
+
+    std::unique_ptr<TAxGPNode<TGAFloat>> Parse(const std::string& Text) {
+        std::istringstream In(Spaced(Text));
+        auto Root = std::make_unique<TAxGPFloatNode>();
+        Read(In, *Root);
+        return Root;
+    }
+
+    TAxGPFloatInstructions Set;
+    TAxGPInstruction<TGAFloat>* Constant;
+
+private:
+    static std::string Spaced(const std::string& Text) {
+        std::string Out;
+        for (const char Ch : Text)
+            Out += Ch == '(' || Ch == ')' ? std::string(" ") + Ch + " " : std::string(1, Ch);
+        return Out;
+    }
+    void Read(std::istringstream& In, TAxGPNode<TGAFloat>& Node) {
+        std::string Token;
+        In >> Token;
+        if (Token == "(") {
+            In >> Token;
+            Node.SetInstruction(Set.ItemByName(Token));
+            while (In >> std::ws && In.peek() != ')')
+                Read(In, *Node.CreateNode(nullptr, Node));
+            In >> Token;
+        } else if (std::isalpha(static_cast<unsigned char>(Token[0]))) {
+            Node.SetInstruction(Set.ItemByName(Token));
+        } else {
+            Node.SetInstruction(Constant);
+            Node.SetValue(std::strtod(Token.c_str(), nullptr));
+        }
+    }
+};
+
+std::string Infix(TPrograms& P, const std::string& Program, int Digits = 0) {
+    return TAxSRExpression::FromProgram(*P.Parse(Program)).Infix(Digits);
+}
+
+TEST(SRExpressionTest, InfixUsesPrecedenceAndKeepsTheProgramsOrder) {
+    TPrograms P;
+    const std::pair<const char*, const char*> Cases[] = {
+        {"(Add x 2.5)", "x + 2.5"},
+        {"(Add x -2.5)", "x - 2.5"},
+        {"(Sub x -2.5)", "x + 2.5"},
+        {"(Add 0.1 x)", "0.1 + x"},
+        {"(Mul (Add x y) z)", "(x + y)*z"},
+        {"(Add (Add x y) z)", "x + y + z"},
+        {"(Add x (Add y z))", "x + (y + z)"},
+        {"(Sub x (Sub y z))", "x - (y - z)"},
+        {"(Sub x (Mul y z))", "x - y*z"},
+        {"(Div (Mul x y) z)", "x*y/z"},
+        {"(Mul x (Div y z))", "x*(y/z)"},
+        {"(Div x (Mul y z))", "x/(y*z)"},
+        {"(Div x -2)", "x/(-2)"},
+        {"(Mul x -2.5)", "x*(-2.5)"},
+        {"(Mul -2.5 x)", "-2.5*x"},
+        {"(Neg x)", "-x"},
+        {"(Neg (Neg x))", "-(-x)"},
+        {"(Neg -2)", "-(-2)"},
+        {"(Neg (Add x y))", "-(x + y)"},
+        {"(Neg (Mul x y))", "-x*y"},
+        {"(Neg (Div x y))", "-(x/y)"},
+        {"(Mul (Neg x) y)", "-x*y"},
+        {"(Mul x (Neg y))", "x*(-y)"},
+        {"(Add x (Neg y))", "x + (-y)"},
+        {"(Sub (Neg x) y)", "-x - y"},
+        {"(Square (Neg x))", "(-x)^2"},
+        {"(Square -3)", "(-3)^2"},
+        {"(Square (Add x 1))", "(x + 1)^2"},
+        {"(Square (Square x))", "(x^2)^2"},
+        {"(Neg (Square x))", "-x^2"},
+        {"(Mul 2 (Square x))", "2*x^2"},
+        {"(Sin (Add x y))", "sin(x + y)"},
+        {"(Log (Sqrt (Abs (Exp (Tanh (Cos x))))))", "log(sqrt(abs(exp(tanh(cos(x))))))"},
+        {"(AQ (Add x 1) y)", "(x + 1)/sqrt(1 + y^2)"},
+        {"(AQ x (Add y 1))", "x/sqrt(1 + (y + 1)^2)"},
+        {"(f (Add x 1))", "f(x + 1)"},
+        {"(Add (Rnd) 1)", "Rnd() + 1"},
+        {"(Mul 1e20 x)", "1e+20*x"},
+        {"(Add x 0.30000000000000004)", "x + 0.30000000000000004"},
+    };
+    for (const auto& [Program, Expected] : Cases)
+        EXPECT_EQ(Infix(P, Program), Expected) << Program;
+}
+
+TEST(SRExpressionTest, InfixRoundsConstantsToTheDigitsAsked) {
+    TPrograms P;
+    EXPECT_EQ(Infix(P, "(Mul 3.14159265 x)", 3), "3.14*x");
+    EXPECT_EQ(Infix(P, "(Add x 0.000123456)", 3), "x + 0.000123");
+    EXPECT_EQ(Infix(P, "(Add x -123456.7)", 3), "x - 1.23e+05");
+    EXPECT_EQ(Infix(P, "(Add x 2.5)", 3), "x + 2.5");
+    EXPECT_EQ(Infix(P, "(Add x 0.99999)", 2), "x + 1");
+}
+
+TEST(SRExpressionTest, ScalingWrapsTheProgramUnlessItIsTheIdentity) {
+    TPrograms P;
+    const auto Program = P.Parse("(Add x y)");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Program).Infix(), "x + y");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, 1.5, 2).Infix(), "2*(x + y) + 1.5");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, -1, 1).Infix(), "x + y - 1");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, 0, -0.5).Infix(), "-0.5*(x + y)");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, 1.5, 2).Size(), 7);
+}
+
+TEST(SRExpressionTest, SimplificationAppliesTheRulesThatAreExact) {
+    TPrograms P;
+    const std::pair<const char*, const char*> Cases[] = {
+        {"(Mul 1 x)", "x"},
+        {"(Mul x 1)", "x"},
+        {"(Add x 0)", "x"},
+        {"(Add 0 x)", "x"},
+        {"(Sub x 0)", "x"},
+        {"(Div x 1)", "x"},
+        {"(Div x -1)", "-x"},
+        {"(Mul -1 x)", "-x"},
+        {"(Sub 0 x)", "-x"},
+        {"(Neg (Neg x))", "x"},
+        {"(Neg 2)", "-2"},
+        {"(Sub x x)", "0"},
+        {"(Sub (Sin x) (Sin x))", "0"},
+        {"(Div x x)", "1"},
+        {"(Div (AQ x y) (AQ x y))", "1"},
+        {"(Mul (Cos x) 0)", "0"},
+        {"(Mul x (Sub y y))", "0"},
+        {"(Div 1 (Sub x x))", "1"},
+        {"(Div x 0)", "1"},
+        {"(Add (Log 0) x)", "x"},
+        {"(Log 1)", "0"},
+        {"(Add (Mul 0.1 3) x)", "x + 0.30000000000000004"},
+        {"(Add x x)", "2*x"},
+        {"(Mul x x)", "x^2"},
+        {"(Mul x 3)", "3*x"},
+        {"(Add 3 x)", "x + 3"},
+        {"(Add x (Neg y))", "x - y"},
+        {"(Add (Neg x) y)", "y - x"},
+        {"(Sub x (Neg y))", "x + y"},
+        {"(Neg (Sub x y))", "y - x"},
+        {"(Mul (Neg x) (Neg y))", "x*y"},
+        {"(Mul (Neg x) 2)", "-2*x"},
+        {"(Div (Neg x) 2)", "x/(-2)"},
+        {"(Div (Neg x) (Neg y))", "x/y"},
+        {"(Abs (Neg (Square x)))", "x^2"},
+        {"(Log (Abs x))", "log(x)"},
+        {"(Sqrt (Neg x))", "sqrt(x)"},
+        {"(Square (Abs x))", "x^2"},
+        {"(AQ x 0)", "x"},
+        {"(AQ x (Neg y))", "x/sqrt(1 + y^2)"},
+        // Not exact, so kept: infinite or NaN values, the protected divisor, host functions.
+        {"(Sub (Exp x) (Exp x))", "exp(x) - exp(x)"},
+        {"(Sub (Add x y) (Add x y))", "x + y - (x + y)"},
+        {"(Mul (Exp x) 0)", "0*exp(x)"},
+        {"(Div (Mul x y) (Mul x y))", "x*y/(x*y)"},
+        {"(Div x (Neg y))", "x/(-y)"},
+        {"(Exp 1000)", "exp(1000)"},
+        {"(Sub (f x) (f x))", "f(x) - f(x)"},
+        {"(Mul (Rnd) 1)", "Rnd()"},
+        {"(Add (Mul 2 3) (f (Mul x 1)))", "f(x) + 6"},
+    };
+    for (const auto& [Program, Expected] : Cases)
+        EXPECT_EQ(TAxSRExpression::FromProgram(*P.Parse(Program)).Simplified().Infix(), Expected)
+            << Program;
+}
+
+// Reads infix text back and computes it with the catalogue's functions at one point, in
+// the order the text gives with the usual precedence.
+class TInfixReader {
+public:
+    TInfixReader(const std::string& Text, double X, double Y) : T(Text), X(X), Y(Y) {}
+    double Read() {
+        const double V = Sum();
+        EXPECT_EQ(Pos, T.size()) << T;
+        return V;
+    }
+
+private:
+    bool Take(const char* Token) {
+        if (T.compare(Pos, std::strlen(Token), Token) != 0) return false;
+        Pos += std::strlen(Token);
+        return true;
+    }
+    double Sum() {
+        double V = Product();
+        while (true)
+            if (Take(" + "))
+                V = V + Product();
+            else if (Take(" - "))
+                V = V - Product();
+            else
+                return V;
+    }
+    double Product() {
+        double V = Minus();
+        while (true)
+            if (Take("*"))
+                V = V * Minus();
+            else if (Take("/"))
+                V = FindSRFunction("Div")->Value(V, Minus());
+            else
+                return V;
+    }
+    double Minus() { return Take("-") ? -Minus() : Power(); }
+    double Power() {
+        const double V = Atom();
+        return Take("^2") ? V * V : V;
+    }
+    double Atom() {
+        if (Take("(")) {
+            const double V = Sum();
+            EXPECT_TRUE(Take(")")) << T;
+            return V;
+        }
+        std::string Name;
+        while (Pos < T.size() && std::isalpha(static_cast<unsigned char>(T[Pos])))
+            Name += T[Pos++];
+        if (Name == "x") return X;
+        if (Name == "y") return Y;
+        if (!Name.empty()) {
+            EXPECT_TRUE(Take("(")) << T;
+            const double A = Sum();
+            EXPECT_TRUE(Take(")")) << T;
+            return FindSRFunction(Name)->Value(A);
+        }
+        char* End = nullptr;
+        const double V = std::strtod(T.c_str() + Pos, &End);
+        Pos = static_cast<std::size_t>(End - T.c_str());
+        return V;
+    }
+
+    const std::string& T;
+    double X, Y;
+    std::size_t Pos = 0;
+};
+
+// Grows a random program over x and y; constants the rules look at come up often, and a
+// second argument is often a copy of the first, so that x - x and x / x occur.
+void Grow(TPrograms& P, TAxGPNode<TGAFloat>& Node, int Depth) {
+    if (Depth == 0 || Random() < 0.25) {
+        const double Constants[] = {0, -0.0, 1, -1, 2, 0.5, 1e300, -3.75, 710};
+        const int Pick = Random(13);
+        if (Pick < 4) {
+            Node.SetInstruction(P.Set.ItemByName(Pick < 2 ? "x" : "y"));
+        } else {
+            Node.SetInstruction(P.Constant);
+            Node.SetValue(Pick < 13 ? Constants[Pick - 4] : Random() * 10 - 5);
+        }
+        return;
+    }
+    const TAxSRFunction& F = SRFunctions()[static_cast<std::size_t>(Random(14))];
+    Node.SetInstruction(P.Set.ItemByName(std::string(F.Name)));
+    Grow(P, *Node.CreateNode(nullptr, Node), Depth - 1);
+    if (F.Arity == 1) return;
+    if (Random() < 0.3)
+        Node.GetChild(0)->Clone(Node);
+    else
+        Grow(P, *Node.CreateNode(nullptr, Node), Depth - 1);
+}
+
+// Equal as numbers: the two zeros are the same value, and so is every NaN.
+bool SameValue(double A, double B) {
+    return A == B || (std::isnan(A) && std::isnan(B));
+}
+// Equal bit for bit, but for the payload of a NaN.
+bool SameBits(double A, double B) {
+    return std::isnan(A) ? std::isnan(B)
+                         : std::bit_cast<std::uint64_t>(A) == std::bit_cast<std::uint64_t>(B);
+}
+
+// Finite data points only, but extreme ones: zeros of both signs, subnormals, the largest
+// doubles, and values where Exp overflows.
+TAxGPDataSet RandomPoints(int Count) {
+    const double Special[] = {
+        0,      -0.0, 1,    -1,  4.9e-324,         -1e-310, 1.7976931348623157e308,
+        -1e308, 710,  -745, 2.5, 3.141592653589793};
+    TAxGPDataSet Data(Count);
+    std::span<TGAFloat> X = Data.AddColumn("x");
+    std::span<TGAFloat> Y = Data.AddColumn("y");
+    for (std::size_t I = 0; I < X.size(); ++I) {
+        X[I] = I < 12 ? Special[I] : Random() * 20 - 10;
+        Y[I] = Random() < 0.3 ? Special[Random(12)] : Random() * 20 - 10;
+    }
+    return Data;
+}
+
+TEST(SRExpressionTest, SimplifiedFormulasKeepEveryValueOfRandomPrograms) {
+    RandSeed(20261207);
+    TPrograms P;
+    TAxGPDataSet Data = RandomPoints(48);
+    const std::span<const TGAFloat> X = Data.Column("x");
+    const std::span<const TGAFloat> Y = Data.Column("y");
+    TAxGPBatchEvaluator Evaluator;
+    std::vector<TGAFloat> Program(48), Formula(48), Simple(48);
+    int Shrunk = 0;
+    for (int Trial = 0; Trial < 400; ++Trial) {
+        TAxGPFloatNode Root;
+        Grow(P, Root, 1 + Random(6));
+        Evaluator.Evaluate(Root, Data, Program);
+        const TAxSRExpression E = TAxSRExpression::FromProgram(Root);
+        const TAxSRExpression S = E.Simplified();
+        E.Evaluate(Data, Formula);
+        S.Evaluate(Data, Simple);
+        const std::string Text = E.Infix();
+        const std::string SimpleText = S.Infix();
+        EXPECT_LE(S.Size(), E.Size()) << Text;
+        Shrunk += S.Size() < E.Size();
+        for (std::size_t I = 0; I < Program.size(); ++I) {
+            const std::string Where = Root.ToString() + " at x = " + std::to_string(X[I]) +
+                                      ", y = " + std::to_string(Y[I]) + ": " + SimpleText;
+            EXPECT_TRUE(SameBits(Formula[I], Program[I])) << Where;
+            EXPECT_TRUE(SameValue(Simple[I], Program[I])) << Where;
+            EXPECT_TRUE(SameBits(TInfixReader(Text, X[I], Y[I]).Read(), Program[I])) << Where;
+            EXPECT_TRUE(SameBits(TInfixReader(SimpleText, X[I], Y[I]).Read(), Simple[I])) << Where;
+        }
+    }
+    EXPECT_GT(Shrunk, 100); // the rules do come up
+}
+
+} // namespace
+} // namespace ax
