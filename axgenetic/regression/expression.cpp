@@ -672,6 +672,15 @@ TAxSRExpressionPrinter::TLayout TAxSRExpressionPrinter::Layout(int I) const {
             const char* Op = F == C.Add ? " - " : " + ";
             return {{"", Op + ConstantText(-Term(B).Value), ""}, {A}, {0}};
         }
+        // Likewise a + (-c)*r is a - c*r: (-c)*r is -(c*r) exactly.
+        if (Is(B, C.Mul) && IsNegativeConstant(ArgOf(B, 0))) {
+            const char* Op = F == C.Add ? " - " : " + ";
+            const int R = ArgOf(B, 1);
+            return {
+                {"", Op + ConstantText(-Term(ArgOf(B, 0)).Value) + (Latex ? " \\cdot " : "*"), ""},
+                {A, R},
+                {0, WrapRight(R, lvProduct, true)}};
+        }
         return Binary(I, F == C.Add ? " + " : " - ", lvSum, F == C.Add);
     }
     if (F == C.Mul) return Binary(I, Latex ? " \\cdot " : "*", lvProduct, true);
