@@ -486,5 +486,101 @@ TEST(SRExpressionTest, DeepProgramsNeedNoRecursion) {
     EXPECT_TRUE(std::isfinite(Out[0]));
 }
 
+// SymPy parses the text to the same function: a script reads every text with sympify,
+// substitutes the point and compares its value with ours.
+TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
+    if (std::system("python3 -c 'import sympy' > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 with sympy is not installed";
+    TPrograms P;
+    const char* Programs[] = {
+        "(Div x y)",
+        "(Div x -2)",
+        "(Div (Add x 1) (Div y (Log x)))",
+        "(Log (Log (Add x 2)))",
+        "(Log (Mul x y))",
+        "(AQ x (Sub y 1))",
+        "(Sqrt (Sub x y))",
+        "(Square (Neg x))",
+        "(Tanh (Exp (Cos x)))",
+        "(Sin (Abs y))",
+        "(Add (Mul 0.1 x) -2.5)",
+        "(Sub x (Sub y (Neg x)))",
+        "(Add x (Mul -0.30000000000000004 y))",
+        "(Mul (Add E 1) (Sub age x12))",
+        "(Div (Square x) (Sub y y))",
+    };
+    const double Points[][2] = {{0, 0}, {0, 1.5}, {-2, 0}, {1.25, -3}, {2, 2}};
+    TAxGPDataSet Data(5);
+    for (const char* Name : {"x", "y", "E", "age", "x12"}) {
+        const std::span<TGAFloat> Column = Data.AddColumn(Name);
+        for (std::size_t I = 0; I < 5; ++I)
+            Column[I] = Points[I][Name[0] == 'x' || Name[0] == 'E' ? 0 : 1];
+    }
+    const std::string Cases = testing::TempDir() + "formula_sympy_cases.txt";
+    const std::string Script = testing::TempDir() + "formula_sympy_check.py";
+    const std::string Report = testing::TempDir() + "formula_sympy_report.txt";
+    std::ofstream Out(Cases);
+    std::vector<TGAFloat> Values(5);
+    for (const char* Program : Programs) {
+        const TAxSRExpression E = TAxSRExpression::FromProgram(*P.Parse(Program));
+        for (const TAxSRExpression& Form : {E, E.Simplified()}) {
+            Form.Evaluate(Data, Values);
+            for (std::size_t I = 0; I < 5; ++I) {
+                char Line[128];
+                std::snprintf(Line, sizeof Line, "\t%.17g\t%.17g\t%.17g\n", Points[I][0],
+                              Points[I][1], Values[I]);
+                Out << Form.SymPy() << Line;
+            }
+        }
+    }
+    Out << TAxSRExpression::FromProgram(*P.Parse("(Add (f x) 1)")).SymPy() << "\t0\t0\tcall\n";
+    Out.close();
+    std::ofstream(Script) << R"(import sys
+from sympy import Float, Symbol, sympify
+from sympy.core.function import AppliedUndef
+failures = 0
+parsed = {}
+for line in open(sys.argv[1]):
+    text, x, y, want = line.rstrip('\n').split('\t')
+    if text not in parsed:
+        parsed[text] = sympify(text)
+    e = parsed[text]
+    if want == 'call':
+        ok = bool(e.atoms(AppliedUndef))
+    else:
+        x, y, want = Float(float(x)), Float(float(y)), float(want)
+        got = float(e.subs({Symbol('x'): x, Symbol('E'): x, Symbol('x12'): x,
+                            Symbol('y'): y, Symbol('age'): y}).evalf())
+        ok = abs(got - want) <= 1e-12 * max(1.0, abs(want))
+    if not ok:
+        failures += 1
+        print(text, x, y, want)
+sys.exit(1 if failures else 0)
+)";
+    const int Status =
+        std::system(("python3 " + Script + " " + Cases + " > " + Report + " 2>&1").c_str());
+    std::stringstream Failures;
+    Failures << std::ifstream(Report).rdbuf();
+    EXPECT_EQ(Status, 0) << Failures.str();
+}
+
+TEST(SRExpressionTest, SymPyTextQuotesNamesItWouldMisread) {
+    TPrograms P;
+    const std::pair<const char*, const char*> Cases[] = {
+        {"(Mul x12 (Add E age))", "x12*(Symbol('E') + Symbol('age'))"},
+        {"(Div x 2)", "x/2"},
+        {"(Div x y)", "Piecewise((1, Eq(y, 0)), (x/y, True))"},
+        {"(Log x)", "Piecewise((0, Eq(x, 0)), (log(Abs(x)), True))"},
+        {"(Log (Log x))",
+         "Lambda(_p2, Piecewise((0, Eq(_p2, 0)), (log(Abs(_p2)), True)))(Piecewise((0, Eq(x, "
+         "0)), (log(Abs(x)), True)))"},
+        {"(Sqrt (Square x))", "sqrt(Abs(x**2))"},
+        {"(AQ x y)", "x/sqrt(1 + y**2)"},
+        {"(f (Exp x))", "Function('f')(exp(x))"},
+    };
+    for (const auto& [Program, Expected] : Cases)
+        EXPECT_EQ(TAxSRExpression::FromProgram(*P.Parse(Program)).SymPy(), Expected) << Program;
+}
+
 } // namespace
 } // namespace ax
