@@ -1,9 +1,11 @@
 #include "axgenetic/regression/expression.hpp"
 
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <unordered_map>
 
 #include "axgenetic/core/exceptions.hpp"

@@ -1,6 +1,9 @@
 #include "axgenetic/regression/expression.hpp"
 
+#include <bit>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
