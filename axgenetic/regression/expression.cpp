@@ -264,6 +264,11 @@ int TAxSRExpressionBuilder::Simplify(const TAxSRFunction* F, std::span<const int
         if (Is(A, C.Neg)) return ArgOf(A);
         // -(a - b) is b - a: rounding to nearest is symmetric.
         if (Is(A, C.Sub)) return Simplify(C.Sub, ArgOf(A, 1), ArgOf(A, 0));
+        // -(c*x) is (-c)*x, and -(x/c) is x/(-c) for a constant c that is not 0.
+        if (Is(A, C.Mul) && IsConst(ArgOf(A, 0)))
+            return Simplify(C.Mul, Constant(-Term(ArgOf(A, 0)).Value), ArgOf(A, 1));
+        if (Is(A, C.Div) && IsConst(ArgOf(A, 1)))
+            return Simplify(C.Div, ArgOf(A, 0), Constant(-Term(ArgOf(A, 1)).Value));
     } else if (F == C.Abs) {
         if (Is(A, C.Abs) || Is(A, C.Square) || Is(A, C.Sqrt) || Is(A, C.Exp)) return A;
         if (Is(A, C.Neg)) return Simplify(C.Abs, ArgOf(A));
