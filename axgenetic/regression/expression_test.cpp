@@ -285,7 +285,7 @@ private:
 void Grow(TPrograms& P, TAxGPNode<TGAFloat>& Node, int Depth) {
     if (Depth == 0 || Random() < 0.25) {
         const double Constants[] = {0, -0.0, 1, -1, 2, 0.5, 1e300, -3.75, 710};
-        const int Pick = Random(13);
+        const int Pick = Random(14);
         if (Pick < 4) {
             Node.SetInstruction(P.Set.ItemByName(Pick < 2 ? "x" : "y"));
         } else {
