@@ -59,10 +59,14 @@ constexpr std::size_t MaxBlockValues = 256 * 1024;
 struct TAxSRConstantOptimizer::TWork {
     using TNode = TAxGPNode<TGAFloat>;
     enum class TOpKind : std::uint8_t { Column, Constant, Parameter, Function };
+    // The commonest functions run inline (the same single operation as the catalogue's);
+    // the others through the catalogue's function pointers.
+    enum class TInline : std::uint8_t { None, Add, Sub, Mul };
     // One step of the flattened (postfix) program: a leaf, or a catalogue function of the
     // steps A (and B) before it.
     struct TOp {
         TOpKind Kind;
+        TInline Inline;
         bool Active; // a parameter lies below: the backward pass visits it
         const TAxSRFunction* F;
         const TGAFloat* Column;
@@ -95,6 +99,7 @@ struct TAxSRConstantOptimizer::TWork {
     TGAFloat* Val(int Op) { return Values.data() + static_cast<std::size_t>(Op) * Block; }
     TGAFloat* Adj(int Op) { return Adjoints.data() + static_cast<std::size_t>(Op) * Block; }
 
+    static TInline InlineOf(const TAxSRFunction& F);
     bool Refuse(const TNode& Node) {
         Refused = &Node;
         return false;
@@ -141,13 +146,21 @@ void LinearScaling(std::span<const TGAFloat> Values, std::span<const TGAFloat> T
     Slope = B;
 }
 
+TAxSRConstantOptimizer::TWork::TInline
+TAxSRConstantOptimizer::TWork::InlineOf(const TAxSRFunction& F) {
+    if (F.Name == "Add") return TInline::Add;
+    if (F.Name == "Sub") return TInline::Sub;
+    if (F.Name == "Mul") return TInline::Mul;
+    return TInline::None;
+}
+
 // --- compiling --------------------------------------------------------------------------
 
 bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet& Data,
                                           const TParameterTest& IsParameter) {
     const TAxGPInstruction<TGAFloat>* I = Node.Instruction();
     if (!I) return Refuse(Node);
-    TOp Op{TOpKind::Constant, false, nullptr, nullptr, 0.0, -1, -1, -1};
+    TOp Op{TOpKind::Constant, TInline::None, false, nullptr, nullptr, 0.0, -1, -1, -1};
     switch (I->Operation()) {
     case TGPGeneticInstruction::gpFunction: {
         // A function of the catalogue as AddSRFunctions adds it; Execute raises on too few
@@ -200,7 +213,7 @@ bool TAxSRConstantOptimizer::TWork::Compile(const TNode& Root, const TAxGPDataSe
             if (!Visit(*Child, Data, IsParameter)) return false;
             continue;
         }
-        TOp Op{TOpKind::Function, false, Top.F, nullptr, 0.0, -1, -1, -1};
+        TOp Op{TOpKind::Function, InlineOf(*Top.F), false, Top.F, nullptr, 0.0, -1, -1, -1};
         if (Top.F->Arity == 2) {
             Op.B = Pending.back();
             Pending.pop_back();
@@ -264,13 +277,29 @@ void TAxSRConstantOptimizer::TWork::Forward(const TGAFloat* Parameters, int Firs
             break;
         case TOpKind::Function: {
             const TGAFloat* X = Val(Op.A);
-            if (Op.B < 0) {
+            const TGAFloat* Y = Op.B < 0 ? nullptr : Val(Op.B);
+            switch (Op.Inline) {
+            case TInline::Add:
+                for (int P = 0; P < Count; ++P)
+                    V[P] = X[P] + Y[P];
+                continue;
+            case TInline::Sub:
+                for (int P = 0; P < Count; ++P)
+                    V[P] = X[P] - Y[P];
+                continue;
+            case TInline::Mul:
+                for (int P = 0; P < Count; ++P)
+                    V[P] = X[P] * Y[P];
+                continue;
+            case TInline::None:
+                break;
+            }
+            if (!Y) {
                 const auto F = Op.F->Unary;
                 for (int P = 0; P < Count; ++P)
                     V[P] = F(X[P]);
             } else {
                 const auto F = Op.F->Binary;
-                const TGAFloat* Y = Val(Op.B);
                 for (int P = 0; P < Count; ++P)
                     V[P] = F(X[P], Y[P]);
             }
@@ -312,6 +341,26 @@ void TAxSRConstantOptimizer::TWork::Backward(TGAFloat Seed, int Count, TGAFloat*
         }
         const TGAFloat* Y = Val(Op.B);
         TGAFloat* WB = Program[static_cast<std::size_t>(Op.B)].Active ? Adj(Op.B) : nullptr;
+        switch (Op.Inline) {
+        case TInline::Add:
+        case TInline::Sub:
+            if (WA) std::copy_n(W, Count, WA);
+            if (WB && Op.Inline == TInline::Add) std::copy_n(W, Count, WB);
+            if (WB && Op.Inline == TInline::Sub)
+                for (int P = 0; P < Count; ++P)
+                    WB[P] = -W[P];
+            continue;
+        case TInline::Mul:
+            if (WA)
+                for (int P = 0; P < Count; ++P)
+                    WA[P] = W[P] * Y[P];
+            if (WB)
+                for (int P = 0; P < Count; ++P)
+                    WB[P] = W[P] * X[P];
+            continue;
+        case TInline::None:
+            break;
+        }
         for (int P = 0; P < Count; ++P) {
             Partials(X[P], Y[P], V[P], DA, DB);
             if (WA) WA[P] = W[P] * DA;
@@ -478,6 +527,10 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
             W.H(K, K) += Damping * std::max(W.A(K, K), 1e-12 * Largest);
         W.Solver.compute(W.H);
         W.Step = W.Solver.solve(W.G);
+        // A step that no longer moves any parameter beyond rounding: converged.
+        if (W.Solver.info() == Eigen::Success &&
+            W.Step.cwiseAbs().maxCoeff() <= 1e-13 * (W.Theta.cwiseAbs().maxCoeff() + 1e-300))
+            break;
         W.Trial = W.Theta + W.Step;
         double Next = Infinity;
         if (W.Solver.info() == Eigen::Success && W.Trial.allFinite())
