@@ -484,19 +484,19 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
 
     TWork& W = *FWork;
     TGAFloat Intercept = 0, Slope = 1;
-    // The error of the values in W.Out, scaled in closed form when asked.
-    const auto Error = [&] {
+    // The error of a program's values, scaled in closed form when asked.
+    const auto Error = [&](const std::vector<TGAFloat>& Values) {
         if (LinearScaling)
-            ax::LinearScaling({W.Out.data(), static_cast<std::size_t>(Rows)}, Target, Intercept,
+            ax::LinearScaling({Values.data(), static_cast<std::size_t>(Rows)}, Target, Intercept,
                               Slope);
-        return SquaredError(W.Out.data(), Target, LinearScaling, Intercept, Slope);
+        return SquaredError(Values.data(), Target, LinearScaling, Intercept, Slope);
     };
 
     if (!W.Compile(Root, Data, FIsParameter)) {
         if (W.Out.size() < static_cast<std::size_t>(Rows))
             W.Out.resize(static_cast<std::size_t>(Rows));
         W.Batch.Evaluate(Root, Data, W.Out);
-        return Error() / Rows;
+        return Error(W.Out) / Rows;
     }
     const int Params = W.ParameterCount();
     const int Columns = Params + (LinearScaling ? 2 : 0);
@@ -504,38 +504,58 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
     for (int K = 0; K < Params; ++K)
         W.Theta[K] = W.Parameters[static_cast<std::size_t>(K)]->Value();
     W.Pass(W.Theta.data(), false, Data, Target, W.Out.data(), nullptr, nullptr);
-    const double Start = Error();
-    if (Params == 0 || FIterations == 0 || !std::isfinite(Start)) return Start / Rows;
+    const double Start = Error(W.Out);
+    // Without spread the scaled program is the target's mean whatever the parameters, and
+    // its derivatives by them are 0.
+    if (Params == 0 || FIterations == 0 || !std::isfinite(Start) || (LinearScaling && Slope == 0))
+        return Start / Rows;
 
-    // The scaling enters as two more parameters, started at their closed-form values: the
-    // Jacobian stays exact and one pass over the rows gives everything a step needs.
-    if (LinearScaling) {
-        W.Theta[Params] = Intercept;
-        W.Theta[Params + 1] = Slope;
-    }
+    // With linear scaling, Intercept and Slope are solved in closed form at every evaluated
+    // point (variable projection): they join the normal equations as two undamped columns,
+    // so the step of the parameters is that of the projected problem, and a trial point
+    // needs only a forward pass. The derivatives are computed at accepted points only.
+    // Without scaling, one pass gives a trial point's error and derivatives together.
+    const auto Scale = [&](Eigen::VectorXd& Point) {
+        if (!LinearScaling) return;
+        Point[Params] = Intercept;
+        Point[Params + 1] = Slope;
+    };
+    Scale(W.Theta);
     double Current = W.Pass(W.Theta.data(), LinearScaling, Data, Target, W.Out.data(), &W.A, &W.G);
     double Damping = FInitialDamping;
     bool Improved = false;
     for (int Iteration = 0; Iteration < FIterations; ++Iteration) {
         if (Current == 0 || !W.A.allFinite() || !W.G.allFinite()) break;
-        const double Largest = W.A.diagonal().maxCoeff();
-        if (!(Largest > 0) || W.G.isZero(0)) break;
+        const double Largest = W.A.diagonal().head(Params).maxCoeff();
+        if (!(Largest > 0) || W.G.head(Params).isZero(0)) break;
         // Marquardt's damping, relative to each parameter's own curvature; the floor keeps
         // parameters the data do not see from making the system singular.
         W.H = W.A;
-        for (int K = 0; K < Columns; ++K)
+        for (int K = 0; K < Params; ++K)
             W.H(K, K) += Damping * std::max(W.A(K, K), 1e-12 * Largest);
         W.Solver.compute(W.H);
         W.Step = W.Solver.solve(W.G);
+        const bool Solved = W.Solver.info() == Eigen::Success;
         // A step that no longer moves any parameter beyond rounding: converged.
-        if (W.Solver.info() == Eigen::Success &&
-            W.Step.cwiseAbs().maxCoeff() <= 1e-13 * (W.Theta.cwiseAbs().maxCoeff() + 1e-300))
+        if (Solved && W.Step.head(Params).cwiseAbs().maxCoeff() <=
+                          1e-13 * (W.Theta.head(Params).cwiseAbs().maxCoeff() + 1e-300))
             break;
         W.Trial = W.Theta + W.Step;
         double Next = Infinity;
-        if (W.Solver.info() == Eigen::Success && W.Trial.allFinite())
-            Next = W.Pass(W.Trial.data(), LinearScaling, Data, Target, W.TrialOut.data(), &W.TrialA,
-                          &W.TrialG);
+        if (Solved && W.Trial.allFinite()) {
+            if (LinearScaling) {
+                W.Pass(W.Trial.data(), false, Data, Target, W.TrialOut.data(), nullptr, nullptr);
+                Next = Error(W.TrialOut);
+                if (Next < Current) {
+                    Scale(W.Trial);
+                    W.Pass(W.Trial.data(), true, Data, Target, W.TrialOut.data(), &W.TrialA,
+                           &W.TrialG);
+                }
+            } else {
+                Next = W.Pass(W.Trial.data(), false, Data, Target, W.TrialOut.data(), &W.TrialA,
+                              &W.TrialG);
+            }
+        }
         if (Next < Current) {
             const double Gain = (Current - Next) / Current;
             W.Theta.swap(W.Trial);
@@ -552,13 +572,11 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
         }
     }
     if (!Improved) return Start / Rows;
-    const double Final = LinearScaling ? Error() : Current;
-    if (!(Final < Start)) return Start / Rows;
     // Root is the caller's own, modifiable tree; the compiled steps only keep it const.
     for (int K = 0; K < Params; ++K)
         const_cast<TAxGPNode<TGAFloat>*>(W.Parameters[static_cast<std::size_t>(K)])
             ->SetValue(W.Theta[K]);
-    return Final / Rows;
+    return Current / Rows;
 }
 
 } // namespace ax
