@@ -88,6 +88,8 @@ struct TAxSRConstantOptimizer::TWork {
     std::vector<int> Pending; // steps whose values wait for their function
     std::vector<const TNode*> Parameters;
     const TNode* Refused = nullptr;
+    const TParameterTest* IsParameter = nullptr; // while compiling
+    int MaxParameters = 0;                       // while compiling
     int Block = MaxBlockRows;
     std::vector<TGAFloat> Values, Adjoints, JBlock, Residuals, Out, TrialOut;
     Eigen::VectorXd Theta, Trial, G, TrialG, Step;
@@ -104,8 +106,10 @@ struct TAxSRConstantOptimizer::TWork {
         Refused = &Node;
         return false;
     }
-    bool Visit(const TNode& Node, const TAxGPDataSet& Data, const TParameterTest& IsParameter);
-    bool Compile(const TNode& Root, const TAxGPDataSet& Data, const TParameterTest& IsParameter);
+    bool Visit(const TNode& Node, const TAxGPDataSet& Data);
+    // False when the program holds a node the optimiser cannot differentiate (Refused).
+    bool Compile(const TNode& Root, const TAxGPDataSet& Data, const TParameterTest& Test,
+                 int Limit);
     void Prepare(int Rows, int Columns);
     void Forward(const TGAFloat* Theta, int First, int Count);
     void Backward(TGAFloat Seed, int Count, TGAFloat* J, int Stride);
@@ -156,8 +160,7 @@ TAxSRConstantOptimizer::TWork::InlineOf(const TAxSRFunction& F) {
 
 // --- compiling --------------------------------------------------------------------------
 
-bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet& Data,
-                                          const TParameterTest& IsParameter) {
+bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet& Data) {
     const TAxGPInstruction<TGAFloat>* I = Node.Instruction();
     if (!I) return Refuse(Node);
     TOp Op{TOpKind::Constant, TInline::None, false, nullptr, nullptr, 0.0, -1, -1, -1};
@@ -173,7 +176,7 @@ bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet&
     }
     case TGPGeneticInstruction::gpConstant:
         if (I->OnExecute()) return Refuse(Node);
-        if (IsParameter(Node)) {
+        if (ParameterCount() < MaxParameters && (*IsParameter)(Node)) {
             Op.Kind = TOpKind::Parameter;
             Op.Active = true;
             Op.Param = ParameterCount();
@@ -198,19 +201,21 @@ bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet&
 // Post-order without recursion, so that no tree is too deep; leaves come out in the same
 // order as in prefix order, which numbers the parameters.
 bool TAxSRConstantOptimizer::TWork::Compile(const TNode& Root, const TAxGPDataSet& Data,
-                                            const TParameterTest& IsParameter) {
+                                            const TParameterTest& Test, int Limit) {
+    IsParameter = &Test;
+    MaxParameters = Limit;
     Program.clear();
     Frames.clear();
     Pending.clear();
     Parameters.clear();
     Refused = nullptr;
-    if (!Visit(Root, Data, IsParameter)) return false;
+    if (!Visit(Root, Data)) return false;
     while (!Frames.empty()) {
         TFrame& Top = Frames.back();
         if (Top.Next < Top.F->Arity) {
             const TNode* Child = Top.Node->GetChild(Top.Next++);
             if (!Child) return Refuse(*Top.Node);
-            if (!Visit(*Child, Data, IsParameter)) return false;
+            if (!Visit(*Child, Data)) return false;
             continue;
         }
         TOp Op{TOpKind::Function, InlineOf(*Top.F), false, Top.F, nullptr, 0.0, -1, -1, -1};
@@ -436,6 +441,10 @@ void TAxSRConstantOptimizer::SetTolerance(TGAFloat Value) {
     FTolerance = std::isnan(Value) ? DefaultTolerance : std::clamp(Value, 0.0, 1.0);
 }
 
+void TAxSRConstantOptimizer::SetMaxParameters(int Value) {
+    FMaxParameters = std::clamp(Value, 1, MaxMaxParameters);
+}
+
 void TAxSRConstantOptimizer::SetIsParameter(TParameterTest Value) {
     if (Value)
         FIsParameter = std::move(Value);
@@ -450,7 +459,7 @@ void TAxSRConstantOptimizer::Jacobian(const TAxGPNode<TGAFloat>& Root, const TAx
                                       std::vector<TGAFloat>& Values,
                                       std::vector<TGAFloat>& Jacobian) {
     TWork& W = *FWork;
-    if (!W.Compile(Root, Data, FIsParameter)) {
+    if (!W.Compile(Root, Data, FIsParameter, FMaxParameters)) {
         const auto* I = W.Refused->Instruction();
         throw EGPException(Format(SSRNotDifferentiable, {I ? I->DisplayName() : "nil"}));
     }
@@ -492,7 +501,7 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
         return SquaredError(Values.data(), Target, LinearScaling, Intercept, Slope);
     };
 
-    if (!W.Compile(Root, Data, FIsParameter)) {
+    if (!W.Compile(Root, Data, FIsParameter, FMaxParameters)) {
         if (W.Out.size() < static_cast<std::size_t>(Rows))
             W.Out.resize(static_cast<std::size_t>(Rows));
         W.Batch.Evaluate(Root, Data, W.Out);

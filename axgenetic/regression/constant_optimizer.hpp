@@ -50,6 +50,8 @@ public:
     static constexpr TGAFloat MinDamping = 1e-12;
     static constexpr TGAFloat MaxDamping = 1e12;
     static constexpr TGAFloat DefaultTolerance = 1e-12;
+    static constexpr int DefaultMaxParameters = 100;
+    static constexpr int MaxMaxParameters = 1000;
 
     TAxSRConstantOptimizer();
     ~TAxSRConstantOptimizer();
@@ -68,6 +70,12 @@ public:
     // of it; clamped to 0..1 (a value that is not a number gives the default).
     TGAFloat Tolerance() const { return FTolerance; }
     void SetTolerance(TGAFloat Value);
+
+    // At most this many leaves are parameters, the first in prefix order; the others keep
+    // their values. It bounds the linear algebra (memory grows with its square, time with
+    // its cube) of bloated programs. Clamped to 1..MaxMaxParameters.
+    int MaxParameters() const { return FMaxParameters; }
+    void SetMaxParameters(int Value);
 
     // Which constant leaves are parameters; the others keep their values. The default
     // (also set by an empty function) takes every leaf whose instruction's Operation() is
@@ -99,6 +107,7 @@ private:
     int FIterations = DefaultIterations;
     TGAFloat FInitialDamping = DefaultInitialDamping;
     TGAFloat FTolerance = DefaultTolerance;
+    int FMaxParameters = DefaultMaxParameters;
     TParameterTest FIsParameter;
     std::unique_ptr<TWork> FWork;
 };

@@ -426,6 +426,23 @@ TEST(SRConstantOptimizerTest, FixedConstantsKeepTheirValues) {
     EXPECT_NEAR(Found[2], 0.3, 1e-9);
 }
 
+TEST(SRConstantOptimizerTest, ParametersBeyondTheLimitStayFixed) {
+    RandSeed(12);
+    TProgramKit Kit;
+    TAxSRConstantOptimizer Optimizer;
+    Optimizer.SetMaxParameters(2);
+    const TAxGPDataSet Data = RandomData(30, -3, 3);
+    auto Root = Kit.Parse("(Add (Mul 2 (Sin (Mul 1.5 x))) 0)");
+    std::vector<TGAFloat> Values, J;
+    Optimizer.Jacobian(*Root, Data, Values, J);
+    EXPECT_EQ(J.size(), 60u);
+    Optimizer.Optimize(*Root, Data, SineTarget(Data), false);
+    const std::vector<TGAFloat> Found = ParameterValues(*Root);
+    EXPECT_NE(Found[0], 2);
+    EXPECT_NE(Found[1], 1.5);
+    EXPECT_EQ(Found[2], 0);
+}
+
 TEST(SRConstantOptimizerTest, BadTargetsAreRefused) {
     TProgramKit Kit;
     TAxSRConstantOptimizer Optimizer;
@@ -464,6 +481,11 @@ TEST(SRConstantOptimizerTest, SettingsAreClamped) {
     EXPECT_EQ(Optimizer.Tolerance(), 0);
     Optimizer.SetTolerance(Inf);
     EXPECT_EQ(Optimizer.Tolerance(), 1);
+    EXPECT_EQ(Optimizer.MaxParameters(), 100);
+    Optimizer.SetMaxParameters(0);
+    EXPECT_EQ(Optimizer.MaxParameters(), 1);
+    Optimizer.SetMaxParameters(5000);
+    EXPECT_EQ(Optimizer.MaxParameters(), 1000);
 }
 
 } // namespace
