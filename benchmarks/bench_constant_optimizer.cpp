@@ -46,6 +46,20 @@ struct TWorkload {
         Set.FindItemName("c")->SetOperation(TGPGeneticInstruction::gpConstant);
     }
 
+    // Columns x0..x4 drawn uniformly in [Low, Low + Width), and the target Formula(x).
+    template <class F> void Fill(double Low, double Width, F Formula) {
+        const char* Names[] = {"x0", "x1", "x2", "x3", "x4"};
+        std::vector<std::span<TGAFloat>> Columns;
+        for (const char* Name : Names)
+            Columns.push_back(Data.AddColumn(Name));
+        for (std::size_t R = 0; R < static_cast<std::size_t>(Rows); ++R) {
+            double X[5];
+            for (std::size_t C = 0; C < 5; ++C)
+                X[C] = Columns[C][R] = Low + Width * Random();
+            Target.push_back(Formula(X));
+        }
+    }
+
     TNode* Make(const char* Name, TNode* Parent, std::unique_ptr<TNode>& Root) {
         TAxGPInstruction<TGAFloat>* I = Set.FindItemName(Name);
         if (Parent) return Parent->CreateNode(I, *Parent);
@@ -62,18 +76,10 @@ struct TKnown : TWorkload {
 
     TKnown() {
         RandSeed(1);
-        std::vector<std::span<TGAFloat>> X;
-        for (const char* Name : {"x0", "x1", "x2", "x3", "x4"})
-            X.push_back(Data.AddColumn(Name));
-        for (int R = 0; R < Rows; ++R) {
-            for (auto& Column : X)
-                Column[static_cast<std::size_t>(R)] = 4 * Random() - 2;
-            const auto V = [&](int C) {
-                return X[static_cast<std::size_t>(C)][static_cast<std::size_t>(R)];
-            };
-            Target.push_back(2.5 * std::sin(1.7 * V(0)) + 0.8 * V(1) * V(2) + std::exp(0.4 * V(3)) +
-                             V(4) / std::sqrt(1 + V(0) * V(0)));
-        }
+        Fill(-2, 4, [](const double* X) {
+            return 2.5 * std::sin(1.7 * X[0]) + 0.8 * X[1] * X[2] + std::exp(0.4 * X[3]) +
+                   X[4] / std::sqrt(1 + X[0] * X[0]);
+        });
         TNode* Sum = Make("Add", nullptr, Root);
         TNode* Left = Make("Add", Sum, Root);
         TNode* Wave = Make("Mul", Left, Root);
@@ -151,18 +157,10 @@ struct TRandom : TWorkload {
 
     TRandom() {
         RandSeed(2);
-        std::vector<std::span<TGAFloat>> X;
-        for (const char* Name : {"x0", "x1", "x2", "x3", "x4"})
-            X.push_back(Data.AddColumn(Name));
-        for (int R = 0; R < Rows; ++R) {
-            for (auto& Column : X)
-                Column[static_cast<std::size_t>(R)] = Random();
-            const auto V = [&](int C) {
-                return X[static_cast<std::size_t>(C)][static_cast<std::size_t>(R)];
-            };
-            Target.push_back(10 * std::sin(std::numbers::pi * V(0) * V(1)) +
-                             20 * (V(2) - 0.5) * (V(2) - 0.5) + 10 * V(3) + 5 * V(4));
-        }
+        Fill(0, 1, [](const double* X) {
+            return 10 * std::sin(std::numbers::pi * X[0] * X[1]) +
+                   20 * (X[2] - 0.5) * (X[2] - 0.5) + 10 * X[3] + 5 * X[4];
+        });
         for (int P = 0; P < 200; ++P) {
             Programs.emplace_back();
             Constants.emplace_back();
