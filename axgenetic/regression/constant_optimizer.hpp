@@ -84,8 +84,9 @@ public:
     void SetIsParameter(TParameterTest Value);
 
     // Improves Root's parameters against Target (one value per row of Data) and returns
-    // the resulting mean squared error: of Intercept + Slope * program with the closed-form
-    // scaling when LinearScaling, of the program itself otherwise. The error is infinite
+    // the resulting mean squared error: of Intercept + Slope * program when LinearScaling
+    // (the scaling solved in closed form at every point the iterations evaluate, as
+    // ax::LinearScaling gives it), of the program itself otherwise. The error is infinite
     // when the program is not finite at some row; such a program is left unchanged, and so
     // is a program the optimiser does not understand (an instruction outside the
     // catalogue, a variable without column) or without parameter, whose error is still
