@@ -223,7 +223,7 @@ TEST(LinearScalingTest, LengthsMustAgree) {
 // for bit, NaN and infinity included.
 TEST_F(SRConstantOptimizerTest, ProgramValuesEqualExecuteBitForBit) {
     RandSeed(19);
-    const TAxGPDataSet Data = RandomData(40, -3, 3);
+    const TAxGPDataSet Data = RandomData(600, -3, 3); // more rows than a block
     std::vector<TGAFloat> Values, J;
     for (const TAxSRFunction& F : SRFunctions())
         for (int Trial = 0; Trial < 10; ++Trial) {
@@ -241,7 +241,7 @@ TEST_F(SRConstantOptimizerTest, ProgramValuesEqualExecuteBitForBit) {
 // step sizes agree with each other), for random programs rooted at every function.
 TEST_F(SRConstantOptimizerTest, JacobianMatchesFiniteDifferences) {
     RandSeed(7);
-    const TAxGPDataSet Data = RandomData(25, -2, 2);
+    const TAxGPDataSet Data = RandomData(300, -2, 2); // more rows than a block
     std::vector<TGAFloat> Values, J, Plus, Minus, Unused;
     const auto Difference = [&](TNode& Root, int K, TGAFloat Base, double H, std::size_t Row) {
         SetParameter(Root, K, Base + H);
@@ -260,7 +260,7 @@ TEST_F(SRConstantOptimizerTest, JacobianMatchesFiniteDifferences) {
             const std::size_t Params = Base.size();
             ASSERT_EQ(J.size(), Values.size() * Params);
             for (std::size_t K = 0; K < Params; ++K)
-                for (std::size_t Row = 0; Row < Values.size(); Row += 5) {
+                for (std::size_t Row = 0; Row < Values.size(); Row += 53) {
                     const double H = 1e-5 * (1 + std::fabs(Base[K]));
                     const int Index = static_cast<int>(K);
                     const double Coarse = Difference(*Root, Index, Base[K], H, Row);
@@ -316,7 +316,7 @@ TEST_F(SRConstantOptimizerTest, JacobianRefusesUnknownNodesByName) {
 TEST_F(SRConstantOptimizerTest, RecoversKnownConstants) {
     RandSeed(3);
     Optimizer.SetIterations(50);
-    const TAxGPDataSet Data = RandomData(100, -3, 3);
+    const TAxGPDataSet Data = RandomData(700, -3, 3);
     const std::vector<TGAFloat> Target = SineTarget(Data);
     auto Root = Kit.Parse("(Add (Mul 2 (Sin (Mul 1.5 x))) 0)");
     EXPECT_LT(Optimizer.Optimize(*Root, Data, Target, false), 1e-20);
