@@ -114,8 +114,8 @@ struct TAxSRConstantOptimizer::TWork {
     void Forward(const TGAFloat* Theta, int First, int Count);
     void Backward(TGAFloat Seed, int Count, TGAFloat* J, int Stride);
     double Pass(const TGAFloat* Theta, bool Scaled, const TAxGPDataSet& Data,
-                std::span<const TGAFloat> Target, TGAFloat* Out, Eigen::MatrixXd* A,
-                Eigen::VectorXd* G);
+                std::span<const TGAFloat> Target, TGAFloat* Out, Eigen::MatrixXd* JtJ,
+                Eigen::VectorXd* JtR);
 };
 
 // --- LinearScaling ----------------------------------------------------------------------
@@ -376,20 +376,20 @@ void TAxSRConstantOptimizer::TWork::Backward(TGAFloat Seed, int Count, TGAFloat*
 
 // One pass over every row at Theta (the parameters, then Intercept and Slope when Scaled):
 // the program's values into Out and the model's sum of squared errors against Target. With
-// A and G, also A = J'J (lower triangle) and G = J'r for the model's Jacobian J and the
+// JtJ and JtR, also J'J (lower triangle) and J'r for the model's Jacobian J and the
 // residuals r, accumulated block by block so that J is never held whole.
 double TAxSRConstantOptimizer::TWork::Pass(const TGAFloat* Theta, bool Scaled,
                                            const TAxGPDataSet& Data,
                                            std::span<const TGAFloat> Target, TGAFloat* Out,
-                                           Eigen::MatrixXd* A, Eigen::VectorXd* G) {
+                                           Eigen::MatrixXd* JtJ, Eigen::VectorXd* JtR) {
     const int Params = ParameterCount();
     const int Columns = Params + (Scaled ? 2 : 0);
     const TGAFloat Intercept = Scaled ? Theta[Params] : 0;
     const TGAFloat Slope = Scaled ? Theta[Params + 1] : 1;
     const int Root = static_cast<int>(Program.size()) - 1;
-    if (A) {
-        A->setZero();
-        G->setZero();
+    if (JtJ) {
+        JtJ->setZero();
+        JtR->setZero();
     }
     double Sum = 0;
     const int Rows = Data.RowCount();
@@ -404,7 +404,7 @@ double TAxSRConstantOptimizer::TWork::Pass(const TGAFloat* Theta, bool Scaled,
             Residuals[static_cast<std::size_t>(P)] = R;
             Sum += R * R;
         }
-        if (!A) continue;
+        if (!JtJ) continue;
         TGAFloat* J = JBlock.data();
         Backward(Slope, Count, J, Columns);
         if (Scaled)
@@ -414,8 +414,8 @@ double TAxSRConstantOptimizer::TWork::Pass(const TGAFloat* Theta, bool Scaled,
             }
         const Eigen::Map<const TRowMajor> JB(J, Count, Columns);
         const Eigen::Map<const Eigen::VectorXd> RB(Residuals.data(), Count);
-        A->selfadjointView<Eigen::Lower>().rankUpdate(JB.transpose());
-        G->noalias() += JB.transpose() * RB;
+        JtJ->selfadjointView<Eigen::Lower>().rankUpdate(JB.transpose());
+        JtR->noalias() += JB.transpose() * RB;
     }
     return std::isfinite(Sum) ? Sum : Infinity;
 }
