@@ -119,10 +119,10 @@ void TAxGPBatchEvaluator::Visit(const TAxGPNode<TGAFloat>& Node, const TAxGPData
     Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Node}, 0);
     // The subtree's instructions are looked up too: one that writes values makes the
     // whole program run point by point.
-    std::vector<TAxGPNode<TGAFloat>*>& Pending = FScan;
+    std::vector<const TAxGPNode<TGAFloat>*>& Pending = FScan;
     Pending.assign(1, &Node);
     while (!Pending.empty() && !FWritesValues) {
-        TAxGPNode<TGAFloat>* Next = Pending.back();
+        const TAxGPNode<TGAFloat>* Next = Pending.back();
         Pending.pop_back();
         if (auto* Instruction = Next->Instruction()) Info(*Instruction, Data);
         for (int S = 0; S < Next->SlotCount(); ++S)

@@ -156,7 +156,7 @@ private:
     std::vector<TOp> FProgram;
     std::vector<TInstructionInfo> FInfos;
     std::vector<TFrame> FFrames;
-    std::vector<TAxGPNode<TGAFloat>*> FScan; // nodes of a fallback subtree still to look up
+    std::vector<const TAxGPNode<TGAFloat>*> FScan; // nodes of a fallback subtree still to look up
     std::vector<TGAFloat> FStack;
     std::vector<const TGAFloat*> FArgs;
     std::vector<const TGAFloat*> FValues; // per stack entry: where its values are
