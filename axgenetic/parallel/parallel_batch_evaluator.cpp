@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "axgenetic/parallel/worker_threads.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 
 namespace ax {
@@ -14,31 +15,13 @@ TAxGPParallelBatchEvaluator::TAxGPParallelBatchEvaluator(int Workers, int MinRow
     for (std::size_t I = 0; I < Count; ++I)
         FEvaluators.push_back(std::make_unique<TAxGPBatchEvaluator>());
     FRanges.resize(Count);
-    FThreads.reserve(Count - 1);
-    try {
-        for (std::size_t I = 1; I < Count; ++I)
-            FThreads.emplace_back([this, I] { WorkerLoop(I); });
-    } catch (...) {
-        // The threads already started must not outlive a failed construction.
-        {
-            std::lock_guard Lock(FMutex);
-            FStopping = true;
-        }
-        FWake.notify_all();
-        for (std::thread& T : FThreads)
-            T.join();
-        throw;
-    }
+    parallel_detail::StartWorkers(
+        FThreads, Count - 1, [this](std::size_t Index) { WorkerLoop(Index); }, FMutex, FStopping,
+        FWake);
 }
 
 TAxGPParallelBatchEvaluator::~TAxGPParallelBatchEvaluator() {
-    {
-        std::lock_guard Lock(FMutex);
-        FStopping = true;
-    }
-    FWake.notify_all();
-    for (std::thread& T : FThreads)
-        T.join();
+    parallel_detail::StopWorkers(FThreads, FMutex, FStopping, FWake);
 }
 
 void TAxGPParallelBatchEvaluator::WorkerLoop(std::size_t Index) {

@@ -3,37 +3,19 @@
 #include <algorithm>
 
 #include "axgenetic/parallel/chunking.hpp"
+#include "axgenetic/parallel/worker_threads.hpp"
 
 namespace ax {
 
 TAxThreadEvaluator::TAxThreadEvaluator(int Workers, int ChunkSize)
     : FChunkSize(ChunkSize < 0 ? 0 : ChunkSize) {
-    const int Threads = std::max(Workers, 1) - 1;
-    FThreads.reserve(static_cast<std::size_t>(Threads));
-    try {
-        for (int I = 0; I < Threads; ++I)
-            FThreads.emplace_back([this] { WorkerLoop(); });
-    } catch (...) {
-        // The threads already started must not outlive a failed construction.
-        {
-            std::lock_guard Lock(FMutex);
-            FStopping = true;
-        }
-        FWake.notify_all();
-        for (std::thread& T : FThreads)
-            T.join();
-        throw;
-    }
+    parallel_detail::StartWorkers(
+        FThreads, static_cast<std::size_t>(std::max(Workers, 1) - 1),
+        [this](std::size_t) { WorkerLoop(); }, FMutex, FStopping, FWake);
 }
 
 TAxThreadEvaluator::~TAxThreadEvaluator() {
-    {
-        std::lock_guard Lock(FMutex);
-        FStopping = true;
-    }
-    FWake.notify_all();
-    for (std::thread& T : FThreads)
-        T.join();
+    parallel_detail::StopWorkers(FThreads, FMutex, FStopping, FWake);
 }
 
 int TAxThreadEvaluator::DefaultWorkers() {

@@ -194,7 +194,8 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
             Own = Stack + Top * Block;
             for (int A = 0; A < Op.ArgCount; ++A)
                 FArgs[static_cast<std::size_t>(A)] = Values[Top + static_cast<std::size_t>(A)];
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own, Count);
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own,
+                                             Count);
             break;
         case TOpKind::Fallback: {
             auto& Point = FPointContext.Values();
@@ -205,7 +206,8 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {
                     const TGAFloat V = Data.ColumnData(C)[First + P];
-                    if (TGAFloat* Slot = Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                    if (TGAFloat* Slot =
+                            Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
                         *Slot = V;
                     else
                         Point.AddOrSetValue(Data.ColumnName(C), V);

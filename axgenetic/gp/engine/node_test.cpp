@@ -255,16 +255,23 @@ TEST(GPNode, ChildOrderAcrossInPlaceStorage) {
     }
 }
 
-TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
-    TLanguage L;
+constexpr int Levels = 100000;
+
+// x under Levels nodes of a function of arity 1.
+TNodePtr Chain(TLanguage& L) {
     auto* Neg = L.Add("Neg", TGPGeneticInstruction::gpFunction, 1);
-    constexpr int Levels = 100000;
     TNodePtr Root = Leaf(L.X);
     for (int I = 0; I < Levels; ++I) {
         auto Up = Leaf(Neg);
         Up->AddChild(std::move(Root));
         Root = std::move(Up);
     }
+    return Root;
+}
+
+TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
+    TLanguage L;
+    TNodePtr Root = Chain(L);
     EXPECT_EQ(Root->Depth(), Levels);
     EXPECT_EQ(Root->Size(), Levels + 1);
     EXPECT_EQ(Root->ToString().size(), 6u * Levels + 1);
@@ -331,14 +338,7 @@ TEST(GPNode, EditsThatWouldPlaceANodeInsideItselfAreRefused) {
 // allows is copied too.
 TEST(GPNode, VeryDeepTreesAreCopied) {
     TLanguage L;
-    auto* Neg = L.Add("Neg", TGPGeneticInstruction::gpFunction, 1);
-    constexpr int Levels = 100000;
-    TNodePtr Root = Leaf(L.X);
-    for (int I = 0; I < Levels; ++I) {
-        auto Up = Leaf(Neg);
-        Up->AddChild(std::move(Root));
-        Root = std::move(Up);
-    }
+    TNodePtr Root = Chain(L);
     TNodePtr Copy = Root->Clone();
     EXPECT_EQ(Copy->Size(), Levels + 1);
     EXPECT_EQ(Copy->Depth(), Levels);
