@@ -420,10 +420,18 @@ TAxGPDataSet MatrixData(const TAxSRMatrix& X, const std::vector<std::string>& Na
     return Data;
 }
 
+// "x" followed by the number (built by appending: GCC 12 warns falsely on the
+// concatenation of a literal and a temporary string at -O2).
+std::string XName(int Number) {
+    std::string Name(1, 'x');
+    Name += std::to_string(Number);
+    return Name;
+}
+
 std::vector<std::string> DefaultNames(int Count) {
     std::vector<std::string> Names;
     for (int C = 0; C < Count; ++C)
-        Names.push_back("x" + std::to_string(C));
+        Names.push_back(XName(C));
     return Names;
 }
 
