@@ -7,11 +7,10 @@
 // with noise 1 against a least-squares linear model and the noise ceiling, on 5,000 fresh
 // rows. Speed: a 1,000-row, 5-feature fit with population 1,000 for 100 generations.
 //
-// Options: --seeds N (10; 0 skips the ground truth), --quick (Nguyen and Keijzer only),
-// --speed-only,
-// --threads N (1); settings other than the defaults, to measure them: --single,
-// --best-error, --optimize on|off, --only NAME (repeatable), --population N, --generations N,
-// --max-size N, --functions SET.
+// Options: --seeds N (10; 0 skips the ground truth), --quick (ground truth only),
+// --speed-only, --threads N (1), --only NAME (repeatable), --optimize on|off; to measure
+// other settings: --single, --best-error, --no-random-constants, --population N,
+// --generations N, --functions SET.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -289,6 +288,22 @@ int main(int argc, char** argv) {
             Quick = true;
         else if (!std::strcmp(argv[I], "--speed-only"))
             SpeedOnly = true;
+        else if (!std::strcmp(argv[I], "--only") && I + 1 < argc)
+            Only.push_back(argv[++I]);
+        else if (!std::strcmp(argv[I], "--optimize") && I + 1 < argc)
+            Modes = {std::strcmp(argv[++I], "on") == 0};
+        else if (!std::strcmp(argv[I], "--single"))
+            Base.Selection = TSRSelection::srSingleObjective;
+        else if (!std::strcmp(argv[I], "--best-error"))
+            Base.ModelChoice = TSRModelChoice::smBestError;
+        else if (!std::strcmp(argv[I], "--no-random-constants"))
+            Base.RandomConstants = false;
+        else if (!std::strcmp(argv[I], "--population") && I + 1 < argc)
+            Base.PopulationSize = std::atoi(argv[++I]);
+        else if (!std::strcmp(argv[I], "--generations") && I + 1 < argc)
+            Base.Generations = std::atoi(argv[++I]);
+        else if (!std::strcmp(argv[I], "--functions") && I + 1 < argc)
+            Base.FunctionSet = argv[++I];
     }
     if (!SpeedOnly && Seeds > 0) GroundTruth(Seeds, Threads);
     if (Quick) return 0;
