@@ -7,9 +7,11 @@
 // with noise 1 against a least-squares linear model and the noise ceiling, on 5,000 fresh
 // rows. Speed: a 1,000-row, 5-feature fit with population 1,000 for 100 generations.
 //
-// Options: --seeds N (10), --quick (Nguyen and Keijzer only), --speed-only,
-// --threads N (1); settings other than the defaults, to measure them: --single,
-// --best-error, --optimize on|off, --population N, --generations N, --max-size N, --functions SET.
+// Options: --seeds N (10; 0 skips the ground truth), --quick (ground truth only),
+// --speed-only, --threads N (1), --only NAME (repeatable), --optimize on|off; to measure
+// other settings: --single, --best-error, --no-random-constants, --population N,
+// --generations N, --functions SET.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -31,6 +33,8 @@ namespace {
 TAxSRSettings Base;
 // The constant optimisation settings measured: off, then on.
 std::vector<bool> Modes = {false, true};
+// Problems measured (empty: all).
+std::vector<std::string> Only;
 
 struct TProblem {
     const char* Name;
@@ -38,6 +42,14 @@ struct TProblem {
     double Low, High; // training (and test) range, drawn uniformly
     bool Grid;        // Keijzer-6: training 1..50, test 1..120, integers
 };
+
+// "x" followed by the number (built by appending: GCC 12 warns falsely on the
+// concatenation of a literal and a temporary string at -O2).
+std::string XName(int Number) {
+    std::string Name(1, 'x');
+    Name += std::to_string(Number);
+    return Name;
+}
 
 double Harmonic(double X) {
     double Sum = 0;
@@ -97,7 +109,7 @@ TAxGPDataSet Friedman1(int Rows, double Noise) {
     TAxGPDataSet Data(Rows);
     std::vector<std::span<double>> X;
     for (int C = 0; C < 10; ++C)
-        X.push_back(Data.AddColumn("x" + std::to_string(C + 1)));
+        X.push_back(Data.AddColumn(XName(C + 1)));
     auto Y = Data.AddColumn("y");
     for (int R = 0; R < Rows; ++R) {
         const auto I = static_cast<std::size_t>(R);
@@ -160,6 +172,8 @@ void GroundTruth(int Seeds, int Threads) {
     for (const bool Optimize : Modes) {
         std::printf("-- ground truth, constant optimisation %s --\n", Optimize ? "on" : "off");
         for (const TProblem& P : Problems) {
+            if (!Only.empty() && std::find(Only.begin(), Only.end(), P.Name) == Only.end())
+                continue;
             int Solved = 0;
             std::int64_t Evaluations = 0;
             const double Start = Now();
@@ -195,7 +209,7 @@ void Friedman(int Threads) {
         const TAxGPDataSet Test = Friedman1(5000, 1.0);
         std::vector<std::string> Features;
         for (int C = 1; C <= 10; ++C)
-            Features.push_back("x" + std::to_string(C));
+            Features.push_back(XName(C));
         const auto B = LinearFit(Train, Features);
         std::vector<double> Linear(static_cast<std::size_t>(Test.RowCount()));
         for (std::size_t R = 0; R < Linear.size(); ++R) {
@@ -233,7 +247,7 @@ void Speed(int Threads) {
         TAxGPDataSet Data(1000);
         std::vector<std::span<double>> X;
         for (int C = 0; C < 5; ++C)
-            X.push_back(Data.AddColumn("x" + std::to_string(C)));
+            X.push_back(Data.AddColumn(XName(C)));
         auto Y = Data.AddColumn("y");
         for (std::size_t R = 0; R < 1000; ++R) {
             for (auto& Column : X)
@@ -274,8 +288,24 @@ int main(int argc, char** argv) {
             Quick = true;
         else if (!std::strcmp(argv[I], "--speed-only"))
             SpeedOnly = true;
+        else if (!std::strcmp(argv[I], "--only") && I + 1 < argc)
+            Only.push_back(argv[++I]);
+        else if (!std::strcmp(argv[I], "--optimize") && I + 1 < argc)
+            Modes = {std::strcmp(argv[++I], "on") == 0};
+        else if (!std::strcmp(argv[I], "--single"))
+            Base.Selection = TSRSelection::srSingleObjective;
+        else if (!std::strcmp(argv[I], "--best-error"))
+            Base.ModelChoice = TSRModelChoice::smBestError;
+        else if (!std::strcmp(argv[I], "--no-random-constants"))
+            Base.RandomConstants = false;
+        else if (!std::strcmp(argv[I], "--population") && I + 1 < argc)
+            Base.PopulationSize = std::atoi(argv[++I]);
+        else if (!std::strcmp(argv[I], "--generations") && I + 1 < argc)
+            Base.Generations = std::atoi(argv[++I]);
+        else if (!std::strcmp(argv[I], "--functions") && I + 1 < argc)
+            Base.FunctionSet = argv[++I];
     }
-    if (!SpeedOnly) GroundTruth(Seeds, Threads);
+    if (!SpeedOnly && Seeds > 0) GroundTruth(Seeds, Threads);
     if (Quick) return 0;
     if (!SpeedOnly) Friedman(Threads);
     Speed(Threads);
