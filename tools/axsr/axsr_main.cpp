@@ -5,13 +5,13 @@
 //
 // Exit codes: 0 done, 1 bad input (the message names the file, and row and column where
 // a cell is at fault), 2 bad usage. docs/axsr.md describes every option and file.
-#include "axgenetic/platform/exceptions.hpp"
 #include "tools/axsr/fit_command.hpp"
 #include "tools/axsr/output_files.hpp"
 #include "tools/axsr/predict_command.hpp"
 
 #include <CLI/CLI.hpp>
 
+#include <exception>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
     } catch (const axsr::TInputError& Error) {
         std::cerr << "axsr: " << Error.what() << '\n';
         return 1;
-    } catch (const ax::Exception& Error) {
+    } catch (const std::exception& Error) {
+        // The library's exceptions, and anything else a file or the system raises.
         std::cerr << "axsr: " << Error.what() << '\n';
         return 1;
     }

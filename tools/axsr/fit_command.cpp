@@ -116,7 +116,20 @@ public:
         : FGenerations(Generations), FTimeLimit(TimeLimit), FTerminal(isatty(STDERR_FILENO) == 1),
           FEvery(std::max(1, Generations / 10)) {}
     void Show(const ax::TAxSRProgress& P) {
-        if (!FTerminal && P.Generation % FEvery != 0 && P.Generation != FGenerations) return;
+        FLast = P;
+        FLastShown = FTerminal || P.Generation % FEvery == 0 || P.Generation == FGenerations;
+        if (FLastShown) Print(P);
+    }
+    // Ends the report; a run that stopped early (time limit, perfect fit) still shows its
+    // last generation.
+    void Finish() {
+        if (!FLast) return;
+        if (!FLastShown) Print(*FLast);
+        if (FTerminal) std::cerr << '\n';
+    }
+
+private:
+    void Print(const ax::TAxSRProgress& P) {
         char Line[200];
         std::snprintf(Line, sizeof Line,
                       "generation %d/%d  best MSE %.6g  front %d  elapsed %s  ETA %s", P.Generation,
@@ -127,11 +140,6 @@ public:
         else
             std::cerr << Line << '\n';
     }
-    void Finish() {
-        if (FTerminal) std::cerr << '\n';
-    }
-
-private:
     std::string Eta(const ax::TAxSRProgress& P) const {
         if (P.Generation == 0) return "-";
         double Left = P.ElapsedSeconds / P.Generation * (FGenerations - P.Generation);
@@ -142,6 +150,8 @@ private:
     double FTimeLimit;
     bool FTerminal;
     int FEvery;
+    std::optional<ax::TAxSRProgress> FLast;
+    bool FLastShown = false;
 };
 
 nlohmann::ordered_json Number(std::optional<double> V) {
