@@ -65,7 +65,7 @@ struct TAxSRSettings {
     int MaxDepth = 10;                                      // levels of a program, at least 2
     int InitialDepth = 5;                                   // ramped half-and-half up to this depth
     bool LinearScaling = true;          // fit intercept and slope to every program's output
-    bool OptimizeConstants = false;     // Levenberg-Marquardt on every program's constants
+    bool OptimizeConstants = true;      // Levenberg-Marquardt on every program's constants
     int OptimizerIterations = 5;        // per program and generation
     bool RandomConstants = true;        // ephemeral random constants among the terminals
     double ConstantMin = -1;            // ERC range: a new node's value is uniform in

@@ -35,6 +35,7 @@ TAxSRSettings Small() {
     S.PopulationSize = 60;
     S.Generations = 8;
     S.Seed = 7;
+    S.OptimizeConstants = false;
     return S;
 }
 
@@ -70,6 +71,7 @@ TEST(SymbolicRegressor, SameSeedRepeatsOnAnyThreadCount) {
         TAxSymbolicRegressor SR;
         SR.SetSettings(Small());
         SR.Settings().Threads = Threads;
+        SR.Settings().OptimizeConstants = true; // trees change on the evaluating threads
         SR.Fit(Quadratic(), "y");
         std::string All;
         for (const auto& F : SR.Front())
