@@ -35,31 +35,32 @@ int main(int argc, char** argv) {
                      "share of the rows held out as test rows, drawn by the seed")
         ->check(CLI::Range(0.0, 0.9))
         ->capture_default_str();
-    FitCommand->add_option("--seed", Fit.Seed, "seed of the split and the run")
+    FitCommand->add_option("--seed", Fit.Settings.Seed, "seed of the split and the run")
         ->capture_default_str();
-    FitCommand->add_option("--population", Fit.PopulationSize, "programs per generation")
+    FitCommand->add_option("--population", Fit.Settings.PopulationSize, "programs per generation")
         ->check(CLI::Range(2, 1000000))
         ->capture_default_str();
-    FitCommand->add_option("--generations", Fit.Generations, "generations after the first")
+    FitCommand->add_option("--generations", Fit.Settings.Generations, "generations after the first")
         ->check(CLI::Range(0, 1000000))
         ->capture_default_str();
-    FitCommand->add_option("--time-limit", Fit.TimeLimitSeconds, "seconds; 0: none")
+    FitCommand->add_option("--time-limit", Fit.Settings.TimeLimitSeconds, "seconds; 0: none")
         ->check(CLI::Range(0.0, 1e9))
         ->capture_default_str();
     FitCommand
-        ->add_option("--functions", Fit.Functions,
+        ->add_option("--functions", Fit.Settings.FunctionSet,
                      "function set: names and sets, e.g. arithmetic,Sqrt or full")
         ->capture_default_str();
-    FitCommand->add_option("--max-size", Fit.MaxSize, "largest program, in nodes")
+    FitCommand->add_option("--max-size", Fit.Settings.MaxSize, "largest program, in nodes")
         ->check(CLI::Range(3, 10000))
         ->capture_default_str();
     FitCommand
-        ->add_option("--threads", Fit.Threads,
+        ->add_option("--threads", Fit.Settings.Threads,
                      "fitness threads; the result is the same for any count")
         ->check(CLI::Range(1, 1024))
         ->capture_default_str();
-    FitCommand->add_flag("--optimize-constants", Fit.OptimizeConstants,
-                         "tune every program's constants (Levenberg-Marquardt)");
+    FitCommand->add_flag("--optimize-constants,!--no-optimize-constants",
+                         Fit.Settings.OptimizeConstants,
+                         "tune every program's constants (Levenberg-Marquardt), or not");
     FitCommand->add_option("--output,-o", Fit.OutputFolder, "folder for the results")
         ->capture_default_str();
 

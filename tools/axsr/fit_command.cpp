@@ -198,7 +198,7 @@ void RunFit(const TFitOptions& Options) {
         ColumnIndex(Table, Name, File);
 
     const int Rows = Table.RowCount();
-    const std::vector<int> Test = TestRows(Rows, Options.TestFraction, Options.Seed, File);
+    const std::vector<int> Test = TestRows(Rows, Options.TestFraction, Options.Settings.Seed, File);
     std::vector<int> Train;
     for (int R = 0, T = 0; R < Rows; ++R)
         if (T < static_cast<int>(Test.size()) && Test[static_cast<std::size_t>(T)] == R)
@@ -209,16 +209,8 @@ void RunFit(const TFitOptions& Options) {
     const ax::TAxGPDataSet TestData = Subset(Table, Test);
 
     ax::TAxSymbolicRegressor SR;
-    ax::TAxSRSettings& S = SR.Settings();
-    S.PopulationSize = Options.PopulationSize;
-    S.Generations = Options.Generations;
-    S.TimeLimitSeconds = Options.TimeLimitSeconds;
-    S.FunctionSet = Options.Functions;
-    S.MaxSize = Options.MaxSize;
-    S.Threads = Options.Threads;
-    S.OptimizeConstants = Options.OptimizeConstants;
-    S.Seed = Options.Seed;
-    TProgressReport Report(Options.Generations, Options.TimeLimitSeconds);
+    SR.SetSettings(Options.Settings);
+    TProgressReport Report(Options.Settings.Generations, Options.Settings.TimeLimitSeconds);
     SR.SetOnProgress(
         [&Report](ax::TObject*, const ax::TAxSRProgress& P, bool&) { Report.Show(P); });
     try {
@@ -246,7 +238,7 @@ void RunFit(const TFitOptions& Options) {
     Json["data"] = File;
     Json["target"] = Options.Target;
     Json["features"] = Features;
-    Json["seed"] = Options.Seed;
+    Json["seed"] = Options.Settings.Seed;
     Json["test_fraction"] = Options.TestFraction;
     std::vector<int> TestCsvRows;
     for (const int R : Test)

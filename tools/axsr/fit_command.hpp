@@ -3,7 +3,8 @@
 // the chosen model's predictions and the plots into the output folder.
 #pragma once
 
-#include <cstdint>
+#include "axgenetic/regression/regressor.hpp"
+
 #include <string>
 #include <vector>
 
@@ -14,14 +15,9 @@ struct TFitOptions {
     std::string Target;
     std::vector<std::string> Features; // empty: every column but the target
     double TestFraction = 0.25;
-    std::uint64_t Seed = 0;
-    int PopulationSize = 500;
-    int Generations = 60;
-    double TimeLimitSeconds = 0;
-    std::string Functions = "arithmetic,Sin,Cos,Exp,Log";
-    int MaxSize = 40;
-    int Threads = 1;
-    bool OptimizeConstants = false;
+    // The run's settings; the seed also draws the split. The library's defaults stay the
+    // program's.
+    ax::TAxSRSettings Settings;
     std::string OutputFolder = "axsr_output";
 };
 
