@@ -231,6 +231,15 @@ class BadInput(AxsrCase):
             self.assertIn(message, result.stderr, name)
             self.assertFalse(os.path.exists(self.path("out_" + name)), name)
 
+    def test_an_output_folder_that_cannot_be_made_exits_1(self):
+        blocker = self.path("file")
+        with open(blocker, "w") as f:
+            f.write("not a folder")
+        result = run("fit", DATA, "--target", "y", "--output", os.path.join(blocker, "out"), *SMALL)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(os.path.join(blocker, "out") + ": cannot create the folder", result.stderr)
+        self.assertEqual(os.listdir(self.dir), ["file"])
+
     def test_usage_errors_exit_2_and_help_and_version_exit_0(self):
         for args in [["fit", DATA], ["fit", DATA, "--target", "y", "--threads", "0"],
                      ["fit", DATA, "--target", "y", "--test-fraction", "1.5"],
