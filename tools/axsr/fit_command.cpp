@@ -199,12 +199,12 @@ void RunFit(const TFitOptions& Options) {
 
     const int Rows = Table.RowCount();
     const std::vector<int> Test = TestRows(Rows, Options.TestFraction, Options.Settings.Seed, File);
+    std::vector<bool> IsTest(static_cast<std::size_t>(Rows));
+    for (const int R : Test)
+        IsTest[static_cast<std::size_t>(R)] = true;
     std::vector<int> Train;
-    for (int R = 0, T = 0; R < Rows; ++R)
-        if (T < static_cast<int>(Test.size()) && Test[static_cast<std::size_t>(T)] == R)
-            ++T;
-        else
-            Train.push_back(R);
+    for (int R = 0; R < Rows; ++R)
+        if (!IsTest[static_cast<std::size_t>(R)]) Train.push_back(R);
     const ax::TAxGPDataSet TrainData = Subset(Table, Train);
     const ax::TAxGPDataSet TestData = Subset(Table, Test);
 
@@ -266,13 +266,10 @@ void RunFit(const TFitOptions& Options) {
     }
 
     std::string PredictionsCsv = "row,set,actual,predicted\n";
-    for (int R = 0, T = 0; R < Rows; ++R) {
-        const bool IsTest =
-            T < static_cast<int>(Test.size()) && Test[static_cast<std::size_t>(T)] == R;
-        T += IsTest;
-        PredictionsCsv += std::to_string(CsvRow(R)) + (IsTest ? ",test," : ",train,") +
-                          NumberText(Actual[static_cast<std::size_t>(R)]) + ',' +
-                          NumberText(Predicted[static_cast<std::size_t>(R)]) + '\n';
+    for (int R = 0; R < Rows; ++R) {
+        const auto Row = static_cast<std::size_t>(R);
+        PredictionsCsv += std::to_string(CsvRow(R)) + (IsTest[Row] ? ",test," : ",train,") +
+                          NumberText(Actual[Row]) + ',' + NumberText(Predicted[Row]) + '\n';
     }
 
     std::ostringstream Model;
