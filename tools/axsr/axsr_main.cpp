@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
     axsr::TFitOptions Fit;
     CLI::App* FitCommand = App.add_subcommand(
         "fit", "Fit formulas to a CSV file and write the model, the front, the run log and plots");
+    FitCommand->footer(
+        "Progress goes to standard error, the front and the chosen formula to standard output.\n"
+        "Files in the output folder: model.xml front.json run.csv predictions.csv error.svg "
+        "size.svg front.svg predicted.svg (docs/axsr.md).");
     FitCommand->add_option("data", Fit.DataFile, "CSV file: a header row, then numbers")
         ->required();
     FitCommand->add_option("--target,-t", Fit.Target, "the column to predict")->required();
