@@ -11,8 +11,23 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <exception>
 #include <iostream>
+
+namespace {
+
+// CLI::Range lets "nan" through (every comparison with it is false).
+const CLI::Validator Finite(
+    [](std::string& Text) {
+        double Value = 0;
+        return CLI::detail::lexical_cast(Text, Value) && std::isfinite(Value)
+                   ? std::string()
+                   : "Value " + Text + " is not a finite number";
+    },
+    "");
+
+} // namespace
 
 int main(int argc, char** argv) {
     CLI::App App{"axsr: finds formulas that fit a CSV file (symbolic regression) and "
@@ -38,6 +53,7 @@ int main(int argc, char** argv) {
         ->add_option("--test-fraction", Fit.TestFraction,
                      "share of the rows held out as test rows, drawn by the seed")
         ->check(CLI::Range(0.0, 0.9))
+        ->check(Finite)
         ->capture_default_str();
     FitCommand->add_option("--seed", Fit.Settings.Seed, "seed of the split and the run")
         ->capture_default_str();
@@ -49,6 +65,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     FitCommand->add_option("--time-limit", Fit.Settings.TimeLimitSeconds, "seconds; 0: none")
         ->check(CLI::Range(0.0, 1e9))
+        ->check(Finite)
         ->capture_default_str();
     FitCommand
         ->add_option("--functions", Fit.Settings.FunctionSet,

@@ -243,6 +243,8 @@ class BadInput(AxsrCase):
     def test_usage_errors_exit_2_and_help_and_version_exit_0(self):
         for args in [["fit", DATA], ["fit", DATA, "--target", "y", "--threads", "0"],
                      ["fit", DATA, "--target", "y", "--test-fraction", "1.5"],
+                     ["fit", DATA, "--target", "y", "--test-fraction", "nan"],
+                     ["fit", DATA, "--target", "y", "--time-limit", "nan"],
                      ["fit", DATA, "--target", "y", "--no-such-option"], [], ["predict"]]:
             result = run(*args, "--output", self.path("out"))
             self.assertEqual(result.returncode, 2, args)
