@@ -10,7 +10,9 @@
 // Options: --seeds N (10; 0 skips the ground truth), --quick (Nguyen and Keijzer only),
 // --speed-only,
 // --threads N (1); settings other than the defaults, to measure them: --single,
-// --best-error, --optimize on|off, --population N, --generations N, --max-size N, --functions SET.
+// --best-error, --optimize on|off, --only NAME (repeatable), --population N, --generations N,
+// --max-size N, --functions SET.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -32,6 +34,8 @@ namespace {
 TAxSRSettings Base;
 // The constant optimisation settings measured: off, then on.
 std::vector<bool> Modes = {false, true};
+// Problems measured (empty: all).
+std::vector<std::string> Only;
 
 struct TProblem {
     const char* Name;
@@ -39,6 +43,14 @@ struct TProblem {
     double Low, High; // training (and test) range, drawn uniformly
     bool Grid;        // Keijzer-6: training 1..50, test 1..120, integers
 };
+
+// "x" followed by the number (built by appending: GCC 12 warns falsely on the
+// concatenation of a literal and a temporary string at -O2).
+std::string XName(int Number) {
+    std::string Name(1, 'x');
+    Name += std::to_string(Number);
+    return Name;
+}
 
 double Harmonic(double X) {
     double Sum = 0;
@@ -98,7 +110,7 @@ TAxGPDataSet Friedman1(int Rows, double Noise) {
     TAxGPDataSet Data(Rows);
     std::vector<std::span<double>> X;
     for (int C = 0; C < 10; ++C)
-        X.push_back(Data.AddColumn("x" + std::to_string(C + 1)));
+        X.push_back(Data.AddColumn(XName(C + 1)));
     auto Y = Data.AddColumn("y");
     for (int R = 0; R < Rows; ++R) {
         const auto I = static_cast<std::size_t>(R);
@@ -161,6 +173,8 @@ void GroundTruth(int Seeds, int Threads) {
     for (const bool Optimize : Modes) {
         std::printf("-- ground truth, constant optimisation %s --\n", Optimize ? "on" : "off");
         for (const TProblem& P : Problems) {
+            if (!Only.empty() && std::find(Only.begin(), Only.end(), P.Name) == Only.end())
+                continue;
             int Solved = 0;
             std::int64_t Evaluations = 0;
             const double Start = Now();
@@ -196,7 +210,7 @@ void Friedman(int Threads) {
         const TAxGPDataSet Test = Friedman1(5000, 1.0);
         std::vector<std::string> Features;
         for (int C = 1; C <= 10; ++C)
-            Features.push_back("x" + std::to_string(C));
+            Features.push_back(XName(C));
         const auto B = LinearFit(Train, Features);
         std::vector<double> Linear(static_cast<std::size_t>(Test.RowCount()));
         for (std::size_t R = 0; R < Linear.size(); ++R) {
@@ -234,7 +248,7 @@ void Speed(int Threads) {
         TAxGPDataSet Data(1000);
         std::vector<std::span<double>> X;
         for (int C = 0; C < 5; ++C)
-            X.push_back(Data.AddColumn("x" + std::to_string(C)));
+            X.push_back(Data.AddColumn(XName(C)));
         auto Y = Data.AddColumn("y");
         for (std::size_t R = 0; R < 1000; ++R) {
             for (auto& Column : X)

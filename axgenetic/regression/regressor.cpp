@@ -46,15 +46,9 @@ double Seconds(TClock::time_point Start) {
     return std::chrono::duration<double>(TClock::now() - Start).count();
 }
 
+// Instruction names compare ignoring ASCII letter case.
 bool SameNameIgnoringCase(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t I = 0; I < A.size(); ++I) {
-        char X = A[I], Y = B[I];
-        if (X >= 'A' && X <= 'Z') X = static_cast<char>(X - 'A' + 'a');
-        if (Y >= 'A' && Y <= 'Z') Y = static_cast<char>(Y - 'A' + 'a');
-        if (X != Y) return false;
-    }
-    return true;
+    return detail::SameTextAscii(A, B);
 }
 
 double Mean(std::span<const TGAFloat> Values) {
@@ -420,10 +414,18 @@ TAxGPDataSet MatrixData(const TAxSRMatrix& X, const std::vector<std::string>& Na
     return Data;
 }
 
+// "x" followed by the number (built by appending: GCC 12 warns falsely on the
+// concatenation of a literal and a temporary string at -O2).
+std::string XName(int Number) {
+    std::string Name(1, 'x');
+    Name += std::to_string(Number);
+    return Name;
+}
+
 std::vector<std::string> DefaultNames(int Count) {
     std::vector<std::string> Names;
     for (int C = 0; C < Count; ++C)
-        Names.push_back("x" + std::to_string(C));
+        Names.push_back(XName(C));
     return Names;
 }
 

@@ -30,6 +30,14 @@ void PrintFront(const TAxSymbolicRegressor& SR) {
                 static_cast<long long>(SR.Evaluations()), SR.FitSeconds());
 }
 
+// "x" followed by the number (built by appending: GCC 12 warns falsely on the
+// concatenation of a literal and a temporary string at -O2).
+std::string XName(int Number) {
+    std::string Name(1, 'x');
+    Name += std::to_string(Number);
+    return Name;
+}
+
 double Gaussian() {
     const double U1 = 1 - Random(), U2 = Random();
     return std::sqrt(-2 * std::log(U1)) * std::cos(2 * 3.14159265358979323846 * U2);
@@ -74,7 +82,7 @@ int main(int argc, char** argv) {
     TAxGPDataSet Friedman(2000);
     std::vector<std::span<TGAFloat>> X;
     for (int C = 1; C <= 10; ++C)
-        X.push_back(Friedman.AddColumn("x" + std::to_string(C)));
+        X.push_back(Friedman.AddColumn(XName(C)));
     auto FY = Friedman.AddColumn("y");
     for (std::size_t R = 0; R < 2000; ++R) {
         for (auto& Column : X)
