@@ -29,8 +29,8 @@ int RunGA(std::uint64_t Seed, int Generations, int Population) {
         G->SetName("x" + std::to_string(I));
         G->SetGeneType(ax::TGeneType::gtInteger);
         G->SetSize(10);
+        G->SetMaxValue(1000); // the maximum first: writing it moves the minimum
         G->SetMinValue(0);
-        G->SetMaxValue(1000);
     }
     ax::TAxGAGene* Flag = GA.Genes()->Add();
     Flag->SetName("flag");

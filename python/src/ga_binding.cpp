@@ -107,9 +107,10 @@ public:
             G->SetEnumerations(Values);
         }
         if (Size > 0) G->SetSize(Size);
-        // Size, type and sign bit reset the bounds, so the bounds come last.
-        if (Min) G->SetMinValue(*Min);
+        // Size, type and sign bit reset the bounds, so the bounds come last; writing the
+        // maximum moves the minimum, so the maximum goes first and both hold as given.
         if (Max) G->SetMaxValue(*Max);
+        if (Min) G->SetMinValue(*Min);
         return G->Index();
     }
 
@@ -283,7 +284,8 @@ axgenetic.rand_seed for a run that repeats exactly, the same as from C++.)");
 
 type is a GeneType or its name ("boolean", "integer", "float", "enumeration"); size is in
 bits (an enumeration gene takes the bits its values need when size is 0); the bounds,
-when given, clamp the values written into the gene.)")
+when given, clamp the values written into the gene (random bits are not clamped: repair
+in the fitness where it matters).)")
         .def_property_readonly("genes", &TPyGeneticAlgorithm::Genes, "The genes as dicts.")
         .def_property("fitness", &TPyGeneticAlgorithm::Fitness, &TPyGeneticAlgorithm::SetFitness,
                       "Callable (genes: list) -> float, called once per changed individual.")
