@@ -553,9 +553,37 @@ void SurviveNSGA2(TRun& Run, TAxGPPopulation<TGAFloat>& Parents,
         Error.push_back(std::min(Item->Fitness(), SRWorstMSE));
         Size.push_back(Item->DNA() ? Item->DNA()->Size() : 0);
     }
-    std::vector<int> Rank;
-    std::vector<double> Crowd;
-    RankAndCrowd(Error, Size, Rank, Crowd);
+    // A program that repeats the error and size of one before it (parents first) is a
+    // duplicate: duplicates survive only after every distinct program, so that copies of
+    // one small program cannot fill the population.
+    std::vector<bool> Duplicate(Error.size(), false);
+    {
+        std::vector<int> ByKey(Error.size());
+        std::iota(ByKey.begin(), ByKey.end(), 0);
+        std::stable_sort(ByKey.begin(), ByKey.end(), [&](int A, int B) {
+            return Error[A] != Error[B] ? Error[A] < Error[B] : Size[A] < Size[B];
+        });
+        for (std::size_t K = 1; K < ByKey.size(); ++K)
+            if (Error[ByKey[K]] == Error[ByKey[K - 1]] && Size[ByKey[K]] == Size[ByKey[K - 1]])
+                Duplicate[ByKey[K]] = true;
+    }
+    std::vector<double> DistinctError;
+    std::vector<int> DistinctSize, Index;
+    for (std::size_t I = 0; I < Error.size(); ++I)
+        if (!Duplicate[I]) {
+            DistinctError.push_back(Error[I]);
+            DistinctSize.push_back(Size[I]);
+            Index.push_back(static_cast<int>(I));
+        }
+    std::vector<int> DistinctRank;
+    std::vector<double> DistinctCrowd;
+    RankAndCrowd(DistinctError, DistinctSize, DistinctRank, DistinctCrowd);
+    std::vector<int> Rank(Error.size(), std::numeric_limits<int>::max());
+    std::vector<double> Crowd(Error.size(), 0);
+    for (std::size_t K = 0; K < Index.size(); ++K) {
+        Rank[static_cast<std::size_t>(Index[K])] = DistinctRank[K];
+        Crowd[static_cast<std::size_t>(Index[K])] = DistinctCrowd[K];
+    }
     std::vector<int> Order(static_cast<std::size_t>(NP + NC));
     std::iota(Order.begin(), Order.end(), 0);
     std::stable_sort(Order.begin(), Order.end(), [&](int A, int B) {
@@ -915,7 +943,6 @@ void TAxSymbolicRegressor::SaveModel(const std::string& FileName) const {
     SaveModelToStream(Stream);
 }
 
-
 void TAxSymbolicRegressor::LoadModelFromStream(std::istream& Stream) {
     std::vector<std::string> Features;
     auto Model = ReadModel(Stream, FFunctions, Features);
@@ -935,6 +962,214 @@ void TAxSymbolicRegressor::LoadModelFromStream(std::istream& Stream) {
 void TAxSymbolicRegressor::LoadModel(const std::string& FileName) {
     auto Stream = OpenFileStream(FileName);
     LoadModelFromStream(Stream);
+}
+
+} // namespace ax
+
+// --- state ------------------------------------------------------------------------------
+
+namespace ax {
+
+namespace {
+
+constexpr std::string_view StateHeader = "axgenetic.SymbolicRegressor 1";
+
+// Each setting as text, by name; Read returns false for a value it cannot take.
+struct TSettingField {
+    const char* Name;
+    std::function<std::string(const TAxSRSettings&)> Write;
+    std::function<bool(TAxSRSettings&, const std::string&)> Read;
+};
+
+bool ReadInt(const std::string& Text, long long& Value) {
+    const auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+    return Error == std::errc() && End == Text.data() + Text.size();
+}
+
+bool ReadDouble(const std::string& Text, double& Value) {
+    const auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+    return Error == std::errc() && End == Text.data() + Text.size();
+}
+
+template <class M> TSettingField IntField(const char* Name, M TAxSRSettings::*Member) {
+    return {Name, [Member](const TAxSRSettings& S) { return std::to_string(S.*Member); },
+            [Member](TAxSRSettings& S, const std::string& Text) {
+                long long V = 0;
+                if (!ReadInt(Text, V)) return false;
+                S.*Member = static_cast<M>(V);
+                return true;
+            }};
+}
+
+TSettingField DoubleField(const char* Name, double TAxSRSettings::*Member) {
+    return {Name, [Member](const TAxSRSettings& S) { return ExactText(S.*Member); },
+            [Member](TAxSRSettings& S, const std::string& Text) {
+                return ReadDouble(Text, S.*Member);
+            }};
+}
+
+TSettingField BoolField(const char* Name, bool TAxSRSettings::*Member) {
+    return {Name,
+            [Member](const TAxSRSettings& S) { return std::string(S.*Member ? "True" : "False"); },
+            [Member](TAxSRSettings& S, const std::string& Text) {
+                if (Text != "True" && Text != "False") return false;
+                S.*Member = Text == "True";
+                return true;
+            }};
+}
+
+template <class E> TSettingField EnumField(const char* Name, E TAxSRSettings::*Member) {
+    return {Name, [Member](const TAxSRSettings& S) { return std::string(GetEnumName(S.*Member)); },
+            [Member](TAxSRSettings& S, const std::string& Text) {
+                const auto V = GetEnumValue<E>(Text);
+                if (V) S.*Member = *V;
+                return V.has_value();
+            }};
+}
+
+const std::vector<TSettingField>& SettingFields() {
+    static const std::vector<TSettingField> Fields = {
+        IntField("PopulationSize", &TAxSRSettings::PopulationSize),
+        IntField("Generations", &TAxSRSettings::Generations),
+        DoubleField("TimeLimitSeconds", &TAxSRSettings::TimeLimitSeconds),
+        {"FunctionSet", [](const TAxSRSettings& S) { return S.FunctionSet; },
+         [](TAxSRSettings& S, const std::string& Text) {
+             S.FunctionSet = Text;
+             return true;
+         }},
+        IntField("MaxSize", &TAxSRSettings::MaxSize),
+        IntField("MaxDepth", &TAxSRSettings::MaxDepth),
+        IntField("InitialDepth", &TAxSRSettings::InitialDepth),
+        BoolField("LinearScaling", &TAxSRSettings::LinearScaling),
+        BoolField("OptimizeConstants", &TAxSRSettings::OptimizeConstants),
+        IntField("OptimizerIterations", &TAxSRSettings::OptimizerIterations),
+        BoolField("RandomConstants", &TAxSRSettings::RandomConstants),
+        DoubleField("ConstantMin", &TAxSRSettings::ConstantMin),
+        DoubleField("ConstantMax", &TAxSRSettings::ConstantMax),
+        DoubleField("ConstantMutationSigma", &TAxSRSettings::ConstantMutationSigma),
+        EnumField("Selection", &TAxSRSettings::Selection),
+        IntField("TournamentSize", &TAxSRSettings::TournamentSize),
+        DoubleField("CrossoverProbability", &TAxSRSettings::CrossoverProbability),
+        DoubleField("MutationProbability", &TAxSRSettings::MutationProbability),
+        EnumField("ModelChoice", &TAxSRSettings::ModelChoice),
+        DoubleField("KneeTolerance", &TAxSRSettings::KneeTolerance),
+        IntField("Threads", &TAxSRSettings::Threads),
+        IntField("Seed", &TAxSRSettings::Seed),
+    };
+    return Fields;
+}
+
+// Reads lines and length-prefixed blocks of a state text.
+class TStateReader {
+public:
+    explicit TStateReader(std::string_view Text) : FText(Text) {}
+    bool Line(std::string& Out) {
+        if (FPos >= FText.size()) return false;
+        const std::size_t End = FText.find('\n', FPos);
+        const std::size_t Stop = End == std::string_view::npos ? FText.size() : End;
+        Out.assign(FText.substr(FPos, Stop - FPos));
+        FPos = Stop == FText.size() ? Stop : Stop + 1;
+        return true;
+    }
+    std::string Block(std::size_t Length) {
+        if (Length > FText.size() - FPos)
+            throw EGPException(Format(SSRBadState, {"a model is cut short"}));
+        std::string Out(FText.substr(FPos, Length));
+        FPos += Length;
+        return Out;
+    }
+
+private:
+    std::string_view FText;
+    std::size_t FPos = 0;
+};
+
+} // namespace
+
+std::string TAxSymbolicRegressor::SaveState() const {
+    std::ostringstream Out;
+    Out << StateHeader << '\n';
+    for (const auto& Field : SettingFields())
+        Out << Field.Name << '=' << Field.Write(FSettings) << '\n';
+    for (const auto& Name : FFeatureNames)
+        Out << "Feature=" << Name << '\n';
+    if (Fitted()) {
+        Out << "ModelIndex=" << FModelIndex << '\n';
+        for (std::size_t I = 0; I < FFront.size(); ++I) {
+            std::ostringstream Document;
+            FFitted->Models[I]->SaveToStream(Document);
+            const std::string Text = Document.str();
+            Out << "TrainMSE=" << ExactText(FFront[I].TrainMSE) << '\n';
+            Out << "TrainR2=" << ExactText(FFront[I].TrainR2) << '\n';
+            Out << "Model=" << Text.size() << '\n' << Text << '\n';
+        }
+    }
+    return Out.str();
+}
+
+void TAxSymbolicRegressor::LoadState(std::string_view Text) {
+    TStateReader Reader(Text);
+    std::string Line;
+    if (!Reader.Line(Line) || Line != StateHeader)
+        throw EGPException(
+            Format(SSRBadState, {"the first line is not \"" + std::string(StateHeader) + "\""}));
+    TAxSRSettings Settings;
+    std::vector<std::string> Features;
+    long long ModelIndex = -1;
+    double TrainMSE = 0, TrainR2 = 0;
+    auto Fitted = std::make_unique<TFitted>();
+    std::vector<TAxSRFormula> Front;
+    while (Reader.Line(Line)) {
+        if (Line.empty()) continue;
+        const std::size_t Equals = Line.find('=');
+        if (Equals == std::string::npos)
+            throw EGPException(Format(SSRBadState, {"\"" + Line + "\" is no setting"}));
+        const std::string Key = Line.substr(0, Equals), Value = Line.substr(Equals + 1);
+        bool Known = true, Good = true;
+        if (Key == "Feature") {
+            Features.push_back(Value);
+        } else if (Key == "ModelIndex") {
+            Good = ReadInt(Value, ModelIndex);
+        } else if (Key == "TrainMSE") {
+            Good = ReadDouble(Value, TrainMSE);
+        } else if (Key == "TrainR2") {
+            Good = ReadDouble(Value, TrainR2);
+        } else if (Key == "Model") {
+            long long Length = 0;
+            Good = ReadInt(Value, Length) && Length >= 0;
+            if (Good) {
+                std::istringstream Document(Reader.Block(static_cast<std::size_t>(Length)));
+                std::vector<std::string> ModelFeatures;
+                auto Model = ReadModel(Document, FFunctions, ModelFeatures);
+                TAxSRFormula F = Describe(*Model->GPProgram());
+                F.TrainMSE = TrainMSE;
+                F.TrainR2 = TrainR2;
+                Front.push_back(std::move(F));
+                Fitted->Models.push_back(std::move(Model));
+            }
+        } else {
+            Known = false;
+            for (const auto& Field : SettingFields())
+                if (Key == Field.Name) {
+                    Known = true;
+                    Good = Field.Read(Settings, Value);
+                }
+        }
+        if (!Known) throw EGPException(Format(SSRBadState, {"unknown setting \"" + Key + "\""}));
+        if (!Good)
+            throw EGPException(Format(SSRBadState, {"bad value \"" + Value + "\" of " + Key}));
+    }
+    if (!Front.empty() && (ModelIndex < 0 || ModelIndex >= static_cast<long long>(Front.size())))
+        throw EGPException(Format(SSRBadState, {"the model index is outside the front"}));
+    FSettings = Settings;
+    FFeatureNames = std::move(Features);
+    FFront = std::move(Front);
+    FFitted = std::move(Fitted);
+    FModelIndex = FFront.empty() ? -1 : static_cast<int>(ModelIndex);
+    FLog.clear();
+    FGenerationsRun = 0;
+    FEvaluations = 0;
+    FFitSeconds = 0;
 }
 
 } // namespace ax

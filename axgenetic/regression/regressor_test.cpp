@@ -162,5 +162,56 @@ TEST(SymbolicRegressor, SavedModelPredictsTheSameBitsAfterLoading) {
     EXPECT_EQ(Loaded.FeatureNames(), (std::vector<std::string>{"x", "z"}));
 }
 
+TEST(SymbolicRegressor, StateReadsBackSettingsFrontAndPredictions) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    SR.Settings().FunctionSet = "arithmetic,Sin";
+    SR.Settings().ConstantMin = -0.1;
+    const TAxGPDataSet Data = Quadratic();
+    SR.Fit(Data, "y");
+    SR.SelectModel(0);
+    const std::string State = SR.SaveState();
+
+    TAxSymbolicRegressor Back;
+    Back.LoadState(State);
+    EXPECT_EQ(Back.SaveState(), State);
+    EXPECT_EQ(Back.Settings().FunctionSet, "arithmetic,Sin");
+    EXPECT_EQ(Back.Settings().ConstantMin, -0.1);
+    EXPECT_EQ(Back.ModelIndex(), 0);
+    ASSERT_EQ(Back.Front().size(), SR.Front().size());
+    for (std::size_t I = 0; I < SR.Front().size(); ++I) {
+        EXPECT_EQ(Back.Front()[I].Infix, SR.Front()[I].Infix);
+        EXPECT_EQ(Back.Front()[I].TrainMSE, SR.Front()[I].TrainMSE);
+    }
+    EXPECT_EQ(Back.Predict(Data), SR.Predict(Data));
+}
+
+TEST(SymbolicRegressor, RefusesABadStateAndKeepsItsOwn) {
+    TAxSymbolicRegressor SR;
+    SR.Settings().PopulationSize = 33;
+    const struct {
+        std::string Text, Message;
+    } Cases[] = {
+        {"",
+         "Not a symbolic regressor state: the first line is not \"axgenetic.SymbolicRegressor 1\""},
+        {"axgenetic.SymbolicRegressor 1\nColour=red\n",
+         "Not a symbolic regressor state: unknown setting \"Colour\""},
+        {"axgenetic.SymbolicRegressor 1\nPopulationSize=many\n",
+         "Not a symbolic regressor state: bad value \"many\" of PopulationSize"},
+        {"axgenetic.SymbolicRegressor 1\nModel=99999\n<x/>",
+         "Not a symbolic regressor state: a model is cut short"},
+    };
+    for (const auto& Case : Cases) {
+        try {
+            SR.LoadState(Case.Text);
+            ADD_FAILURE() << Case.Text;
+        } catch (const EGPException& E) {
+            EXPECT_EQ(E.what(), Case.Message);
+        }
+    }
+    EXPECT_EQ(SR.Settings().PopulationSize, 33);
+    EXPECT_FALSE(SR.Fitted());
+}
+
 } // namespace
 } // namespace ax
