@@ -230,10 +230,6 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
         X = _validate_data(self, X, dtype=np.float64, reset=False)
         if self._sr is None:
             return np.full(X.shape[0], self._constant)
-        read = list(self._sr.feature_names)
-        if read != self._names:
-            # A model read back from a document names only the variables it uses.
-            X = X[:, [self._names.index(n) for n in read]]
         return self._sr.predict(X)
 
     # --- results -----------------------------------------------------------------------
@@ -260,22 +256,23 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
             raise ValueError("a constant model has no program to save")
         self._sr.save_model(str(file_name))
 
-    # --- pickling: the model travels as its document, every constant exact ---------------
+    # --- pickling: the regressor travels as its state text, every constant exact ----------
 
     def __getstate__(self):
+        # A copy: from Python 3.11 on, object.__getstate__ returns __dict__ itself.
         state = dict(super().__getstate__())
         sr = state.pop("_sr", None)
         if sr is not None:
-            state["_model_document"] = sr.model_text()
+            state["_regressor_state"] = sr.save_state()
         return state
 
     def __setstate__(self, state):
         state = dict(state)
-        document = state.pop("_model_document", None)
+        text = state.pop("_regressor_state", None)
         super().__setstate__(state)
-        if document is not None:
+        if text is not None:
             self._sr = _axgenetic.Regressor()
-            self._sr.load_model_text(document)
+            self._sr.load_state(text)
         elif "_constant" in state:
             self._sr = None
 

@@ -230,7 +230,12 @@ private:
             return *Values.data();
         }
         if (FFitness.is_none()) throw py::value_error("no fitness callable is set");
-        return FFitness(Values(Item)).cast<double>();
+        py::object Result = FFitness(Values(Item));
+        if (!py::isinstance<py::float_>(Result) && !py::isinstance<py::int_>(Result) &&
+            !PyNumber_Check(Result.ptr()))
+            throw py::type_error("fitness must return a number, not " +
+                                 std::string(py::str(py::type::of(Result).attr("__name__"))));
+        return py::float_(Result).cast<double>();
     }
 
     py::object FFitness = py::none();

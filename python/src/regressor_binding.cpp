@@ -233,7 +233,11 @@ KeyboardInterrupt, keeping what was found so far.)")
              "Replaces the fit by the model of an executor document.")
         .def("model_text", &ModelText, "The model's executor document as text.")
         .def("load_model_text", &LoadModelText, py::arg("text"),
-             "Replaces the fit by the model of an executor document given as text.");
+             "Replaces the fit by the model of an executor document given as text.")
+        .def("save_state", &TAxSymbolicRegressor::SaveState,
+             "The whole state (settings, features, front, model) as document text; constants exact.")
+        .def("load_state", &TAxSymbolicRegressor::LoadState, py::arg("text"),
+             "Restores a state written by save_state; a failed load changes nothing.");
 }
 
 } // namespace axpy

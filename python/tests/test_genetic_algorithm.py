@@ -103,8 +103,16 @@ def test_bad_settings_raise_clear_errors(setup, error, message):
         setup(ga)
 
 
-def test_batch_fitness_of_the_wrong_length_is_refused():
-    ga = build("batch")
-    ga.batch_fitness = lambda m: np.zeros(len(m) - 1)
-    with pytest.raises(ValueError, match="one number per row"):
+@pytest.mark.parametrize(
+    "form, fitness, error, message",
+    [
+        ("batch", lambda m: np.zeros(len(m) - 1), ValueError, "one number per row"),
+        ("per_individual", lambda g: None, TypeError, "must return a number, not NoneType"),
+    ],
+    ids=["batch-length", "not-a-number"],
+)
+def test_fitness_results_of_the_wrong_kind_are_refused(form, fitness, error, message):
+    ga = build(form)
+    setattr(ga, "batch_fitness" if form == "batch" else "fitness", fitness)
+    with pytest.raises(error, match=message):
         ga.evolve(1)
