@@ -16,9 +16,21 @@ namespace axpy {
 namespace py = pybind11;
 
 // The library draws every random number from one global generator, so two runs on two
-// Python threads would interleave their draws (and race on it). Runs take this lock; they
-// wait for it with the GIL released so that a run holding it can still call into Python.
-std::unique_lock<std::mutex> LockRuns();
+// Python threads would interleave their draws (and race on it): a run holds this lock. It
+// waits for it with the GIL released, so that the run holding it can still call into
+// Python, and it refuses a run started from inside another one on the same thread (a
+// fitness that calls evolve), which would wait for itself. Made and destroyed with the
+// GIL held.
+class TRunLock {
+public:
+    TRunLock();
+    ~TRunLock();
+    TRunLock(const TRunLock&) = delete;
+    TRunLock& operator=(const TRunLock&) = delete;
+
+private:
+    std::unique_lock<std::mutex> FLock;
+};
 
 inline bool SameText(std::string_view A, std::string_view B) {
     if (A.size() != B.size()) return false;

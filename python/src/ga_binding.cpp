@@ -155,16 +155,12 @@ public:
 
     int Evolve(int Generations) {
         CheckRunnable();
-        py::gil_scoped_release NoGil;
-        auto Lock = LockRuns();
-        py::gil_scoped_acquire Gil;
+        TRunLock Lock;
         return GA.Evolve(Generations);
     }
     void Initialize() {
         CheckRunnable();
-        py::gil_scoped_release NoGil;
-        auto Lock = LockRuns();
-        py::gil_scoped_acquire Gil;
+        TRunLock Lock;
         GA.Initialize();
     }
 

@@ -2,15 +2,30 @@
 // translation of the library's exceptions.
 #include "binding.hpp"
 
+#include <stdexcept>
+
 #include "axgenetic/common/ax_exception.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 
 namespace axpy {
 
-std::unique_lock<std::mutex> LockRuns() {
-    static std::mutex Runs;
-    return std::unique_lock<std::mutex>(Runs);
+namespace py = pybind11;
+
+namespace {
+std::mutex Runs;
+thread_local bool InRun = false;
+} // namespace
+
+TRunLock::TRunLock() {
+    if (InRun)
+        throw std::runtime_error("a run cannot start inside another one (evolve or fit called "
+                                 "from a fitness)");
+    py::gil_scoped_release NoGil;
+    FLock = std::unique_lock<std::mutex>(Runs);
+    InRun = true;
 }
+
+TRunLock::~TRunLock() { InRun = false; }
 
 } // namespace axpy
 

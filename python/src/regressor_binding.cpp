@@ -3,11 +3,9 @@
 // on Ctrl-C, results come back as plain Python objects.
 #include "binding.hpp"
 
-#include <pybind11/functional.h>
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
-#include <memory>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -100,8 +98,8 @@ void Fit(TAxSymbolicRegressor& SR, const TInArray& X, const TInArray& Y,
         }
     });
     {
+        TRunLock Lock;
         py::gil_scoped_release NoGil;
-        auto Lock = LockRuns();
         try {
             SR.Fit(M, Target, Names);
         } catch (...) {
@@ -170,9 +168,10 @@ direct access to the regressor: settings, fit on a float64 matrix, the front, th
 document.)")
         .def(py::init<>())
         .def_property(
-            "settings", [](TAxSymbolicRegressor& SR) { return SR.Settings(); },
+            "settings",
+            [](TAxSymbolicRegressor& SR) -> ax::TAxSRSettings& { return SR.Settings(); },
             [](TAxSymbolicRegressor& SR, const ax::TAxSRSettings& S) { SR.SetSettings(S); },
-            "A copy of the settings of the next fit; assign a changed copy back.")
+            py::return_value_policy::reference_internal, "The settings of the next fit.")
         .def("fit", &Fit, py::arg("X"), py::arg("y"), py::arg("names") = std::vector<std::string>{},
              R"(Fits formulas of the columns of X (rows are samples) to y.
 

@@ -116,3 +116,11 @@ def test_fitness_results_of_the_wrong_kind_are_refused(form, fitness, error, mes
     setattr(ga, "batch_fitness" if form == "batch" else "fitness", fitness)
     with pytest.raises(error, match=message):
         ga.evolve(1)
+
+
+def test_a_run_started_inside_a_fitness_is_refused_instead_of_waiting_forever():
+    ga = build("per_individual")
+    ga.fitness = lambda g: ga.evolve(1)
+    axgenetic.rand_seed(2)
+    with pytest.raises(RuntimeError, match="inside another one"):
+        ga.evolve(1)
