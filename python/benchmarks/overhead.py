@@ -16,7 +16,7 @@ import numpy as np
 import axgenetic
 
 REPEATS = 5
-GA_SEED, GA_GENERATIONS, GA_POPULATION = 1, 200, 200
+GA_SEED, GA_GENERATIONS, GA_POPULATION = 1, 1000, 500
 SR_SEED, SR_ROWS, SR_POPULATION, SR_GENERATIONS = 1, 500, 500, 20
 
 PROGRAM = pathlib.Path(axgenetic.__file__).resolve().parent.parent / "axgenetic_reference_runs"

@@ -25,7 +25,9 @@ using ax::TAxGAGene;
 using ax::TAxGAIndividual;
 using ax::TGeneType;
 
-bool IsDouble(const TAxGAGene& G) { return G.Size() >= 64; }
+bool IsDouble(const TAxGAGene& G) {
+    return G.Size() >= 64;
+}
 
 // One gene's value as a number: Booleans 0/1, enumerations their index.
 double GeneNumber(const TAxGAGene& G, ax::TAxEncodedBits& Bits) {
@@ -71,7 +73,8 @@ class TPyGeneticAlgorithm;
 class TBatchEvaluator final : public ax::IAxFitnessEvaluator {
 public:
     explicit TBatchEvaluator(TPyGeneticAlgorithm& Owner) : FOwner(Owner) {}
-    void EvaluateFitnessBatch(ax::TAxCustomGeneticComponent&, const ax::TAxFitnessBatch& Batch) override;
+    void EvaluateFitnessBatch(ax::TAxCustomGeneticComponent&,
+                              const ax::TAxFitnessBatch& Batch) override;
 
 private:
     TPyGeneticAlgorithm& FOwner;
@@ -167,12 +170,13 @@ public:
     // The decoded genes of the individual: one row per individual.
     py::array_t<double> Matrix(std::span<ax::TAxIndividual* const> Items) const {
         const auto Genes = GA.Genes()->Count();
-        py::array_t<double> M({static_cast<py::ssize_t>(Items.size()), static_cast<py::ssize_t>(Genes)});
+        py::array_t<double> M(
+            {static_cast<py::ssize_t>(Items.size()), static_cast<py::ssize_t>(Genes)});
         auto W = M.mutable_unchecked<2>();
         for (std::size_t R = 0; R < Items.size(); ++R)
             for (int C = 0; C < Genes; ++C)
-                W(static_cast<py::ssize_t>(R), C) = GeneNumber(*GA.Genes()->Items(C),
-                                                                static_cast<TAxGAIndividual*>(Items[R])->Bits());
+                W(static_cast<py::ssize_t>(R), C) = GeneNumber(
+                    *GA.Genes()->Items(C), static_cast<TAxGAIndividual*>(Items[R])->Bits());
         return M;
     }
 
@@ -219,10 +223,11 @@ private:
         if (!FBatchFitness.is_none()) {
             // Outside a statistics pass (a single stale individual read): a batch of one.
             ax::TAxIndividual* Items[] = {&Item};
-            py::array_t<double> Values = py::array_t<double, py::array::forcecast>::ensure(
-                FBatchFitness(Matrix(Items)));
+            py::array_t<double> Values =
+                py::array_t<double, py::array::forcecast>::ensure(FBatchFitness(Matrix(Items)));
             if (!Values || Values.size() != 1)
-                throw py::value_error("batch_fitness must return one number per row: 1 value expected");
+                throw py::value_error(
+                    "batch_fitness must return one number per row: 1 value expected");
             return *Values.data();
         }
         if (FFitness.is_none()) throw py::value_error("no fitness callable is set");
@@ -253,10 +258,12 @@ void Property(py::class_<TPyGeneticAlgorithm>& C, const char* Name, Get G, Set S
 }
 
 template <class E, class Get, class Set>
-void EnumProperty(py::class_<TPyGeneticAlgorithm>& C, const char* Name, Get G, Set S, const char* Doc) {
+void EnumProperty(py::class_<TPyGeneticAlgorithm>& C, const char* Name, Get G, Set S,
+                  const char* Doc) {
     C.def_property(
         Name, [G](const TPyGeneticAlgorithm& P) -> E { return (P.GA.*G)(); },
-        [S, Name](TPyGeneticAlgorithm& P, py::handle V) { (P.GA.*S)(EnumArgument<E>(V, Name)); }, Doc);
+        [S, Name](TPyGeneticAlgorithm& P, py::handle V) { (P.GA.*S)(EnumArgument<E>(V, Name)); },
+        Doc);
 }
 
 } // namespace
@@ -290,17 +297,25 @@ in the fitness where it matters).)")
         .def_property_readonly("genes", &TPyGeneticAlgorithm::Genes, "The genes as dicts.")
         .def_property("fitness", &TPyGeneticAlgorithm::Fitness, &TPyGeneticAlgorithm::SetFitness,
                       "Callable (genes: list) -> float, called once per changed individual.")
-        .def_property("batch_fitness", &TPyGeneticAlgorithm::BatchFitness,
-                      &TPyGeneticAlgorithm::SetBatchFitness,
-                      "Callable (genes: ndarray of shape (n, genes)) -> n values, once per generation.")
-        .def("initialize", &TPyGeneticAlgorithm::Initialize, "Creates and evaluates the initial population.")
+        .def_property(
+            "batch_fitness", &TPyGeneticAlgorithm::BatchFitness,
+            &TPyGeneticAlgorithm::SetBatchFitness,
+            "Callable (genes: ndarray of shape (n, genes)) -> n values, once per generation.")
+        .def("initialize", &TPyGeneticAlgorithm::Initialize,
+             "Creates and evaluates the initial population.")
         .def("evolve", &TPyGeneticAlgorithm::Evolve, py::arg("generations") = 1,
-             "Runs up to generations generations (initializing first when needed); returns how many ran.")
-        .def_property_readonly("generation", [](const TPyGeneticAlgorithm& P) { return P.GA.Generation(); })
-        .def_property_readonly("min_fitness", [](const TPyGeneticAlgorithm& P) { return P.GA.MinFitness(); })
-        .def_property_readonly("max_fitness", [](const TPyGeneticAlgorithm& P) { return P.GA.MaxFitness(); })
-        .def_property_readonly("avg_fitness", [](const TPyGeneticAlgorithm& P) { return P.GA.AvgFitness(); })
-        .def_property_readonly("diversity", [](const TPyGeneticAlgorithm& P) { return P.GA.Diversity(); })
+             "Runs up to generations generations (initializing first when needed); returns how "
+             "many ran.")
+        .def_property_readonly("generation",
+                               [](const TPyGeneticAlgorithm& P) { return P.GA.Generation(); })
+        .def_property_readonly("min_fitness",
+                               [](const TPyGeneticAlgorithm& P) { return P.GA.MinFitness(); })
+        .def_property_readonly("max_fitness",
+                               [](const TPyGeneticAlgorithm& P) { return P.GA.MaxFitness(); })
+        .def_property_readonly("avg_fitness",
+                               [](const TPyGeneticAlgorithm& P) { return P.GA.AvgFitness(); })
+        .def_property_readonly("diversity",
+                               [](const TPyGeneticAlgorithm& P) { return P.GA.Diversity(); })
         .def_property_readonly(
             "best_fitness", [](const TPyGeneticAlgorithm& P) { return P.Best().Fitness(); },
             "Raw fitness of the fittest individual.")
@@ -312,52 +327,63 @@ in the fitness where it matters).)")
             "The fittest individual's chromosome as text.")
         .def("population_genes", &TPyGeneticAlgorithm::PopulationMatrix,
              "The decoded genes of the current population, one row per individual.")
-        .def("save_text",
-             [](TPyGeneticAlgorithm& P) {
-                 std::ostringstream S;
-                 P.GA.SaveToStream(S);
-                 return S.str();
-             },
-             "The component (settings, genes, population) as its XML document.")
+        .def(
+            "save_text",
+            [](TPyGeneticAlgorithm& P) {
+                std::ostringstream S;
+                P.GA.SaveToStream(S);
+                return S.str();
+            },
+            "The component (settings, genes, population) as its XML document.")
         .def(
             "load_text",
             [](TPyGeneticAlgorithm& P, const std::string& Text) {
                 std::istringstream S(Text);
                 P.GA.LoadFromStream(S);
             },
-            py::arg("text"), "Replaces settings, genes and population by those of an XML document.");
+            py::arg("text"),
+            "Replaces settings, genes and population by those of an XML document.");
 
     Property<int>(C, "initial_population", &GA::InitialPopulation, &GA::SetInitialPopulation,
                   "Individuals of the initial population (default 100).");
     Property<int>(C, "initial_duplicates_retries", &GA::InitialDuplicatesRetries,
-                  &GA::SetInitialDuplicatesRetries, "Redraws spent on duplicate chromosomes (default 10).");
-    Property<double>(C, "crossover_probability", &GA::CrossoverProbability, &GA::SetCrossoverProbability,
+                  &GA::SetInitialDuplicatesRetries,
+                  "Redraws spent on duplicate chromosomes (default 10).");
+    Property<double>(C, "crossover_probability", &GA::CrossoverProbability,
+                     &GA::SetCrossoverProbability,
                      "Chance that a pair of children is bred by crossover (default 0.98).");
-    Property<double>(C, "mutation_probability", &GA::MutationProbability, &GA::SetMutationProbability,
+    Property<double>(C, "mutation_probability", &GA::MutationProbability,
+                     &GA::SetMutationProbability,
                      "Chance that each bit of a child flips (default 0.01).");
-    Property<double>(C, "inversion_probability", &GA::InversionProbability, &GA::SetInversionProbability,
+    Property<double>(C, "inversion_probability", &GA::InversionProbability,
+                     &GA::SetInversionProbability,
                      "Chance that a child has a run of bits complemented (default 0.1).");
     Property<double>(C, "elitist_pct", &GA::ElitistPct, &GA::SetElitistPct,
                      "Share of the population elitist selection cycles through (default 0.1).");
     Property<int>(C, "tournament_field", &GA::TournamentField, &GA::SetTournamentField,
                   "Tournament size (default 2).");
-    Property<bool>(C, "use_generation_limit", &GA::UseGenerationLimit, &GA::SetUseGenerationLimit, "");
+    Property<bool>(C, "use_generation_limit", &GA::UseGenerationLimit, &GA::SetUseGenerationLimit,
+                   "");
     Property<int>(C, "generation_limit", &GA::GenerationLimit, &GA::SetGenerationLimit, "");
     Property<bool>(C, "use_fitness_cutoff", &GA::UseFitnessCutoff, &GA::SetUseFitnessCutoff, "");
     Property<double>(C, "fitness_cutoff", &GA::FitnessCutoff, &GA::SetFitnessCutoff, "");
     Property<bool>(C, "use_diversity_limit", &GA::UseDiversityLimit, &GA::SetUseDiversityLimit, "");
     Property<double>(C, "diversity_limit", &GA::DiversityLimit, &GA::SetDiversityLimit, "");
-    Property<bool>(C, "halt", &GA::Halt, &GA::SetHalt, "Set from the fitness to stop evolve after this generation.");
+    Property<bool>(C, "halt", &GA::Halt, &GA::SetHalt,
+                   "Set from the fitness to stop evolve after this generation.");
     Property<int>(C, "gene_size", &GA::GeneSize, &GA::SetGeneSize, "Chromosome length in bits.");
-    EnumProperty<ax::TGAFitnessMethod>(C, "fitness_method", &GA::FitnessMethod, &GA::SetFitnessMethod,
-                                       "fmMinimize (default), fmMaximize, or the weighted methods.");
+    EnumProperty<ax::TGAFitnessMethod>(
+        C, "fitness_method", &GA::FitnessMethod, &GA::SetFitnessMethod,
+        "fmMinimize (default), fmMaximize, or the weighted methods.");
     EnumProperty<ax::TGASelectionMethod>(C, "selection_method", &GA::SelectionMethod,
-                                         &GA::SetSelectionMethod, "Default smStochasticTournament.");
+                                         &GA::SetSelectionMethod,
+                                         "Default smStochasticTournament.");
     EnumProperty<ax::TGACrossoverMethod>(C, "crossover_method", &GA::CrossoverMethod,
                                          &GA::SetCrossoverMethod, "Default cmGeneBoundary.");
 
-    M.def("rand_seed", [](std::uint64_t Seed) { ax::RandSeed(Seed); }, py::arg("seed"),
-          "Restarts the library's global generator: the next run repeats exactly for a seed.");
+    M.def(
+        "rand_seed", [](std::uint64_t Seed) { ax::RandSeed(Seed); }, py::arg("seed"),
+        "Restarts the library's global generator: the next run repeats exactly for a seed.");
 }
 
 } // namespace axpy

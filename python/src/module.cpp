@@ -25,7 +25,9 @@ TRunLock::TRunLock() {
     InRun = true;
 }
 
-TRunLock::~TRunLock() { InRun = false; }
+TRunLock::~TRunLock() {
+    InRun = false;
+}
 
 } // namespace axpy
 

@@ -25,7 +25,8 @@ using ax::TAxSymbolicRegressor;
 // elements; the Python layer passes arrays that come from check_array, which are.
 TAxSRMatrix MatrixOf(const py::array_t<double>& X) {
     if (X.ndim() != 2)
-        throw py::value_error("X must be a 2-D array, got " + std::to_string(X.ndim()) + " dimensions");
+        throw py::value_error("X must be a 2-D array, got " + std::to_string(X.ndim()) +
+                              " dimensions");
     const auto Item = static_cast<py::ssize_t>(sizeof(double));
     if (X.strides(0) % Item != 0 || X.strides(1) % Item != 0)
         throw py::value_error("X has strides that are not whole float64 elements");
@@ -233,8 +234,9 @@ KeyboardInterrupt, keeping what was found so far.)")
         .def("model_text", &ModelText, "The model's executor document as text.")
         .def("load_model_text", &LoadModelText, py::arg("text"),
              "Replaces the fit by the model of an executor document given as text.")
-        .def("save_state", &TAxSymbolicRegressor::SaveState,
-             "The whole state (settings, features, front, model) as document text; constants exact.")
+        .def(
+            "save_state", &TAxSymbolicRegressor::SaveState,
+            "The whole state (settings, features, front, model) as document text; constants exact.")
         .def("load_state", &TAxSymbolicRegressor::LoadState, py::arg("text"),
              "Restores a state written by save_state; a failed load changes nothing.");
 }
