@@ -671,12 +671,7 @@ void TAxSymbolicRegressor::FitData(const TAxGPDataSet& Data, std::string_view Ta
     CheckFinite(Y, std::string(Target));
     if (std::all_of(Y.begin(), Y.end(), [&](double V) { return V == Y[0]; }))
         throw EGPException(Format(SSRConstantTarget, {Target, ExactText(Y[0])}));
-    const std::vector<std::string> AllFunctions = [&] {
-        std::vector<std::string> Out;
-        for (const TAxSRFunction* F : SRFunctionSet(FSettings.FunctionSet))
-            Out.emplace_back(F->Name);
-        return Out;
-    }();
+    SRFunctionSet(FSettings.FunctionSet); // an unknown name raises before anything runs
 
     // --- the data the run reads: the features and the target only ---
     TAxGPDataSet Train(Data.RowCount());
@@ -851,7 +846,6 @@ void TAxSymbolicRegressor::FitData(const TAxGPDataSet& Data, std::string_view Ta
         Fitted->Models.push_back(std::move(Model));
     }
     if (Front.empty()) throw EGPException(std::string(SSRNotFitted));
-    (void)AllFunctions;
 
     // --- commit ---
     FFeatureNames = Names;

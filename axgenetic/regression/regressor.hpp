@@ -46,8 +46,8 @@ template <> struct EnumNames<TSRSelection> {
 };
 
 // How Model() is chosen from the front.
-// smKnee: the smallest member whose error is within KneeTolerance (relative) of the best
-//   error of the front, so a formula is not made larger for a negligible gain.
+// smKnee: the smallest member whose train MSE is at most the front's best times
+//   (1 + KneeTolerance), so a formula is not made larger for a negligible gain.
 // smBestError: the member of lowest train error (the largest one).
 enum class TSRModelChoice { smKnee, smBestError };
 template <> struct EnumNames<TSRModelChoice> {
@@ -65,12 +65,13 @@ struct TAxSRSettings {
     int MaxDepth = 10;                                      // levels of a program, at least 2
     int InitialDepth = 5;                                   // ramped half-and-half up to this depth
     bool LinearScaling = true;          // fit intercept and slope to every program's output
-    bool OptimizeConstants = false;     // Levenberg-Marquardt on every program's constants
+    bool OptimizeConstants = true;      // Levenberg-Marquardt on every program's constants
     int OptimizerIterations = 5;        // per program and generation
     bool RandomConstants = true;        // ephemeral random constants among the terminals
     double ConstantMin = -1;            // ERC range: a new node's value is uniform in
     double ConstantMax = 1;             //   [ConstantMin, ConstantMax)
-    double ConstantMutationSigma = 0.1; // constant mutation adds N(0, sigma^2 * (1 + |c|)^2)
+    double ConstantMutationSigma = 0.1; // constant mutation moves a value uniformly by up
+                                        //   to this share of the range width
     TSRSelection Selection = TSRSelection::srParetoNSGA2;
     int TournamentSize = 3; // single-objective tournaments (NSGA-II uses 2)
     double CrossoverProbability = 0.9;
@@ -109,7 +110,8 @@ struct TAxSRProgress {
     std::int64_t Evaluations = 0; // programs evaluated so far
 };
 
-// Called on the fitting thread after each generation; setting Stop to true ends the run
+// Called on the fitting thread after each generation (Sender is nullptr: the regressor is
+// no TObject); setting Stop to true ends the run
 // after this generation, with the front and model of what was found so far (a Python
 // binding checks for Ctrl-C here).
 using TAxSRProgressEvent =

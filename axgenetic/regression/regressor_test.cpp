@@ -35,6 +35,7 @@ TAxSRSettings Small() {
     S.PopulationSize = 60;
     S.Generations = 8;
     S.Seed = 7;
+    S.OptimizeConstants = false;
     return S;
 }
 
@@ -70,6 +71,7 @@ TEST(SymbolicRegressor, SameSeedRepeatsOnAnyThreadCount) {
         TAxSymbolicRegressor SR;
         SR.SetSettings(Small());
         SR.Settings().Threads = Threads;
+        SR.Settings().OptimizeConstants = true; // trees change on the evaluating threads
         SR.Fit(Quadratic(), "y");
         std::string All;
         for (const auto& F : SR.Front())
@@ -211,6 +213,61 @@ TEST(SymbolicRegressor, RefusesABadStateAndKeepsItsOwn) {
     }
     EXPECT_EQ(SR.Settings().PopulationSize, 33);
     EXPECT_FALSE(SR.Fitted());
+}
+
+TEST(SymbolicRegressor, ProgramsThatOverflowNeverReachTheFront) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    SR.Settings().FunctionSet = "Exp,Mul,Add";
+    TAxGPDataSet Data(10);
+    auto X = Data.AddColumn("x");
+    auto Y = Data.AddColumn("y");
+    for (std::size_t R = 0; R < 10; ++R) {
+        X[R] = 300 + 50.0 * static_cast<double>(R); // exp(exp(x)) and x*exp(x) overflow
+        Y[R] = 2 * X[R];
+    }
+    SR.Fit(Data, "y");
+    for (const auto& F : SR.Front()) {
+        EXPECT_TRUE(std::isfinite(F.TrainMSE)) << F.Infix;
+        EXPECT_LT(F.TrainMSE, SRWorstMSE) << F.Infix;
+    }
+    for (const auto& L : SR.Log())
+        EXPECT_TRUE(std::isfinite(L.MedianMSE));
+}
+
+TEST(SymbolicRegressor, HostFunctionsAreUsedAndNeededToLoadTheModel) {
+    TAxSymbolicRegressor SR;
+    SR.SetSettings(Small());
+    SR.Settings().FunctionSet = "Add";
+    SR.AddFunction("Cube", [](TGAFloat A) { return A * A * A; });
+    TAxGPDataSet Data(12);
+    auto X = Data.AddColumn("x");
+    auto Y = Data.AddColumn("y");
+    for (std::size_t R = 0; R < 12; ++R) {
+        X[R] = -1.5 + 0.25 * static_cast<double>(R);
+        Y[R] = X[R] * X[R] * X[R];
+    }
+    SR.Fit(Data, "y");
+    EXPECT_NE(SR.Model().Infix.find("Cube"), std::string::npos) << SR.Model().Infix;
+    std::stringstream Document;
+    SR.SaveModelToStream(Document);
+    TAxSymbolicRegressor Without;
+    try {
+        Without.LoadModelFromStream(Document);
+        ADD_FAILURE();
+    } catch (const EGPException& E) {
+        EXPECT_EQ(std::string(E.what()),
+                  "Not a symbolic regression model: unknown function \"Cube\"");
+    }
+    EXPECT_FALSE(Without.Fitted());
+    TAxSymbolicRegressor With;
+    With.AddFunction("Cube", [](TGAFloat A) { return A * A * A; });
+    Document.clear();
+    Document.seekg(0);
+    With.LoadModelFromStream(Document);
+    EXPECT_EQ(With.Predict(Data), SR.Predict(Data));
+    EXPECT_THROW(With.AddFunction("cube", [](TGAFloat A) { return A; }), EGPException);
+    EXPECT_THROW(With.AddFunction("Sin", [](TGAFloat A) { return A; }), EGPException);
 }
 
 } // namespace
