@@ -23,6 +23,14 @@ _SELECTIONS = {"nsga2": "srParetoNSGA2", "single_objective": "srSingleObjective"
 _MODEL_CHOICES = {"knee": "smKnee", "best_error": "smBestError"}
 
 
+def _name_of(table, value):
+    return next(key for key, enum_name in table.items() if enum_name == value.name)
+
+
+# The C++ regressor's defaults are the estimator's, but for the length of the run.
+_CPP = _axgenetic.SRSettings()
+
+
 def _choice(name, value, table):
     if value not in table:
         raise ValueError(f"{name} must be one of {sorted(table)}, got {value!r}")
@@ -74,25 +82,25 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
         self,
         population_size=200,
         generations=30,
-        time_limit=0.0,
-        function_set="arithmetic,Sin,Cos,Exp,Log",
-        max_size=40,
-        max_depth=10,
-        initial_depth=5,
-        linear_scaling=True,
-        optimize_constants=False,
-        optimizer_iterations=5,
-        random_constants=True,
-        constant_min=-1.0,
-        constant_max=1.0,
-        constant_mutation_sigma=0.1,
-        selection="nsga2",
-        tournament_size=3,
-        crossover_probability=0.9,
-        mutation_probability=0.3,
-        model_choice="knee",
-        knee_tolerance=0.01,
-        n_jobs=1,
+        time_limit=_CPP.time_limit_seconds,
+        function_set=_CPP.function_set,
+        max_size=_CPP.max_size,
+        max_depth=_CPP.max_depth,
+        initial_depth=_CPP.initial_depth,
+        linear_scaling=_CPP.linear_scaling,
+        optimize_constants=_CPP.optimize_constants,
+        optimizer_iterations=_CPP.optimizer_iterations,
+        random_constants=_CPP.random_constants,
+        constant_min=_CPP.constant_min,
+        constant_max=_CPP.constant_max,
+        constant_mutation_sigma=_CPP.constant_mutation_sigma,
+        selection=_name_of(_SELECTIONS, _CPP.selection),
+        tournament_size=_CPP.tournament_size,
+        crossover_probability=_CPP.crossover_probability,
+        mutation_probability=_CPP.mutation_probability,
+        model_choice=_name_of(_MODEL_CHOICES, _CPP.model_choice),
+        knee_tolerance=_CPP.knee_tolerance,
+        n_jobs=_CPP.threads,
         random_state=None,
     ):
         self.population_size = population_size

@@ -22,7 +22,7 @@ def main():
     X = rng.uniform(-3, 3, size=(300, 2))
     y = 1.5 * X[:, 0] ** 2 - np.sin(X[:, 1]) * X[:, 0] + rng.normal(0, 0.1, 300)
 
-    est = SymbolicRegressor(population_size=300, generations=40, random_state=1).fit(X, y)
+    est = SymbolicRegressor(random_state=1).fit(X, y)
 
     print(f"{'size':>4}  {'train MSE':>12}  formula")
     for i, f in enumerate(est.front_):
