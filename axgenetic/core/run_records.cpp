@@ -19,10 +19,6 @@ template <class THelper> void ChainOnEvolve(TAxCustomGeneticComponent& Component
     if (Component.Initialized()) Helper.Record(Component);
 }
 
-bool IsMaximizing(TGAFitnessMethod Method) {
-    return Method == TGAFitnessMethod::fmMaximize || Method == TGAFitnessMethod::fmWeightedMaximize;
-}
-
 } // namespace
 
 // ---- run log ----------------------------------------------------------------------------
