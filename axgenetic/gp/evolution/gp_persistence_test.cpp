@@ -364,38 +364,47 @@ template <class P> std::vector<bool> Answers(const P& Program) {
     return Out;
 }
 
-TEST(GPVariantExecutor, RunsTheFittestProgramAndItsSavedFile) {
+// An executor assigned from a variant component that evolved a XOR; Expected and
+// Formula are the fittest program's answers and text.
+void EvolveXor(TAxGeneticProgrammingVariantExecutor& Executor, std::vector<bool>& Expected,
+               std::string& Formula) {
     RandSeed(5);
+    TAxGeneticProgrammingVariant GP;
+    BooleanLogic(*GP.Instructions());
+    GP.SetInitialPopulation(30);
+    GP.SetInitializationDepth(3);
+    GP.SetOnEvaluateFitness([](const TAxGPIndividual<Variant>& Item, TGAFitness& Wrong) {
+        const std::vector<bool> Got = Answers(Item);
+        for (int Case = 0; Case < 4; ++Case)
+            Wrong += Got[Case] != (((Case & 1) != 0) != ((Case & 2) != 0));
+    });
+    GP.Evolve(3);
+    Executor.Assign(GP);
+    Expected = Answers(*GP.FittestIndividual());
+    Formula = GP.FittestIndividual()->DNA()->ToString();
+}
+
+TEST(GPVariantExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
     TAxGeneticProgrammingVariantExecutor Executor, Empty;
     std::vector<bool> Expected;
     std::string Formula;
-    {
-        TAxGeneticProgrammingVariant GP;
-        BooleanLogic(*GP.Instructions());
-        GP.SetInitialPopulation(30);
-        GP.SetInitializationDepth(3);
-        GP.SetOnEvaluateFitness([](const TAxGPIndividual<Variant>& Item, TGAFitness& Wrong) {
-            const std::vector<bool> Got = Answers(Item);
-            for (int Case = 0; Case < 4; ++Case)
-                Wrong += Got[Case] != (((Case & 1) != 0) != ((Case & 2) != 0));
-        });
-        GP.Evolve(3);
-        Executor.Assign(GP);
-        Expected = Answers(*GP.FittestIndividual());
-        Formula = GP.FittestIndividual()->DNA()->ToString();
-    }
+    EvolveXor(Executor, Expected, Formula);
     ASSERT_NE(Executor.GPProgram(), nullptr);
     EXPECT_EQ(Executor.GPProgram()->ToString(), Formula);
     EXPECT_EQ(Answers(Executor), Expected);
     TAxGPVariantContext Context;
     EXPECT_TRUE(Empty.Execute(Context).IsEmpty()); // no program: an empty result
+}
 
-    // A fresh executor that names the functions and sets their handlers loads the file
-    // and answers the same.
+TEST(GPVariantExecutor, ASavedProgramRunsWithHandlersSetBeforeTheLoad) {
+    TAxGeneticProgrammingVariantExecutor Executor;
+    std::vector<bool> Expected;
+    std::string Formula;
+    EvolveXor(Executor, Expected, Formula);
     std::stringstream File;
     Executor.SaveToStream(File);
     TAxGeneticProgrammingVariantExecutor Loaded;
-    BooleanLogic(*Loaded.Instructions());
+    BooleanLogic(*Loaded.Instructions()); // names the functions and sets their handlers
     Loaded.LoadFromStream(File);
     ASSERT_NE(Loaded.GPProgram(), nullptr);
     EXPECT_EQ(Loaded.GPProgram()->ToString(), Formula);
