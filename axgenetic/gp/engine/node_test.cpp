@@ -265,7 +265,7 @@ TEST(GPNode, ChildOrderAcrossInPlaceStorage) {
     }
 }
 
-TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
+TEST(GPNode, VeryDeepTreesNeedNoDeepCallStack) {
     TLanguage L;
     auto* Neg = L.Add("Neg", TGPGeneticInstruction::gpFunction, 1);
     constexpr int Levels = 100000;
