@@ -1,4 +1,4 @@
-// Symbolic regression of y = x * x + x, then the evolved program run by an executor.
+// Symbolic regression of y = x⁴ + x³ + x² + x, then the evolved program run by an executor.
 #include "axgenetic/axgenetic.hpp"
 
 #include <cmath>
@@ -16,9 +16,9 @@ int main() {
     One->SetOperation(ax::TGPGeneticInstruction::gpConstant);
     One->SetValue(1.0); // every node of "one" holds 1
 
-    GP.SetInitialPopulation(200);
+    GP.SetInitialPopulation(100);
     GP.SetInitializationMethod(ax::TGPInitializationMethod::imRampedHalfAndHalf);
-    GP.SetInitializationDepth(4);
+    GP.SetInitializationDepth(3);
     GP.SetTwoParentCrossover(true); // the classic two-parent subtree crossover
     GP.SetBloatStrategy(ax::TGPBloatStrategy::bsDepthLimit);
     GP.SetBloatLimit(8);
@@ -29,7 +29,7 @@ int main() {
         for (int I = 0; I <= 10; ++I) {
             const double X = -1.0 + 0.2 * I;
             Context.Values()["x"] = X;
-            Error += std::fabs(Item.Execute(Context) - (X * X + X));
+            Error += std::fabs(Item.Execute(Context) - (X * X * X * X + X * X * X + X * X + X));
         }
     });
     GP.Evolve(50);
@@ -45,5 +45,5 @@ int main() {
     Context.Values()["x"] = 3.0;
     const double Y = Executor.Execute(Context);
     std::printf("y(3) = %g\n", Y);
-    return Best.Fitness() <= 1e-9 && Y == 12.0 ? 0 : 1;
+    return Best.Fitness() <= 1e-9 && Y == 120.0 ? 0 : 1;
 }
