@@ -312,9 +312,7 @@ void TAxCustomGeneticComponent::DescribeTermination(TStringList& Strings,
     } else {
         Strings.Add("Termination Conditions");
         if (UseFitnessCutoff()) {
-            const bool Maximizing = FitnessMethod() == TGAFitnessMethod::fmMaximize ||
-                                    FitnessMethod() == TGAFitnessMethod::fmWeightedMaximize;
-            Strings.Add(TabStr + (Maximizing ? "Fitness >= " : "Fitness <= ") +
+            Strings.Add(TabStr + (IsMaximizing() ? "Fitness >= " : "Fitness <= ") +
                         FloatToStr(FitnessCutoff()));
         }
         if (UseDiversityLimit())

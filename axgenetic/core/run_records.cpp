@@ -20,10 +20,6 @@ template <class THelper> void ChainOnEvolve(TAxCustomGeneticComponent& Component
     if (Component.Initialized()) Helper.Record(Component);
 }
 
-bool IsMaximizing(TGAFitnessMethod Method) {
-    return Method == TGAFitnessMethod::fmMaximize || Method == TGAFitnessMethod::fmWeightedMaximize;
-}
-
 } // namespace
 
 // ---- run log ----------------------------------------------------------------------------

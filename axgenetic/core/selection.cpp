@@ -7,14 +7,14 @@
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/genetic_component.hpp"
 #include "axgenetic/core/messages.hpp"
+#include "axgenetic/core/roulette.hpp"
 #include "axgenetic/platform/math.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax {
 
 bool TAxCustomGeneticComponent::IsMaximizing() const {
-    return FFitnessMethod == TGAFitnessMethod::fmMaximize ||
-           FFitnessMethod == TGAFitnessMethod::fmWeightedMaximize;
+    return ax::IsMaximizing(FFitnessMethod);
 }
 
 bool TAxCustomGeneticComponent::HasEqualSpread() const {
@@ -366,18 +366,7 @@ void TAxCustomGeneticComponent::SelectRoulette(TObject* Sender, TAxPopulation* P
     }
     const double R = Random();
     if (FCumNormFitnesses.empty()) CalculateCumulativeNormalizedFitnesses();
-    // The first entry strictly greater than the draw, by the low/high binary search (its
-    // exact probe order matters: a maximizing table with negative fitness values is not
-    // monotone). Branches, not selects: on large tables speculation overlaps the cache
-    // misses of successive probes, which a select chain would serialize.
-    int Low = 0, High = static_cast<int>(FCumNormFitnesses.size()) - 1;
-    while (Low <= High) {
-        const int Mid = Low + (High - Low) / 2;
-        if (FCumNormFitnesses[static_cast<std::size_t>(Mid)] > R)
-            High = Mid - 1;
-        else
-            Low = Mid + 1;
-    }
+    int Low = RouletteSearch(FCumNormFitnesses, R);
     // A draw that no entry exceeds takes the last entry the table and the population share.
     const int Last = Min(static_cast<int>(FCumNormFitnesses.size()), Population->Count()) - 1;
     if (Last < 0) return;

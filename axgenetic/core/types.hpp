@@ -23,6 +23,10 @@ using TIntegerArray = std::vector<std::int32_t>;
 enum class TGeneType { gtUnknown, gtBoolean, gtInteger, gtFloat, gtEnumeration };
 enum class TGACrossoverMethod { cmGeneBoundary, cmBitBoundary, cmByteBoundary, cmWordBoundary, cmLongwordBoundary };
 enum class TGAFitnessMethod { fmMinimize, fmMaximize, fmWeightedMinimize, fmWeightedMaximize };
+// Whether higher fitness is better under Method.
+constexpr bool IsMaximizing(TGAFitnessMethod Method) {
+    return Method == TGAFitnessMethod::fmMaximize || Method == TGAFitnessMethod::fmWeightedMaximize;
+}
 enum class TGASelectionMethod { smRoulette, smRandom, smTournament, smStochasticTournament, smElitist, smCustom };
 enum class TGAGeneticOperation { goCrossover, goMutate, goInvert };
 enum class TExecutionState {

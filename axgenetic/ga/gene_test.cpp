@@ -83,8 +83,6 @@ TEST(GeneBounds, RecalcAndTheAsymmetricSetters) {
     EXPECT_EQ(After(G, [&] { G.SetSize(4); }), B(-8, 7));
     EXPECT_EQ(After(G, [&] { G.SetPreserveSignBit(false); }), B(0, 15));
     EXPECT_EQ(After(G, [&] { G.SetSize(0); }), B(0, 0));
-    EXPECT_EQ(After(G, [&] { G.SetSize(-1); }), B(0, -0.5));
-    EXPECT_EQ(After(G, [&] { G.SetPreserveSignBit(true); }), B(-0.25, -0.75));
     // Unknown genes keep their bounds but not a negative minimum; Boolean ones keep both.
     TAxGAGene Unknown, Flag;
     EXPECT_EQ(After(Unknown, [&] { Unknown.SetMinValue(-3), Unknown.SetSize(5); }), B(-3, 0));

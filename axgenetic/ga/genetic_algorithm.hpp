@@ -1,7 +1,7 @@
 // The genetic algorithm: individuals with one bit-string chromosome, their population,
 // and the component that lays chromosomes out by its genes and breeds them.
 //
-// Choices this component makes where the rules leave room:
+// Edge cases, and what this component does in them:
 // - cmGeneBoundary crossover needs a cut between genes. With fewer than two genes the cut
 //   is a multiple of the first gene's Size; when there is no gene, or that gene has no
 //   positive Size, DoCrossover raises EGAException (SNoGeneBoundary) before any draw.

@@ -331,7 +331,7 @@ TEST(GeneticAlgorithm, SeededRunReachesTheOneMaxOptimum) {
 
 // Four integer genes near 37 and a Boolean; integer arithmetic only, so the log is the
 // same for every compiler and optimization level.
-TGAFitness Score(const TAxGAGenes& Genes, TAxGABits Bits) {
+TGAFitness Score(const TAxGAGenes& Genes, const TAxGABits& Bits) {
     TGAFitness Sum = Genes[4]->GeneAsBoolean(Bits) ? 0 : 3;
     for (int I = 0; I < 4; ++I)
         Sum += std::abs(Genes[I]->GeneAsInteger(Bits) - 37);
@@ -529,9 +529,10 @@ TEST(GACheckpoint, ResumedInAFreshProcessEqualsTheUninterruptedRun) {
 }
 
 TEST(GATypedEvents, TypedAndGeneralHandlersAreInterchangeable) {
-    std::string Populations[2];
-    int Mutations[2] = {0, 0};
-    for (int Kind = 0; Kind < 2; ++Kind) {
+    // 0: typed handlers, 1: general ones, 2: the GA's declared event types.
+    std::string Populations[3];
+    int Mutations[3] = {0, 0, 0};
+    for (int Kind = 0; Kind < 3; ++Kind) {
         RandSeed(5);
         TAxGeneticAlgorithm GA;
         Configure(GA);
@@ -543,6 +544,17 @@ TEST(GATypedEvents, TypedAndGeneralHandlersAreInterchangeable) {
             GA.SetOnSelection([](TAxGAPopulation& From, TAxGAIndividual*& Parent) {
                 Parent = From[Random(From.Count())];
             });
+        } else if (Kind == 2) {
+            GA.SetOnEvaluateFitness(
+                TAxGAFitnessEvent([&GA](TObject*, TAxGAIndividual* Item, TGAFitness& F) {
+                    F = Score(*GA.Genes(), Item->Bits());
+                }));
+            GA.SetOnMutation(TAxGAMutationEvent(
+                [&](TObject*, TAxGAIndividual*, bool& DoIt) { DoIt = ++Count % 3 != 0; }));
+            GA.SetOnSelection(
+                TAxGASelectionEvent([](TObject*, TAxGAPopulation* From, TAxGAIndividual*& Parent) {
+                    Parent = From->Items(Random(From->Count()));
+                }));
         } else {
             GA.SetOnEvaluateFitness([&GA](TObject*, TAxIndividual* Item, TGAFitness& F) {
                 F = Score(*GA.Genes(), static_cast<TAxGAIndividual*>(Item)->Bits());
@@ -560,8 +572,38 @@ TEST(GATypedEvents, TypedAndGeneralHandlersAreInterchangeable) {
         EXPECT_THROW(GA.Evolve(), EGAException);
     }
     EXPECT_EQ(Populations[0], Populations[1]);
+    EXPECT_EQ(Populations[0], Populations[2]);
     EXPECT_EQ(Mutations[0], Mutations[1]);
+    EXPECT_EQ(Mutations[0], Mutations[2]);
     EXPECT_GT(Mutations[0], 0);
+}
+
+TEST(GATypedEvents, OneCrossoverEventFiresWhicheverWayItWasSet) {
+    RandSeed(3);
+    TAxGeneticAlgorithm GA;
+    AddGene(GA, TGeneType::gtInteger, 8);
+    GA.SetCrossoverProbability(1);
+    GA.Population()->Add();
+    GA.Population()->Add();
+    TAxCustomGeneticComponent& Driver = GA;
+    int Shared = 0, Own = 0;
+    Driver.SetOnCrossover(
+        [&](TObject* Sender, TAxIndividual*, TAxIndividual*, TAxIndividual*, bool& DoIt) {
+            EXPECT_EQ(Sender, &GA);
+            ++Shared;
+            DoIt = false;
+        });
+    EXPECT_FALSE(Driver.OnCrossover()); // kept in the GA's own slot
+    EXPECT_TRUE(GA.OnCrossover());
+    EXPECT_FALSE(GA.Crossover(Item(GA, 0), Item(GA, 1), Item(GA, 0), Item(GA, 1)));
+    EXPECT_EQ(Shared, 2); // once per child, as the GA's own event fires
+
+    GA.SetOnCrossover(
+        [&](TAxGAIndividual&, TAxGAIndividual&, TAxGAIndividual&, std::int32_t&, bool&) { ++Own; });
+    GA.Crossover(Item(GA, 0), Item(GA, 1), Item(GA, 0), Item(GA, 1));
+    EXPECT_EQ(std::make_pair(Shared, Own), std::make_pair(2, 2)); // replaced, not added
+    Driver.SetOnCrossover(nullptr);
+    EXPECT_FALSE(GA.OnCrossover());
 }
 
 TEST(GAHostGuards, GenotypesThatCannotEvolveAndEnumerationIndexWrites) {

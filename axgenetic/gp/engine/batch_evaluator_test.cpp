@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "axgenetic/core/exceptions.hpp"
@@ -152,6 +153,19 @@ TEST(GPBatchEvaluator, ExtraArgumentsAndWrittenValuesAsUnderExecute) {
         EXPECT_EQ(Out, Case.Expected) << Case.Tree->ToString();
         EXPECT_FALSE(Evaluator.Context().Values().ContainsKey("p"));
     }
+}
+
+TEST(GPDataSet, ColumnSpansStayValidAsColumnsAreAdded) {
+    TAxGPDataSet Data(3);
+    const std::span<TGAFloat> X = Data.AddColumn("x");
+    X[0] = 1, X[1] = 2, X[2] = 3;
+    for (int I = 0; I < 100; ++I) // enough columns to move the column list several times
+        Data.AddColumn("c" + std::to_string(I));
+    X[2] = 4; // still the data set's column (AddressSanitizer watches this write)
+    EXPECT_EQ(Data.Column("x").data(), X.data());
+    EXPECT_EQ((std::vector<TGAFloat>(X.begin(), X.end())), (std::vector<TGAFloat>{1, 2, 4}));
+    EXPECT_EQ(Data.Column("c99").size(), 3u);
+    EXPECT_EQ(TAxGPDataSet(-2).RowCount(), 0);
 }
 
 TEST(GPBatchEvaluator, SeesEveryEditAndRaisesLikeExecute) {

@@ -244,5 +244,18 @@ TEST(GPContext, ValuesAreExactAndCopied) {
     EXPECT_EQ(Constant.Execute(VContext), Variant("three"));
 }
 
+TEST(GPContext, WritingThroughBracketsAddsAMissingVariable) {
+    TAxGPFloatContext Context;
+    Context.Values()["x"] = 1.5;
+    Context.Values()["x"] += 1.0;
+    EXPECT_EQ(Context.Values().Count(), 1);
+    EXPECT_EQ(Context.Values().Items("x"), 2.5);
+    const TAxGPFloatValues& Kept = Context.Values();
+    EXPECT_THROW(Kept["y"], EListError); // a const read still refuses a missing name
+    EXPECT_EQ(Context.Values().Count(), 1);
+    TAxGPVariantContext Variants;
+    EXPECT_TRUE(Variants.Values()["v"].IsEmpty());
+}
+
 } // namespace
 } // namespace ax

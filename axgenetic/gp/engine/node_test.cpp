@@ -112,6 +112,16 @@ TEST(GPNode, TextExecutionMessagesAndLazyHandlers) {
     EXPECT_EQ(Lazy->Execute(Context), 1.0);
 }
 
+TEST(GPNode, AConstTreeIsEvaluated) {
+    TLanguage L;
+    const TNodePtr Tree = Apply(L.Sum, Leaf(L.X), Leaf(L.Two));
+    const TNode& Kept = *Tree;
+    TAxGPFloatContext Context;
+    Context.Values()["x"] = 1.0;
+    EXPECT_EQ(Kept.Execute(Context), 3.5);
+    EXPECT_EQ(Kept.ToString(), "(Add x 2.5)");
+}
+
 TEST(GPNode, MeasuresFollowMovesBetweenParents) {
     TLanguage L;
     auto A = Apply(L.Sum, Leaf(L.X), Leaf(L.Two));
@@ -269,7 +279,7 @@ TNodePtr Chain(TLanguage& L) {
     return Root;
 }
 
-TEST(GPNode, VeryDeepTreesAreMeasuredPrintedAndFreed) {
+TEST(GPNode, VeryDeepTreesNeedNoDeepCallStack) {
     TLanguage L;
     TNodePtr Root = Chain(L);
     EXPECT_EQ(Root->Depth(), Levels);

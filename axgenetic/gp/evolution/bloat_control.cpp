@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "axgenetic/core/roulette.hpp"
 #include "axgenetic/gp/evolution/genetic_programming.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/math.hpp"
@@ -64,15 +65,7 @@ TGAFloat Correlation(std::span<const TGAFloat> X, int XHigh, std::span<const TGA
 }
 
 int SelectSizeFairNode(std::span<const TGAFloat> Table, double R) {
-    int Low = 0, High = static_cast<int>(Table.size()) - 1;
-    while (Low <= High) {
-        const int Mid = Low + (High - Low) / 2;
-        if (Table[static_cast<std::size_t>(Mid)] > R)
-            High = Mid - 1;
-        else
-            Low = Mid + 1;
-    }
-    return std::min(Low, static_cast<int>(Table.size()) - 1);
+    return std::min(RouletteSearch(Table, R), static_cast<int>(Table.size()) - 1);
 }
 
 namespace generics {

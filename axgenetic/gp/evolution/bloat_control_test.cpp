@@ -110,7 +110,7 @@ TEST(BloatControl, LimitsRevertAChangedChildToItsOwnParent) {
     }
 }
 
-TEST(BloatControl, UnfitAndTarpeianRulesSkipTheHandler) {
+TEST(BloatControl, PenalizedProgramsSkipTheHandler) {
     struct TCase {
         TGPBloatStrategy Strategy;
         double Probability;

@@ -9,7 +9,8 @@
 // The generic class lives in ax::generics because the float component that derives from
 // it carries the same name, ax::TAxCustomGeneticProgramming.
 //
-// Behaviour where the rules leave room (docs/genetic_programming.md, "Evolution"):
+// Edge cases, and what the component does in them (docs/genetic_programming.md,
+// "Evolution"):
 // - Any change of the instruction set's membership or of an instruction empties the
 //   population and the previous generation (no tree may keep pointing at an instruction
 //   that changed kind or left) and marks the component not initialized, so the next

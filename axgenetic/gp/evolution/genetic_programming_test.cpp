@@ -56,12 +56,12 @@ void Koza(TGP& GP) {
     Add(GP, "y");
     GP.SetInitialPopulation(30);
     GP.SetInitializationMethod(TGPInitializationMethod::imRampedHalfAndHalf);
-    GP.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& F) {
+    GP.SetOnEvaluateFitness([](const TFloatIndividual& Item, TGAFitness& F) {
         TAxGPContext<TGAFloat> C;
         for (double X : {-1.0, 0.5, 2.0}) {
-            C.Values().AddOrSetValue("x", X);
-            C.Values().AddOrSetValue("y", 1 - X);
-            F += std::fabs(static_cast<TFloatIndividual*>(Item)->Execute(C) - (X * X + 1 - X));
+            C.Values()["x"] = X;
+            C.Values()["y"] = 1 - X;
+            F += std::fabs(Item.Execute(C) - (X * X + 1 - X));
         }
     });
 }
@@ -90,7 +90,7 @@ template <class F> void EachNode(TAxGPNode<TGAFloat>& N, F Check) {
         if (auto* C = N.GetChild(I)) EachNode(*C, Check);
 }
 
-TEST(GeneticProgramming, DefaultsAndClampingSetters) {
+TEST(GeneticProgramming, NewComponentHasTheGPDefaults) {
     TAxGeneticProgramming GP;
     EXPECT_EQ((std::vector<double>{GP.CrossoverProbability(), GP.SelectionNonTerminalsProbability(),
                                    GP.PointMutationProbability(), GP.ParsimonyCoefficient(),
@@ -104,8 +104,11 @@ TEST(GeneticProgramming, DefaultsAndClampingSetters) {
     EXPECT_EQ(GP.MutationWeights(), (TGPMutationMethodWeights{25, 0, 0, 25, 25, 0}));
     EXPECT_EQ(GP.MutationWeightsTotal(), 75);
     EXPECT_FALSE(GP.TwoParentCrossover());
+}
 
-    GP.SetMutateHoistWeight(300);
+TEST(GeneticProgramming, SettersClampOutOfRangeValues) {
+    TAxGeneticProgramming GP;
+    GP.SetMutateHoistWeight(300); // the low 8 bits
     EXPECT_EQ(GP.MutateHoistWeight(), 44);
     EXPECT_EQ(GP.MutationWeightsTotal(), 94);
     GP.SetMutateSubtreeWeight(-5);
@@ -141,37 +144,44 @@ TEST(GeneticProgramming, ANaNProbabilityLeavesTheSettingUnchanged) {
     }
 }
 
-TEST(GeneticProgramming, InstructionChangesKeepListsAndEmptyThePopulations) {
+// The names of the functions (or terminals), in list order.
+std::string Names(TGP& GP, bool Functions) {
+    std::string S;
+    const int N = Functions ? GP.GetFunctionsCount() : GP.GetTerminalsCount();
+    for (int I = 0; I < N; ++I)
+        S += (Functions ? GP.GetFunctions(I) : GP.GetTerminals(I))->Name() + " ";
+    return S;
+}
+
+TEST(GeneticProgramming, ArityDecidesTheListOfAnInstruction) {
+    TAxGeneticProgramming GP;
+    Koza(GP);
+    EXPECT_EQ(Names(GP, true), "Add Sub Mul ");
+    EXPECT_EQ(Names(GP, false), "x y ");
+    auto* X = GP.Instructions()->Items(3);
+    X->SetArity(2); // a terminal becomes a function
+    EXPECT_EQ(Names(GP, true), "Add Sub Mul x ");
+    X->SetArity(0); // a function of arity 0 is a terminal, whatever its kind
+    EXPECT_EQ(Names(GP, true), "Add Sub Mul ");
+    EXPECT_EQ(Names(GP, false), "y x ");
+    GP.Instructions()->Delete(1);
+    EXPECT_EQ(Names(GP, true), "Add Mul ");
+}
+
+TEST(GeneticProgramming, InstructionChangesEmptyThePopulations) {
     RandSeed(1);
     TAxGeneticProgramming GP;
     Koza(GP);
-    auto Names = [&](bool Functions) {
-        std::string S;
-        const int N = Functions ? GP.GetFunctionsCount() : GP.GetTerminalsCount();
-        for (int I = 0; I < N; ++I)
-            S += (Functions ? GP.GetFunctions(I) : GP.GetTerminals(I))->Name() + " ";
-        return S;
-    };
-    EXPECT_EQ(Names(true), "Add Sub Mul ");
-    EXPECT_EQ(Names(false), "x y ");
     GP.Evolve();
     ASSERT_EQ(GP.Population()->Count(), 30);
-
-    auto* X = GP.Instructions()->Items(3);
-    X->SetArity(2); // a terminal becomes a function: trees holding it as a leaf are invalid
-    EXPECT_EQ(Names(true), "Add Sub Mul x ");
+    GP.Instructions()->Items(3)->SetArity(2); // trees holding x as a leaf are invalid now
     EXPECT_EQ(GP.Population()->Count(), 0);
     EXPECT_EQ(GP.PreviousGeneration()->Count(), 0);
     EXPECT_FALSE(GP.Initialized());
-    X->SetArity(0); // a function of arity 0 is a terminal, whatever its kind
-    EXPECT_EQ(Names(true), "Add Sub Mul ");
-    EXPECT_EQ(Names(false), "y x ");
-    X->SetArity(2);
 
     GP.Evolve(3); // starts again with initialization
     EXPECT_EQ(GP.Generation(), 3);
     GP.Instructions()->Delete(1);
-    EXPECT_EQ(Names(true), "Add Mul x ");
     EXPECT_EQ(GP.Population()->Count(), 0);
     EXPECT_EQ(GP.PreviousGeneration()->Count(), 0);
     EXPECT_EQ(GP.FittestIndividual(), nullptr);
@@ -180,7 +190,7 @@ TEST(GeneticProgramming, InstructionChangesKeepListsAndEmptyThePopulations) {
         EXPECT_EQ(Text(GP, I).find("Sub"), std::string::npos);
 }
 
-TEST(GeneticProgramming, InitializationDepthsAndErrors) {
+TEST(GeneticProgramming, InitialTreeSizesFollowTheMethodsDepths) {
     RandSeed(2);
     TTestGP GP;
     Koza(GP);
@@ -198,22 +208,38 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
         for (int I = 0; I < 10; ++I)
             EXPECT_EQ(Item(GP, I)->DNA()->Size(), Sizes[static_cast<std::size_t>(I)]);
     }
+}
 
+TEST(GeneticProgramming, SearchSpaceSizeCountsProgramsPerDepth) {
+    TAxGeneticProgramming GP;
+    Koza(GP);
     EXPECT_EQ(GP.SearchSpaceSize(0), 3);
     EXPECT_EQ(GP.SearchSpaceSize(1), 3 * 25);            // 3 functions, (3 + 2)^2 each
     EXPECT_EQ(GP.SearchSpaceSize(2), 3 * 77.0L * 77.0L); // (75 + 2)^2
+}
 
+TEST(GeneticProgramming, DuplicateRetriesEndForALanguageOfOneTerminal) {
+    RandSeed(2);
     TTestGP Terminals;
     Add(Terminals, "x");
     Terminals.SetInitialPopulation(10);
     Terminals.SetInitialDuplicatesRetries(3);
-    Terminals.SetInitializationMethod(imGrow);
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
     Terminals.Initialize();
     // Individual 1 raises the minimum depth from 2 to the bound 4 in two rounds and keeps
     // its duplicate after a third; every later one keeps it after one round.
     EXPECT_EQ(Terminals.DoInitialize(), 9 + 8 * 3);
     EXPECT_EQ(Terminals.Population()->Items(9)->DNA()->ToString(), "x");
-    Terminals.SetInitializationMethod(imFull);
+}
+
+TEST(GeneticProgramming, InitializationRaisesForAnUnusableLanguage) {
+    RandSeed(2);
+    TTestGP Terminals;
+    Add(Terminals, "x");
+    Terminals.SetInitialPopulation(10);
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
+    Terminals.Initialize();
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imFull);
     ExpectGPError([&] { Terminals.DoInitialize(); }, "No operations found");
 
     // A variable that declares an argument cannot head a subtree.
@@ -225,12 +251,12 @@ TEST(GeneticProgramming, InitializationDepthsAndErrors) {
     Terminals.Instructions()->AddItem(std::move(Bad));
     Terminals.Instructions()->Delete(0);
     Raw->Declare(1);
-    Terminals.SetInitializationMethod(imGrow);
+    Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
     ExpectGPError([&] { Terminals.Initialize(); },
                   "Invalid terminal node.  Node requires greater than 0 children");
 }
 
-TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
+TEST(GeneticProgramming, SubtreeCrossoverSwapsTheSubtrees) {
     RandSeed(3);
     TTestGP GP;
     Koza(GP);
@@ -239,15 +265,26 @@ TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
     Item(GP, 0)->Crossover(Item(GP, 0)->DNA(), *Item(GP, 1), Item(GP, 1)->DNA());
     EXPECT_EQ(Text(GP, 0), B);
     EXPECT_EQ(Text(GP, 1), A);
+}
 
-    // A lone child takes a subtree of the parent its partner would have copied.
+TEST(GeneticProgramming, ALoneChildTakesASubtreeOfItsPartnersParent) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
     GP.SetTwoParentCrossover(true);
     const std::string Donor = Text(GP, 3);
     Item(GP, 4)->AssignDNA(GP.GetTerminalNode());
     EXPECT_TRUE(GP.DoCrossover(Item(GP, 2), Item(GP, 3), Item(GP, 4), nullptr));
     EXPECT_EQ(Text(GP, 3), Donor);
     EXPECT_NE(Donor.find(Text(GP, 4)), std::string::npos);
+}
 
+TEST(GeneticProgramming, NodeSelectionPrefersFunctionsByProbability) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
     // Probability 1 prefers functions, 0 terminals; a one-node program yields its node.
     TFloatIndividual* Tree = Item(GP, 5);
     Tree->AssignDNA(GP.DoInitializeFull(2)); // one function over two terminals
@@ -260,8 +297,13 @@ TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
     Tree->AssignDNA(GP.GetTerminalNode());
     for (double P : {0.0, 1.0})
         EXPECT_EQ(Tree->SelectNode(P), Tree->DNA());
+}
 
-    GP.Initialize(); // mutation methods run in proportion to their weights
+TEST(GeneticProgramming, MutationMethodsRunInProportionToTheirWeights) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
     TFloatIndividual* Child = Item(GP, 0);
     for (int I = 0; I < 3000; ++I)
         EXPECT_TRUE(GP.DoMutate(Child));
@@ -269,18 +311,37 @@ TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
         EXPECT_NEAR(GP.Runs[M], 1000, 100) << M;
     for (std::size_t M : {1u, 2u, 5u})
         EXPECT_EQ(GP.Runs[M], 0) << M;
+}
 
+TEST(GeneticProgramming, NoMutationRunsWithAllWeightsZero) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
     GP.SetMutationWeights({});
     const std::string Before = Text(GP, 1);
     EXPECT_FALSE(GP.DoMutate(Item(GP, 1)));
     EXPECT_EQ(Text(GP, 1), Before);
     EXPECT_TRUE(Item(GP, 1)->NeedFitness());
+}
 
+TEST(GeneticProgramming, HoistOfTheRootChangesNothing) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    TFloatIndividual* Child = Item(GP, 0);
     Child->AssignDNA(GP.GetTerminalNode());
     const std::string Leaf = Text(GP, 0);
     GP.DoHoistMutation(*Child); // the only point is the root
     EXPECT_EQ(Text(GP, 0), Leaf);
+}
 
+TEST(GeneticProgramming, PointMutationKeepsTheShapeOfTheTree) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
     // Point mutation keeps every arity: size and depth stay; per tree with probability 1
     // only the root may change.
     GP.SetPointMutationProbability(1);
@@ -288,7 +349,6 @@ TEST(GeneticProgramming, CrossoverNodeSelectionAndMutation) {
         GP.SetPointMutationMethod(Method);
         for (int I = 2; I < 30; ++I) {
             TFloatIndividual* P = Item(GP, I);
-            const std::string Old = P->DNA()->ToString();
             const int Size = P->DNA()->Size(), Depth = P->DNA()->Depth();
             auto* Root = P->DNA()->Instruction();
             std::vector<TAxGPInstruction<TGAFloat>*> Below;
@@ -334,7 +394,7 @@ TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
     EXPECT_EQ(Item(GP, 0)->DNA()->ClassName(), "TAxGPBinaryFloatNode");
 }
 
-TEST(GeneticProgramming, AssignFromADestroyedSourceThenEvolve) {
+TEST(GeneticProgramming, AssignAllCopiesRunOnAfterTheSourceIsGone) {
     RandSeed(6);
     TAxGeneticProgramming GP;
     {
@@ -357,12 +417,16 @@ TEST(GeneticProgramming, AssignFromADestroyedSourceThenEvolve) {
         });
         Item(GP, I)->Execute(C);
     }
-    GP.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& F) {
-        F = static_cast<TFloatIndividual*>(Item)->DNA()->Size();
-    });
+    GP.SetOnEvaluateFitness(
+        [](const TFloatIndividual& Item, TGAFitness& F) { F = Item.DNA()->Size(); });
     EXPECT_EQ(GP.Evolve(3), 3);
+}
 
-    // A tree using an instruction this component lacks is refused as a whole.
+TEST(GeneticProgramming, ATreeWithAnUnknownInstructionIsRefusedWhole) {
+    RandSeed(6);
+    TAxGeneticProgramming GP;
+    Koza(GP);
+    GP.Initialize();
     TAxGeneticProgramming Other;
     Koza(Other);
     Add(Other, "z");
@@ -384,7 +448,7 @@ TEST(GeneticProgramming, AssignFromADestroyedSourceThenEvolve) {
     EXPECT_LT(Refused, 30);
 }
 
-TEST(GeneticProgramming, OddPopulationAndTwoParentCrossover) {
+TEST(GeneticProgramming, AnOddPopulationKeepsItsSize) {
     RandSeed(7);
     TAxGeneticProgramming GP;
     Koza(GP);
@@ -392,7 +456,14 @@ TEST(GeneticProgramming, OddPopulationAndTwoParentCrossover) {
     GP.SetCrossoverProbability(1);
     EXPECT_EQ(GP.Evolve(10), 10);
     EXPECT_EQ(GP.Population()->Count(), 5);
+}
 
+TEST(GeneticProgramming, TwoParentCrossoverStartsTheSecondChildFromParent2) {
+    RandSeed(7);
+    TAxGeneticProgramming GP;
+    Koza(GP);
+    GP.SetInitialPopulation(5);
+    GP.Initialize();
     // Without operators the children are copies of Parent1, or with the option of Parent1
     // and Parent2.
     GP.SetOperations({});

@@ -53,11 +53,12 @@ void Regression(TFloatGP& GP) {
     Add(*GP.Instructions(), "Mul", 2);
     GP.SetInitialPopulation(20);
     GP.SetInitializationDepth(4);
-    GP.SetOnEvaluateFitness([](TObject*, TAxIndividual* Item, TGAFitness& F) {
+    // The generic component takes handlers for its own individuals too.
+    GP.SetOnEvaluateFitness([](const TAxGPIndividual<TGAFloat>& Item, TGAFitness& F) {
         TAxGPContext<TGAFloat> C;
         for (double X : {-1.0, 0.5, 2.0}) {
-            C.Values().AddOrSetValue("x", X);
-            F += std::fabs(static_cast<TAxGPIndividual<TGAFloat>*>(Item)->Execute(C) - X * X - 1);
+            C.Values()["x"] = X;
+            F += std::fabs(Item.Execute(C) - X * X - 1);
         }
     });
 }
@@ -403,6 +404,84 @@ TEST(GPExecutor, FunctionWithoutHandlerIsRefused) {
         EXPECT_EQ(std::string(E.what()),
                   "No execute handler for \"" + Root->Instruction()->Name() + "\" instruction");
     }
+}
+
+// a, b, And and Not over Booleans; fitness: the wrong answers for a XOR b.
+void BooleanLogic(TAxGPInstructions<Variant>& Set) {
+    for (const char* Name : {"a", "b"})
+        Set.Add()->SetName(Name);
+    auto* And = Set.Add();
+    And->SetName("And");
+    And->SetArity(2);
+    And->SetOnExecute([](TObject*, TAxGPNode<Variant>& N, TAxGPVariantContext& C, Variant& R) {
+        const bool A = N.GetChild(0)->Execute(C).ToBool();
+        R = A && N.GetChild(1)->Execute(C).ToBool();
+    });
+    auto* Not = Set.Add();
+    Not->SetName("Not");
+    Not->SetArity(1);
+    Not->SetOnExecute([](TObject*, TAxGPNode<Variant>& N, TAxGPVariantContext& C, Variant& R) {
+        R = !N.GetChild(0)->Execute(C).ToBool();
+    });
+}
+
+// The program's answers for the four inputs.
+template <class P> std::vector<bool> Answers(const P& Program) {
+    std::vector<bool> Out;
+    TAxGPVariantContext Context;
+    for (int Case = 0; Case < 4; ++Case) {
+        Context.Values()["a"] = Variant((Case & 1) != 0);
+        Context.Values()["b"] = Variant((Case & 2) != 0);
+        Out.push_back(Program.Execute(Context).ToBool());
+    }
+    return Out;
+}
+
+// An executor assigned from a variant component that evolved a XOR; Expected and
+// Formula are the fittest program's answers and text.
+void EvolveXor(TAxGeneticProgrammingVariantExecutor& Executor, std::vector<bool>& Expected,
+               std::string& Formula) {
+    RandSeed(5);
+    TAxGeneticProgrammingVariant GP;
+    BooleanLogic(*GP.Instructions());
+    GP.SetInitialPopulation(30);
+    GP.SetInitializationDepth(3);
+    GP.SetOnEvaluateFitness([](const TAxGPIndividual<Variant>& Item, TGAFitness& Wrong) {
+        const std::vector<bool> Got = Answers(Item);
+        for (int Case = 0; Case < 4; ++Case)
+            Wrong += Got[Case] != (((Case & 1) != 0) != ((Case & 2) != 0));
+    });
+    GP.Evolve(3);
+    Executor.Assign(GP);
+    Expected = Answers(*GP.FittestIndividual());
+    Formula = GP.FittestIndividual()->DNA()->ToString();
+}
+
+TEST(GPVariantExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
+    TAxGeneticProgrammingVariantExecutor Executor, Empty;
+    std::vector<bool> Expected;
+    std::string Formula;
+    EvolveXor(Executor, Expected, Formula);
+    ASSERT_NE(Executor.GPProgram(), nullptr);
+    EXPECT_EQ(Executor.GPProgram()->ToString(), Formula);
+    EXPECT_EQ(Answers(Executor), Expected);
+    TAxGPVariantContext Context;
+    EXPECT_TRUE(Empty.Execute(Context).IsEmpty()); // no program: an empty result
+}
+
+TEST(GPVariantExecutor, ASavedProgramRunsWithHandlersSetBeforeTheLoad) {
+    TAxGeneticProgrammingVariantExecutor Executor;
+    std::vector<bool> Expected;
+    std::string Formula;
+    EvolveXor(Executor, Expected, Formula);
+    std::stringstream File;
+    Executor.SaveToStream(File);
+    TAxGeneticProgrammingVariantExecutor Loaded;
+    BooleanLogic(*Loaded.Instructions()); // names the functions and sets their handlers
+    Loaded.LoadFromStream(File);
+    ASSERT_NE(Loaded.GPProgram(), nullptr);
+    EXPECT_EQ(Loaded.GPProgram()->ToString(), Formula);
+    EXPECT_EQ(Answers(Loaded), Expected);
 }
 
 TEST(GPDescription, LineByLine) {
@@ -793,7 +872,7 @@ template <class C> void ExpectEverySettingCarried() {
     }
 }
 
-TEST(GPSettings, EverySettingIsCarriedByStreamingAssignAndCheckpoints) {
+TEST(GPSettings, EverySettingReachesAFreshComponent) {
     ExpectEverySettingCarried<TAxGeneticProgramming>();
     ExpectEverySettingCarried<TAxBinaryGeneticProgramming>();
     ExpectEverySettingCarried<TAxGeneticProgrammingVariant>();
@@ -813,6 +892,21 @@ TEST(GPStreaming, ExecutorCarriesItsProgram) {
     ASSERT_NE(Read.GPProgram(), nullptr);
     EXPECT_EQ(Read.GPProgram()->ToString(), Placed.GPProgram()->ToString());
     EXPECT_EQ(Read.GPProgramLines().Text(), Placed.GPProgramLines().Text());
+}
+
+TEST(GPStreaming, AFreshComponentStoresNoGPSetting) {
+    // Every GP setting of a new component equals the default its published property
+    // compares against, for every component kind.
+    TAxGeneticProgramming Float;
+    TAxBinaryGeneticProgramming Binary;
+    TAxGeneticProgrammingVariant Variants;
+    for (const std::string& Text :
+         {WriteComponentText(Float), WriteComponentText(Binary), WriteComponentText(Variants)})
+        for (const char* Name :
+             {"BloatStrategy", "BloatLimit", "CrossoverMethod", "InitializationMethod",
+              "InitializationDepth", "Weight", "PointMutationMethod", "PointMutationProbability",
+              "ParsimonyCoefficient", "SelectionNonTerminalsProbability", "TarpeianProbability"})
+            EXPECT_EQ(Text.find(Name), std::string::npos) << Name << " in\n" << Text;
 }
 
 TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
