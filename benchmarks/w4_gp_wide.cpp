@@ -55,9 +55,9 @@ void Run(int Threads) {
 
     ax::TAxGPParallelBatchEvaluator Evaluator(Threads);
     double EvalSeconds = 0;
-    GP.SetOnEvaluateFitness([&](ax::TObject*, ax::TAxIndividual* Item, ax::TGAFitness& Fitness) {
+    GP.SetOnEvaluateFitness([&](ax::TAxGPIndividual<TGAFloat>& Item, ax::TGAFitness& Fitness) {
         const double T0 = workload::Now();
-        Evaluator.Evaluate(*static_cast<ax::TAxGPIndividual<TGAFloat>*>(Item)->DNA(), Data, Values);
+        Evaluator.Evaluate(*Item.DNA(), Data, Values);
         double Error = 0;
         for (std::size_t I = 0; I < Rows; ++I)
             Error += std::fabs(Values[I] - Target[I]);

@@ -50,8 +50,8 @@ void TAxGPParallelBatchEvaluator::RunRange(std::size_t Index) noexcept {
     }
 }
 
-void TAxGPParallelBatchEvaluator::Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
-                                           std::span<TGAFloat> Out) {
+void TAxGPParallelBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root,
+                                           const TAxGPDataSet& Data, std::span<TGAFloat> Out) {
     const int Rows = Data.RowCount();
     if (static_cast<int>(Out.size()) < Rows)
         throw EListError("List index out of bounds (" + std::to_string(Out.size()) + ")");

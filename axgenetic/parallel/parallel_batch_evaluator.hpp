@@ -45,7 +45,8 @@ public:
     TAxGPContext<TGAFloat>& Context() { return FContext; }
 
     // As TAxGPBatchEvaluator::Evaluate, the rows shared among the workers.
-    void Evaluate(TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data, std::span<TGAFloat> Out);
+    void Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data,
+                  std::span<TGAFloat> Out);
 
 private:
     struct TRange {
@@ -68,7 +69,7 @@ private:
     int FBusy = 0;
     bool FStopping = false;
     // The evaluation being run; read by the workers between a post and their finish.
-    TAxGPNode<TGAFloat>* FRoot = nullptr;
+    const TAxGPNode<TGAFloat>* FRoot = nullptr;
     const TAxGPDataSet* FData = nullptr;
     std::span<TGAFloat> FOut;
     std::exception_ptr FError; // guarded by FMutex
