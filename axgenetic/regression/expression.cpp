@@ -1,9 +1,11 @@
 #include "axgenetic/regression/expression.hpp"
 
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <unordered_map>
 
 #include "axgenetic/core/exceptions.hpp"
@@ -262,6 +264,11 @@ int TAxSRExpressionBuilder::Simplify(const TAxSRFunction* F, std::span<const int
         if (Is(A, C.Neg)) return ArgOf(A);
         // -(a - b) is b - a: rounding to nearest is symmetric.
         if (Is(A, C.Sub)) return Simplify(C.Sub, ArgOf(A, 1), ArgOf(A, 0));
+        // -(c*x) is (-c)*x, and -(x/c) is x/(-c) for a constant c that is not 0.
+        if (Is(A, C.Mul) && IsConst(ArgOf(A, 0)))
+            return Simplify(C.Mul, Constant(-Term(ArgOf(A, 0)).Value), ArgOf(A, 1));
+        if (Is(A, C.Div) && IsConst(ArgOf(A, 1)))
+            return Simplify(C.Div, ArgOf(A, 0), Constant(-Term(ArgOf(A, 1)).Value));
     } else if (F == C.Abs) {
         if (Is(A, C.Abs) || Is(A, C.Square) || Is(A, C.Sqrt) || Is(A, C.Exp)) return A;
         if (Is(A, C.Neg)) return Simplify(C.Abs, ArgOf(A));
@@ -671,6 +678,15 @@ TAxSRExpressionPrinter::TLayout TAxSRExpressionPrinter::Layout(int I) const {
         if (IsNegativeConstant(B)) {
             const char* Op = F == C.Add ? " - " : " + ";
             return {{"", Op + ConstantText(-Term(B).Value), ""}, {A}, {0}};
+        }
+        // Likewise a + (-c)*r is a - c*r: (-c)*r is -(c*r) exactly.
+        if (Is(B, C.Mul) && IsNegativeConstant(ArgOf(B, 0))) {
+            const char* Op = F == C.Add ? " - " : " + ";
+            const int R = ArgOf(B, 1);
+            return {
+                {"", Op + ConstantText(-Term(ArgOf(B, 0)).Value) + (Latex ? " \\cdot " : "*"), ""},
+                {A, R},
+                {0, WrapRight(R, lvProduct, true)}};
         }
         return Binary(I, F == C.Add ? " + " : " - ", lvSum, F == C.Add);
     }

@@ -70,7 +70,7 @@ public:
 
     // Infix text (see the file comment). Digits 0 writes every constant as the shortest
     // text that reads back to the same double; Digits > 0 rounds constants to that many
-    // significant digits, for display.
+    // significant digits (at most 17), for display. Names are written as they are.
     std::string Infix(int Digits = 0) const;
     // Text that SymPy's sympify parses to the same function: Div(a, b) as
     // Piecewise((1, Eq(b, 0)), (a/b, True)) (a/b when b is a non-zero constant), Log(a) as
@@ -78,8 +78,9 @@ public:
     // a/sqrt(1 + b**2), Square(a) as a**2; opaque calls as Function('Name')(args).
     // Where an argument that Piecewise would repeat holds a protected form itself, the
     // form is written as a Lambda applied to the argument, so the text stays linear in the
-    // size of the expression. Variables whose names SymPy would read as something else
-    // (E, I, pi, sin, lambda, names that are no identifiers, ...) are written
+    // size of the expression. A variable is written by its name when that is one letter
+    // other than E, I, N, O, Q, S (which SymPy reads as its own objects), alone or followed
+    // by digits or an underscore and digits (x, x12, x_3); any other name as
     // Symbol('name'). Constants at full precision; infinities as oo, NaN as nan.
     std::string SymPy() const;
     // LaTeX for display (\frac, \sqrt, \sin, \left( \right), \cdot), constants rounded to

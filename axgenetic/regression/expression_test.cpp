@@ -1,6 +1,9 @@
 #include "axgenetic/regression/expression.hpp"
 
+#include <bit>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -20,13 +23,13 @@ namespace ax {
 namespace {
 
 // Float programs written in prefix form, "(Add x (Mul 2.5 y))": the catalogue's functions,
-// the variables x, y and z, numbers as constant nodes, and two functions of a host,
+// the variables x, y, z, x12, age and E, numbers as constant nodes, and two functions of a host,
 // f (one argument) and Rnd (none).
 class TPrograms {
 public:
     TPrograms() : Set(nullptr) {
         AddSRFunctions(Set, "full,Neg");
-        for (const char* Name : {"x", "y", "z"})
+        for (const char* Name : {"x", "y", "z", "x12", "age", "E"})
             Set.Add()->SetName(Name);
         Constant = Set.Add();
         Constant->SetName("c");
@@ -88,6 +91,9 @@ TEST(SRExpressionTest, InfixUsesPrecedenceAndKeepsTheProgramsOrder) {
         {"(Add x (Add y z))", "x + (y + z)"},
         {"(Sub x (Sub y z))", "x - (y - z)"},
         {"(Sub x (Mul y z))", "x - y*z"},
+        {"(Add x (Mul -2.5 y))", "x - 2.5*y"},
+        {"(Sub x (Mul -2.5 (Mul y z)))", "x + 2.5*(y*z)"},
+        {"(Add x (Div -2.5 y))", "x + -2.5/y"},
         {"(Div (Mul x y) z)", "x*y/z"},
         {"(Mul x (Div y z))", "x*(y/z)"},
         {"(Div x (Mul y z))", "x/(y*z)"},
@@ -175,6 +181,9 @@ TEST(SRExpressionTest, SimplificationAppliesTheRulesThatAreExact) {
         {"(Add (Neg x) y)", "y - x"},
         {"(Sub x (Neg y))", "x + y"},
         {"(Neg (Sub x y))", "y - x"},
+        {"(Neg (Mul 2 x))", "-2*x"},
+        {"(Neg (Div x 4))", "x/(-4)"},
+        {"(Neg (Div 4 x))", "-(4/x)"},
         {"(Mul (Neg x) (Neg y))", "x*y"},
         {"(Mul (Neg x) 2)", "-2*x"},
         {"(Div (Neg x) 2)", "x/(-2)"},
@@ -276,7 +285,7 @@ private:
 void Grow(TPrograms& P, TAxGPNode<TGAFloat>& Node, int Depth) {
     if (Depth == 0 || Random() < 0.25) {
         const double Constants[] = {0, -0.0, 1, -1, 2, 0.5, 1e300, -3.75, 710};
-        const int Pick = Random(13);
+        const int Pick = Random(14);
         if (Pick < 4) {
             Node.SetInstruction(P.Set.ItemByName(Pick < 2 ? "x" : "y"));
         } else {
@@ -352,6 +361,231 @@ TEST(SRExpressionTest, SimplifiedFormulasKeepEveryValueOfRandomPrograms) {
         }
     }
     EXPECT_GT(Shrunk, 100); // the rules do come up
+}
+
+TEST(SRExpressionTest, LatexWritesFractionsRootsAndRoundedConstants) {
+    TPrograms P;
+    const std::pair<const char*, const char*> Cases[] = {
+        {"(Div x y)", "\\frac{x}{y}"},
+        {"(Mul (Add x 1) y)", "\\left(x + 1\\right) \\cdot y"},
+        {"(Mul 3.14159265 (Sin x))", "3.142 \\cdot \\sin\\left(x\\right)"},
+        {"(Add x (Mul -0.000012346 y))", "x - 1.235 \\cdot 10^{-5} \\cdot y"},
+        {"(Sqrt x)", "\\sqrt{\\left|x\\right|}"},
+        {"(Log x)", "\\log\\left|x\\right|"},
+        {"(Neg (Abs x))", "-\\left|x\\right|"},
+        {"(Exp (Neg x))", "e^{-x}"},
+        {"(Square (Exp x))", "\\left(e^{x}\\right)^{2}"},
+        {"(Square (Div x y))", "\\left(\\frac{x}{y}\\right)^{2}"},
+        {"(AQ x (Cos y))", "\\frac{x}{\\sqrt{1 + \\cos\\left(y\\right)^{2}}}"},
+        {"(Sub x (Tanh x12))", "x - \\tanh\\left(x_{12}\\right)"},
+        {"(Mul age E)", "\\mathrm{age} \\cdot E"},
+        {"(f x)", "\\operatorname{f}\\left(x\\right)"},
+    };
+    for (const auto& [Program, Expected] : Cases)
+        EXPECT_EQ(TAxSRExpression::FromProgram(*P.Parse(Program)).Latex(), Expected) << Program;
+}
+
+TEST(SRExpressionTest, FullPrecisionConstantsReadBackToTheSameDouble) {
+    RandSeed(77);
+    TPrograms P;
+    for (int Trial = 0; Trial < 300; ++Trial) {
+        double C[3];
+        for (double& V : C)
+            V = (Random() * 2 - 1) * std::pow(10.0, Random(610) - 310);
+        char Program[160];
+        std::snprintf(Program, sizeof Program, "(Add (Mul %.17g x) (Add (Mul %.17g y) %.17g))",
+                      C[0], C[1], C[2]);
+        const std::string Text = TAxSRExpression::FromProgram(*P.Parse(Program)).Infix();
+        std::vector<double> Read;
+        for (std::size_t I = 0; I < Text.size(); ++I)
+            if (std::isdigit(static_cast<unsigned char>(Text[I]))) {
+                char* End = nullptr;
+                Read.push_back(std::strtod(Text.c_str() + I, &End));
+                I = static_cast<std::size_t>(End - Text.c_str());
+            }
+        ASSERT_EQ(Read.size(), 3u) << Text;
+        for (int K = 0; K < 3; ++K)
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(Read[K]),
+                      std::bit_cast<std::uint64_t>(std::fabs(C[K])))
+                << Text;
+    }
+}
+
+TEST(SRExpressionTest, EvaluateComputesTheScaledProgram) {
+    RandSeed(5);
+    TPrograms P;
+    const TAxGPDataSet Data = RandomPoints(32);
+    const auto Root = P.Parse("(Add (Mul 1.7 (Sin x)) (Div y (Log x)))");
+    TAxGPBatchEvaluator Evaluator;
+    std::vector<TGAFloat> Program(32), Formula(32);
+    Evaluator.Evaluate(*Root, Data, Program);
+    TAxSRExpression::FromProgram(*Root, 0.25, -3).Evaluate(Data, Formula);
+    for (std::size_t I = 0; I < Program.size(); ++I)
+        EXPECT_TRUE(SameBits(Formula[I], 0.25 + -3 * Program[I])) << I;
+}
+
+TEST(SRExpressionTest, NodesOutsideTheCatalogueStayCalls) {
+    TPrograms P;
+    // A catalogue function missing an argument is no catalogue function; one with more
+    // children than it takes never evaluates the others.
+    auto Short = P.Parse("(Div x)");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Short).Infix(), "Div(x)");
+    auto Long = P.Parse("(Neg x y)");
+    EXPECT_EQ(TAxSRExpression::FromProgram(*Long).Infix(), "-x");
+    TAxGPBinaryFloatNode Binary(P.Set.ItemByName("Sub"));
+    Binary.CreateNode(P.Set.ItemByName("x"), Binary);
+    Binary.ExtractChild(Binary.GetChild(0));
+    Binary.InsertChild(1, Binary.CreateNode(P.Set.ItemByName("y")));
+    EXPECT_EQ(TAxSRExpression::FromProgram(Binary).Infix(), "Sub(y)");
+}
+
+template <class E, class F> std::string MessageOf(F Call) {
+    try {
+        Call();
+    } catch (const E& Error) {
+        return Error.what();
+    }
+    return "no exception";
+}
+
+TEST(SRExpressionTest, EvaluateRefusesWhatItCannotCompute) {
+    TPrograms P;
+    TAxGPDataSet Data(4);
+    Data.AddColumn("x");
+    std::vector<TGAFloat> Out(4);
+    const auto Formula = [&](const char* Program) {
+        return TAxSRExpression::FromProgram(*P.Parse(Program));
+    };
+    EXPECT_EQ(MessageOf<EGPException>([&] { Formula("(Add x z)").Evaluate(Data, Out); }),
+              "The data have no column \"z\" for the formula's variable of that name");
+    EXPECT_EQ(MessageOf<EGPException>([&] { Formula("(Add x (f x))").Evaluate(Data, Out); }),
+              "The formula cannot be evaluated: \"f\" is not a function of the catalogue");
+    EXPECT_EQ(MessageOf<EListError>(
+                  [&] { Formula("x").Evaluate(Data, std::span<TGAFloat>(Out).first(3)); }),
+              "List index out of bounds (3)");
+    TAxGPFloatNode Empty;
+    EXPECT_EQ(MessageOf<EGPException>([&] { TAxSRExpression::FromProgram(Empty); }),
+              "No instruction assigned to node");
+}
+
+// Programs deeper than any call stack: every operation walks with a stack of its own, and
+// the SymPy text stays linear although each protected logarithm repeats its argument.
+TEST(SRExpressionTest, DeepProgramsNeedNoRecursion) {
+    TPrograms P;
+    constexpr int Depth = 50000;
+    const char* Cycle[] = {"Neg", "Log", "Neg", "Sin"};
+    TAxGPFloatNode Root(P.Set.ItemByName("Neg"));
+    TAxGPNode<TGAFloat>* Node = &Root;
+    for (int I = 1; I < Depth; ++I)
+        Node = Node->CreateNode(P.Set.ItemByName(Cycle[I % 4]), *Node);
+    Node->CreateNode(P.Set.ItemByName("x"), *Node);
+    const TAxSRExpression E = TAxSRExpression::FromProgram(Root);
+    EXPECT_EQ(E.Size(), Depth + 1);
+    EXPECT_EQ(E.Infix().substr(0, 14), "-log(-sin(-log");
+    EXPECT_EQ(E.Simplified().Size(), Depth / 4 * 3 + 1); // log(-a) is log(a)
+    EXPECT_LT(E.SymPy().size(), 100u * Depth);
+    EXPECT_LT(E.Latex().size(), 100u * Depth);
+    TAxGPDataSet Data(1);
+    Data.AddColumn("x")[0] = 0.5;
+    std::vector<TGAFloat> Out(1);
+    E.Evaluate(Data, Out);
+    EXPECT_TRUE(std::isfinite(Out[0]));
+}
+
+// SymPy parses the text to the same function: a script reads every text with sympify,
+// substitutes the point and compares its value with ours.
+TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
+    if (std::system("python3 -c 'import sympy' > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 with sympy is not installed";
+    TPrograms P;
+    const char* Programs[] = {
+        "(Div x y)",
+        "(Div x -2)",
+        "(Div (Add x 1) (Div y (Log x)))",
+        "(Log (Log (Add x 2)))",
+        "(Log (Mul x y))",
+        "(AQ x (Sub y 1))",
+        "(Sqrt (Sub x y))",
+        "(Square (Neg x))",
+        "(Tanh (Exp (Cos x)))",
+        "(Sin (Abs y))",
+        "(Add (Mul 0.1 x) -2.5)",
+        "(Sub x (Sub y (Neg x)))",
+        "(Add x (Mul -0.30000000000000004 y))",
+        "(Mul (Add E 1) (Sub age x12))",
+        "(Div (Square x) (Sub y y))",
+    };
+    const double Points[][2] = {{0, 0}, {0, 1.5}, {-2, 0}, {1.25, -3}, {2, 2}};
+    TAxGPDataSet Data(5);
+    for (const char* Name : {"x", "y", "E", "age", "x12"}) {
+        const std::span<TGAFloat> Column = Data.AddColumn(Name);
+        for (std::size_t I = 0; I < 5; ++I)
+            Column[I] = Points[I][Name[0] == 'x' || Name[0] == 'E' ? 0 : 1];
+    }
+    const std::string Cases = testing::TempDir() + "formula_sympy_cases.txt";
+    const std::string Script = testing::TempDir() + "formula_sympy_check.py";
+    const std::string Report = testing::TempDir() + "formula_sympy_report.txt";
+    std::ofstream Out(Cases);
+    std::vector<TGAFloat> Values(5);
+    for (const char* Program : Programs) {
+        const TAxSRExpression E = TAxSRExpression::FromProgram(*P.Parse(Program));
+        for (const TAxSRExpression& Form : {E, E.Simplified()}) {
+            Form.Evaluate(Data, Values);
+            for (std::size_t I = 0; I < 5; ++I) {
+                char Line[128];
+                std::snprintf(Line, sizeof Line, "\t%.17g\t%.17g\t%.17g\n", Points[I][0],
+                              Points[I][1], Values[I]);
+                Out << Form.SymPy() << Line;
+            }
+        }
+    }
+    Out << TAxSRExpression::FromProgram(*P.Parse("(Add (f x) 1)")).SymPy() << "\t0\t0\tcall\n";
+    Out.close();
+    std::ofstream(Script) << R"(import sys
+from sympy import Float, Symbol, sympify
+from sympy.core.function import AppliedUndef
+failures = 0
+parsed = {}
+for line in open(sys.argv[1]):
+    text, x, y, want = line.rstrip('\n').split('\t')
+    if text not in parsed:
+        parsed[text] = sympify(text)
+    e = parsed[text]
+    if want == 'call':
+        ok = bool(e.atoms(AppliedUndef))
+    else:
+        x, y, want = Float(float(x)), Float(float(y)), float(want)
+        got = float(e.subs({Symbol('x'): x, Symbol('E'): x, Symbol('x12'): x,
+                            Symbol('y'): y, Symbol('age'): y}).evalf())
+        ok = abs(got - want) <= 1e-12 * max(1.0, abs(want))
+    if not ok:
+        failures += 1
+        print(text, x, y, want)
+sys.exit(1 if failures else 0)
+)";
+    const int Status =
+        std::system(("python3 " + Script + " " + Cases + " > " + Report + " 2>&1").c_str());
+    std::stringstream Failures;
+    Failures << std::ifstream(Report).rdbuf();
+    EXPECT_EQ(Status, 0) << Failures.str();
+}
+
+TEST(SRExpressionTest, SymPyTextQuotesNamesItWouldMisread) {
+    TPrograms P;
+    const std::pair<const char*, const char*> Cases[] = {
+        {"(Mul x12 (Add E age))", "x12*(Symbol('E') + Symbol('age'))"},
+        {"(Div x 2)", "x/2"},
+        {"(Div x y)", "Piecewise((1, Eq(y, 0)), (x/y, True))"},
+        {"(Log x)", "Piecewise((0, Eq(x, 0)), (log(Abs(x)), True))"},
+        {"(Log (Log x))",
+         "Lambda(_p2, Piecewise((0, Eq(_p2, 0)), (log(Abs(_p2)), True)))(Piecewise((0, Eq(x, "
+         "0)), (log(Abs(x)), True)))"},
+        {"(Sqrt (Square x))", "sqrt(Abs(x**2))"},
+        {"(AQ x y)", "x/sqrt(1 + y**2)"},
+        {"(f (Exp x))", "Function('f')(exp(x))"},
+    };
+    for (const auto& [Program, Expected] : Cases)
+        EXPECT_EQ(TAxSRExpression::FromProgram(*P.Parse(Program)).SymPy(), Expected) << Program;
 }
 
 } // namespace
