@@ -59,10 +59,14 @@ constexpr std::size_t MaxBlockValues = 256 * 1024;
 struct TAxSRConstantOptimizer::TWork {
     using TNode = TAxGPNode<TGAFloat>;
     enum class TOpKind : std::uint8_t { Column, Constant, Parameter, Function };
+    // The commonest functions run inline (the same single operation as the catalogue's);
+    // the others through the catalogue's function pointers.
+    enum class TInline : std::uint8_t { None, Add, Sub, Mul };
     // One step of the flattened (postfix) program: a leaf, or a catalogue function of the
     // steps A (and B) before it.
     struct TOp {
         TOpKind Kind;
+        TInline Inline;
         bool Active; // a parameter lies below: the backward pass visits it
         const TAxSRFunction* F;
         const TGAFloat* Column;
@@ -84,6 +88,8 @@ struct TAxSRConstantOptimizer::TWork {
     std::vector<int> Pending; // steps whose values wait for their function
     std::vector<const TNode*> Parameters;
     const TNode* Refused = nullptr;
+    const TParameterTest* IsParameter = nullptr; // while compiling
+    int MaxParameters = 0;                       // while compiling
     int Block = MaxBlockRows;
     std::vector<TGAFloat> Values, Adjoints, JBlock, Residuals, Out, TrialOut;
     Eigen::VectorXd Theta, Trial, G, TrialG, Step;
@@ -95,18 +101,21 @@ struct TAxSRConstantOptimizer::TWork {
     TGAFloat* Val(int Op) { return Values.data() + static_cast<std::size_t>(Op) * Block; }
     TGAFloat* Adj(int Op) { return Adjoints.data() + static_cast<std::size_t>(Op) * Block; }
 
+    static TInline InlineOf(const TAxSRFunction& F);
     bool Refuse(const TNode& Node) {
         Refused = &Node;
         return false;
     }
-    bool Visit(const TNode& Node, const TAxGPDataSet& Data, const TParameterTest& IsParameter);
-    bool Compile(const TNode& Root, const TAxGPDataSet& Data, const TParameterTest& IsParameter);
+    bool Visit(const TNode& Node, const TAxGPDataSet& Data);
+    // False when the program holds a node the optimiser cannot differentiate (Refused).
+    bool Compile(const TNode& Root, const TAxGPDataSet& Data, const TParameterTest& Test,
+                 int Limit);
     void Prepare(int Rows, int Columns);
     void Forward(const TGAFloat* Theta, int First, int Count);
     void Backward(TGAFloat Seed, int Count, TGAFloat* J, int Stride);
     double Pass(const TGAFloat* Theta, bool Scaled, const TAxGPDataSet& Data,
-                std::span<const TGAFloat> Target, TGAFloat* Out, Eigen::MatrixXd* A,
-                Eigen::VectorXd* G);
+                std::span<const TGAFloat> Target, TGAFloat* Out, Eigen::MatrixXd* JtJ,
+                Eigen::VectorXd* JtR);
 };
 
 // --- LinearScaling ----------------------------------------------------------------------
@@ -141,13 +150,20 @@ void LinearScaling(std::span<const TGAFloat> Values, std::span<const TGAFloat> T
     Slope = B;
 }
 
+TAxSRConstantOptimizer::TWork::TInline
+TAxSRConstantOptimizer::TWork::InlineOf(const TAxSRFunction& F) {
+    if (F.Name == "Add") return TInline::Add;
+    if (F.Name == "Sub") return TInline::Sub;
+    if (F.Name == "Mul") return TInline::Mul;
+    return TInline::None;
+}
+
 // --- compiling --------------------------------------------------------------------------
 
-bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet& Data,
-                                          const TParameterTest& IsParameter) {
+bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet& Data) {
     const TAxGPInstruction<TGAFloat>* I = Node.Instruction();
     if (!I) return Refuse(Node);
-    TOp Op{TOpKind::Constant, false, nullptr, nullptr, 0.0, -1, -1, -1};
+    TOp Op{TOpKind::Constant, TInline::None, false, nullptr, nullptr, 0.0, -1, -1, -1};
     switch (I->Operation()) {
     case TGPGeneticInstruction::gpFunction: {
         // A function of the catalogue as AddSRFunctions adds it; Execute raises on too few
@@ -160,7 +176,7 @@ bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet&
     }
     case TGPGeneticInstruction::gpConstant:
         if (I->OnExecute()) return Refuse(Node);
-        if (IsParameter(Node)) {
+        if (ParameterCount() < MaxParameters && (*IsParameter)(Node)) {
             Op.Kind = TOpKind::Parameter;
             Op.Active = true;
             Op.Param = ParameterCount();
@@ -185,22 +201,24 @@ bool TAxSRConstantOptimizer::TWork::Visit(const TNode& Node, const TAxGPDataSet&
 // Post-order without recursion, so that no tree is too deep; leaves come out in the same
 // order as in prefix order, which numbers the parameters.
 bool TAxSRConstantOptimizer::TWork::Compile(const TNode& Root, const TAxGPDataSet& Data,
-                                            const TParameterTest& IsParameter) {
+                                            const TParameterTest& Test, int Limit) {
+    IsParameter = &Test;
+    MaxParameters = Limit;
     Program.clear();
     Frames.clear();
     Pending.clear();
     Parameters.clear();
     Refused = nullptr;
-    if (!Visit(Root, Data, IsParameter)) return false;
+    if (!Visit(Root, Data)) return false;
     while (!Frames.empty()) {
         TFrame& Top = Frames.back();
         if (Top.Next < Top.F->Arity) {
             const TNode* Child = Top.Node->GetChild(Top.Next++);
             if (!Child) return Refuse(*Top.Node);
-            if (!Visit(*Child, Data, IsParameter)) return false;
+            if (!Visit(*Child, Data)) return false;
             continue;
         }
-        TOp Op{TOpKind::Function, false, Top.F, nullptr, 0.0, -1, -1, -1};
+        TOp Op{TOpKind::Function, InlineOf(*Top.F), false, Top.F, nullptr, 0.0, -1, -1, -1};
         if (Top.F->Arity == 2) {
             Op.B = Pending.back();
             Pending.pop_back();
@@ -264,13 +282,29 @@ void TAxSRConstantOptimizer::TWork::Forward(const TGAFloat* Parameters, int Firs
             break;
         case TOpKind::Function: {
             const TGAFloat* X = Val(Op.A);
-            if (Op.B < 0) {
+            const TGAFloat* Y = Op.B < 0 ? nullptr : Val(Op.B);
+            switch (Op.Inline) {
+            case TInline::Add:
+                for (int P = 0; P < Count; ++P)
+                    V[P] = X[P] + Y[P];
+                continue;
+            case TInline::Sub:
+                for (int P = 0; P < Count; ++P)
+                    V[P] = X[P] - Y[P];
+                continue;
+            case TInline::Mul:
+                for (int P = 0; P < Count; ++P)
+                    V[P] = X[P] * Y[P];
+                continue;
+            case TInline::None:
+                break;
+            }
+            if (!Y) {
                 const auto F = Op.F->Unary;
                 for (int P = 0; P < Count; ++P)
                     V[P] = F(X[P]);
             } else {
                 const auto F = Op.F->Binary;
-                const TGAFloat* Y = Val(Op.B);
                 for (int P = 0; P < Count; ++P)
                     V[P] = F(X[P], Y[P]);
             }
@@ -312,6 +346,26 @@ void TAxSRConstantOptimizer::TWork::Backward(TGAFloat Seed, int Count, TGAFloat*
         }
         const TGAFloat* Y = Val(Op.B);
         TGAFloat* WB = Program[static_cast<std::size_t>(Op.B)].Active ? Adj(Op.B) : nullptr;
+        switch (Op.Inline) {
+        case TInline::Add:
+        case TInline::Sub:
+            if (WA) std::copy_n(W, Count, WA);
+            if (WB && Op.Inline == TInline::Add) std::copy_n(W, Count, WB);
+            if (WB && Op.Inline == TInline::Sub)
+                for (int P = 0; P < Count; ++P)
+                    WB[P] = -W[P];
+            continue;
+        case TInline::Mul:
+            if (WA)
+                for (int P = 0; P < Count; ++P)
+                    WA[P] = W[P] * Y[P];
+            if (WB)
+                for (int P = 0; P < Count; ++P)
+                    WB[P] = W[P] * X[P];
+            continue;
+        case TInline::None:
+            break;
+        }
         for (int P = 0; P < Count; ++P) {
             Partials(X[P], Y[P], V[P], DA, DB);
             if (WA) WA[P] = W[P] * DA;
@@ -322,20 +376,20 @@ void TAxSRConstantOptimizer::TWork::Backward(TGAFloat Seed, int Count, TGAFloat*
 
 // One pass over every row at Theta (the parameters, then Intercept and Slope when Scaled):
 // the program's values into Out and the model's sum of squared errors against Target. With
-// A and G, also A = J'J (lower triangle) and G = J'r for the model's Jacobian J and the
+// JtJ and JtR, also J'J (lower triangle) and J'r for the model's Jacobian J and the
 // residuals r, accumulated block by block so that J is never held whole.
 double TAxSRConstantOptimizer::TWork::Pass(const TGAFloat* Theta, bool Scaled,
                                            const TAxGPDataSet& Data,
                                            std::span<const TGAFloat> Target, TGAFloat* Out,
-                                           Eigen::MatrixXd* A, Eigen::VectorXd* G) {
+                                           Eigen::MatrixXd* JtJ, Eigen::VectorXd* JtR) {
     const int Params = ParameterCount();
     const int Columns = Params + (Scaled ? 2 : 0);
     const TGAFloat Intercept = Scaled ? Theta[Params] : 0;
     const TGAFloat Slope = Scaled ? Theta[Params + 1] : 1;
     const int Root = static_cast<int>(Program.size()) - 1;
-    if (A) {
-        A->setZero();
-        G->setZero();
+    if (JtJ) {
+        JtJ->setZero();
+        JtR->setZero();
     }
     double Sum = 0;
     const int Rows = Data.RowCount();
@@ -350,7 +404,7 @@ double TAxSRConstantOptimizer::TWork::Pass(const TGAFloat* Theta, bool Scaled,
             Residuals[static_cast<std::size_t>(P)] = R;
             Sum += R * R;
         }
-        if (!A) continue;
+        if (!JtJ) continue;
         TGAFloat* J = JBlock.data();
         Backward(Slope, Count, J, Columns);
         if (Scaled)
@@ -360,8 +414,8 @@ double TAxSRConstantOptimizer::TWork::Pass(const TGAFloat* Theta, bool Scaled,
             }
         const Eigen::Map<const TRowMajor> JB(J, Count, Columns);
         const Eigen::Map<const Eigen::VectorXd> RB(Residuals.data(), Count);
-        A->selfadjointView<Eigen::Lower>().rankUpdate(JB.transpose());
-        G->noalias() += JB.transpose() * RB;
+        JtJ->selfadjointView<Eigen::Lower>().rankUpdate(JB.transpose());
+        JtR->noalias() += JB.transpose() * RB;
     }
     return std::isfinite(Sum) ? Sum : Infinity;
 }
@@ -387,6 +441,10 @@ void TAxSRConstantOptimizer::SetTolerance(TGAFloat Value) {
     FTolerance = std::isnan(Value) ? DefaultTolerance : std::clamp(Value, 0.0, 1.0);
 }
 
+void TAxSRConstantOptimizer::SetMaxParameters(int Value) {
+    FMaxParameters = std::clamp(Value, 1, MaxMaxParameters);
+}
+
 void TAxSRConstantOptimizer::SetIsParameter(TParameterTest Value) {
     if (Value)
         FIsParameter = std::move(Value);
@@ -401,7 +459,7 @@ void TAxSRConstantOptimizer::Jacobian(const TAxGPNode<TGAFloat>& Root, const TAx
                                       std::vector<TGAFloat>& Values,
                                       std::vector<TGAFloat>& Jacobian) {
     TWork& W = *FWork;
-    if (!W.Compile(Root, Data, FIsParameter)) {
+    if (!W.Compile(Root, Data, FIsParameter, FMaxParameters)) {
         const auto* I = W.Refused->Instruction();
         throw EGPException(Format(SSRNotDifferentiable, {I ? I->DisplayName() : "nil"}));
     }
@@ -435,19 +493,19 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
 
     TWork& W = *FWork;
     TGAFloat Intercept = 0, Slope = 1;
-    // The error of the values in W.Out, scaled in closed form when asked.
-    const auto Error = [&] {
+    // The error of a program's values, scaled in closed form when asked.
+    const auto Error = [&](const std::vector<TGAFloat>& Values) {
         if (LinearScaling)
-            ax::LinearScaling({W.Out.data(), static_cast<std::size_t>(Rows)}, Target, Intercept,
+            ax::LinearScaling({Values.data(), static_cast<std::size_t>(Rows)}, Target, Intercept,
                               Slope);
-        return SquaredError(W.Out.data(), Target, LinearScaling, Intercept, Slope);
+        return SquaredError(Values.data(), Target, LinearScaling, Intercept, Slope);
     };
 
-    if (!W.Compile(Root, Data, FIsParameter)) {
+    if (!W.Compile(Root, Data, FIsParameter, FMaxParameters)) {
         if (W.Out.size() < static_cast<std::size_t>(Rows))
             W.Out.resize(static_cast<std::size_t>(Rows));
         W.Batch.Evaluate(Root, Data, W.Out);
-        return Error() / Rows;
+        return Error(W.Out) / Rows;
     }
     const int Params = W.ParameterCount();
     const int Columns = Params + (LinearScaling ? 2 : 0);
@@ -455,34 +513,58 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
     for (int K = 0; K < Params; ++K)
         W.Theta[K] = W.Parameters[static_cast<std::size_t>(K)]->Value();
     W.Pass(W.Theta.data(), false, Data, Target, W.Out.data(), nullptr, nullptr);
-    const double Start = Error();
-    if (Params == 0 || FIterations == 0 || !std::isfinite(Start)) return Start / Rows;
+    const double Start = Error(W.Out);
+    // Without spread the scaled program is the target's mean whatever the parameters, and
+    // its derivatives by them are 0.
+    if (Params == 0 || FIterations == 0 || !std::isfinite(Start) || (LinearScaling && Slope == 0))
+        return Start / Rows;
 
-    // The scaling enters as two more parameters, started at their closed-form values: the
-    // Jacobian stays exact and one pass over the rows gives everything a step needs.
-    if (LinearScaling) {
-        W.Theta[Params] = Intercept;
-        W.Theta[Params + 1] = Slope;
-    }
+    // With linear scaling, Intercept and Slope are solved in closed form at every evaluated
+    // point (variable projection): they join the normal equations as two undamped columns,
+    // so the step of the parameters is that of the projected problem, and a trial point
+    // needs only a forward pass. The derivatives are computed at accepted points only.
+    // Without scaling, one pass gives a trial point's error and derivatives together.
+    const auto Scale = [&](Eigen::VectorXd& Point) {
+        if (!LinearScaling) return;
+        Point[Params] = Intercept;
+        Point[Params + 1] = Slope;
+    };
+    Scale(W.Theta);
     double Current = W.Pass(W.Theta.data(), LinearScaling, Data, Target, W.Out.data(), &W.A, &W.G);
     double Damping = FInitialDamping;
     bool Improved = false;
     for (int Iteration = 0; Iteration < FIterations; ++Iteration) {
         if (Current == 0 || !W.A.allFinite() || !W.G.allFinite()) break;
-        const double Largest = W.A.diagonal().maxCoeff();
-        if (!(Largest > 0) || W.G.isZero(0)) break;
+        const double Largest = W.A.diagonal().head(Params).maxCoeff();
+        if (!(Largest > 0) || W.G.head(Params).isZero(0)) break;
         // Marquardt's damping, relative to each parameter's own curvature; the floor keeps
         // parameters the data do not see from making the system singular.
         W.H = W.A;
-        for (int K = 0; K < Columns; ++K)
+        for (int K = 0; K < Params; ++K)
             W.H(K, K) += Damping * std::max(W.A(K, K), 1e-12 * Largest);
         W.Solver.compute(W.H);
         W.Step = W.Solver.solve(W.G);
+        const bool Solved = W.Solver.info() == Eigen::Success;
+        // A step that no longer moves any parameter beyond rounding: converged.
+        if (Solved && W.Step.head(Params).cwiseAbs().maxCoeff() <=
+                          1e-13 * (W.Theta.head(Params).cwiseAbs().maxCoeff() + 1e-300))
+            break;
         W.Trial = W.Theta + W.Step;
         double Next = Infinity;
-        if (W.Solver.info() == Eigen::Success && W.Trial.allFinite())
-            Next = W.Pass(W.Trial.data(), LinearScaling, Data, Target, W.TrialOut.data(), &W.TrialA,
-                          &W.TrialG);
+        if (Solved && W.Trial.allFinite()) {
+            if (LinearScaling) {
+                W.Pass(W.Trial.data(), false, Data, Target, W.TrialOut.data(), nullptr, nullptr);
+                Next = Error(W.TrialOut);
+                if (Next < Current) {
+                    Scale(W.Trial);
+                    W.Pass(W.Trial.data(), true, Data, Target, W.TrialOut.data(), &W.TrialA,
+                           &W.TrialG);
+                }
+            } else {
+                Next = W.Pass(W.Trial.data(), false, Data, Target, W.TrialOut.data(), &W.TrialA,
+                              &W.TrialG);
+            }
+        }
         if (Next < Current) {
             const double Gain = (Current - Next) / Current;
             W.Theta.swap(W.Trial);
@@ -499,13 +581,11 @@ double TAxSRConstantOptimizer::Optimize(TAxGPNode<TGAFloat>& Root, const TAxGPDa
         }
     }
     if (!Improved) return Start / Rows;
-    const double Final = LinearScaling ? Error() : Current;
-    if (!(Final < Start)) return Start / Rows;
     // Root is the caller's own, modifiable tree; the compiled steps only keep it const.
     for (int K = 0; K < Params; ++K)
         const_cast<TAxGPNode<TGAFloat>*>(W.Parameters[static_cast<std::size_t>(K)])
             ->SetValue(W.Theta[K]);
-    return Final / Rows;
+    return Current / Rows;
 }
 
 } // namespace ax

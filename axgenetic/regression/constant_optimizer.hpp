@@ -50,6 +50,8 @@ public:
     static constexpr TGAFloat MinDamping = 1e-12;
     static constexpr TGAFloat MaxDamping = 1e12;
     static constexpr TGAFloat DefaultTolerance = 1e-12;
+    static constexpr int DefaultMaxParameters = 100;
+    static constexpr int MaxMaxParameters = 1000;
 
     TAxSRConstantOptimizer();
     ~TAxSRConstantOptimizer();
@@ -69,6 +71,12 @@ public:
     TGAFloat Tolerance() const { return FTolerance; }
     void SetTolerance(TGAFloat Value);
 
+    // At most this many leaves are parameters, the first in prefix order; the others keep
+    // their values. It bounds the linear algebra (memory grows with its square, time with
+    // its cube) of bloated programs. Clamped to 1..MaxMaxParameters.
+    int MaxParameters() const { return FMaxParameters; }
+    void SetMaxParameters(int Value);
+
     // Which constant leaves are parameters; the others keep their values. The default
     // (also set by an empty function) takes every leaf whose instruction's Operation() is
     // gpConstant.
@@ -76,8 +84,9 @@ public:
     void SetIsParameter(TParameterTest Value);
 
     // Improves Root's parameters against Target (one value per row of Data) and returns
-    // the resulting mean squared error: of Intercept + Slope * program with the closed-form
-    // scaling when LinearScaling, of the program itself otherwise. The error is infinite
+    // the resulting mean squared error: of Intercept + Slope * program when LinearScaling
+    // (the scaling solved in closed form at every point the iterations evaluate, as
+    // ax::LinearScaling gives it), of the program itself otherwise. The error is infinite
     // when the program is not finite at some row; such a program is left unchanged, and so
     // is a program the optimiser does not understand (an instruction outside the
     // catalogue, a variable without column) or without parameter, whose error is still
@@ -99,6 +108,7 @@ private:
     int FIterations = DefaultIterations;
     TGAFloat FInitialDamping = DefaultInitialDamping;
     TGAFloat FTolerance = DefaultTolerance;
+    int FMaxParameters = DefaultMaxParameters;
     TParameterTest FIsParameter;
     std::unique_ptr<TWork> FWork;
 };
