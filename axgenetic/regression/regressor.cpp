@@ -502,6 +502,8 @@ struct TRun {
 
 double Fitness(TRun& Run, TNode& Root) {
     ++Run.Evaluations;
+    // The size limit is the component's bloat control; depth is limited here.
+    if (Root.Depth() > Run.S.MaxDepth) return SRWorstMSE;
     if (Run.S.OptimizeConstants && Run.S.OptimizerIterations > 0) {
         TWorkspace& W = ThreadWorkspace();
         if (!W.Optimizer) W.Optimizer = std::make_unique<TAxSRConstantOptimizer>();

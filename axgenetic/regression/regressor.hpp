@@ -62,8 +62,8 @@ struct TAxSRSettings {
     double TimeLimitSeconds = 0; // 0: none; checked after each generation
     std::string FunctionSet = "arithmetic,Sin,Cos,Exp,Log"; // see SRFunctionSet
     int MaxSize = 40;                                       // nodes of a program, at least 3
-    int MaxDepth = 10;                                      // levels of a program, at least 2
-    int InitialDepth = 5;                                   // ramped half-and-half up to this depth
+    int MaxDepth = 10;    // levels of a program, at least 2; deeper programs get the worst fitness
+    int InitialDepth = 5; // ramped half-and-half up to this depth
     bool LinearScaling = true;          // fit intercept and slope to every program's output
     bool OptimizeConstants = true;      // Levenberg-Marquardt on every program's constants
     int OptimizerIterations = 5;        // per program and generation

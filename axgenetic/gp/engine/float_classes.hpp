@@ -50,22 +50,22 @@ public:
     void Assign(const TPersistent& Source) override;
 
     // Ephemeral random constants. When RandomValue is on (off by default), every node a
-    // GP component makes for this constant (initialization, subtree, replacement, shrink
-    // and point mutation's new subtrees) gets its own value, drawn once when the node is
-    // made: RandomMin + (RandomMax - RandomMin) * Random(), uniform in [RandomMin,
-    // RandomMax). Copies of a node keep its value. Constant mutation without a host
-    // handler moves such a node's value by (RandomMax - RandomMin) * RandomPerturbation *
-    // (2 * Random() - 1), one draw. The settings are saved in the instruction's document
-    // element; nodes save their values.
+    // GP component makes for this constant (initialization, subtree, replacement and shrink
+    // mutation; point mutation keeps a node's value) gets its own value, drawn once when the node
+    // is made: RandomMin + (RandomMax - RandomMin) * Random(), uniform in [RandomMin, RandomMax).
+    // Copies of a node keep its value. Constant mutation without a host handler moves such a node's
+    // value by (RandomMax - RandomMin) * RandomPerturbation * (2 * Random() - 1), one draw. The
+    // settings are saved in the instruction's document element; nodes save their values.
     bool RandomValue() const { return FRandomValue; }
     void SetRandomValue(bool Value) { FRandomValue = Value; }
     TGAFloat RandomMin() const { return FRandomMin; }
     TGAFloat RandomMax() const { return FRandomMax; }
     // A range given upside down is swapped; non-finite bounds are ignored.
     void SetRandomRange(TGAFloat Min, TGAFloat Max);
-    // The perturbation's half width as a share of the range; negative values store 0.
+    // The perturbation's half width as a share of the range; negative values and NaN
+    // store 0.
     TGAFloat RandomPerturbation() const { return FRandomPerturbation; }
-    void SetRandomPerturbation(TGAFloat Value) { FRandomPerturbation = Value < 0 ? 0 : Value; }
+    void SetRandomPerturbation(TGAFloat Value) { FRandomPerturbation = Value >= 0 ? Value : 0; }
     // One draw: a value of the range.
     TGAFloat DrawRandomValue() const;
     // One draw: Value moved by the perturbation.
