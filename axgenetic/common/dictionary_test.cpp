@@ -10,10 +10,20 @@
 
 using namespace ax;
 
-TEST(Dictionary, KeysAreExactAndMissingOrDuplicateKeysRaise) {
+namespace {
+
+// Two keys that differ only in case.
+TAxDictionary<std::string, double> TwoKeys() {
     TAxDictionary<std::string, double> D;
     D.Add("x", 1.5);
     D.Add("X", 2.5);
+    return D;
+}
+
+} // namespace
+
+TEST(Dictionary, MissingOrDuplicateKeysRaise) {
+    auto D = TwoKeys();
     const auto Raises = [](auto&& Call, const char* Message) {
         try {
             Call();
@@ -26,6 +36,10 @@ TEST(Dictionary, KeysAreExactAndMissingOrDuplicateKeysRaise) {
     Raises([&] { D.Items("y"); }, "Item not found");
     Raises([&] { D.SetItems("y", 1); }, "Item not found");
     Raises([&] { D["y"] = 1; }, "Item not found");
+}
+
+TEST(Dictionary, KeysAreExact) {
+    auto D = TwoKeys();
     D.SetItems("x", 3.0);
     D["X"] = 4.0;
     EXPECT_EQ(D.Items("x") * D["X"], 12.0);
@@ -34,7 +48,12 @@ TEST(Dictionary, KeysAreExactAndMissingOrDuplicateKeysRaise) {
     double V = 7;
     EXPECT_TRUE(D.TryGetValue("y", V) && V == 6.0 && D.Items("x") == 5.0 && D.Count() == 3);
     EXPECT_FALSE(D.TryGetValue("Y", V) || V != 0.0);
+}
 
+TEST(Dictionary, AssignCopiesAnIndependentDictionaryOfTheSameType) {
+    auto D = TwoKeys();
+    D.AddOrSetValue("x", 5.0);
+    D.AddOrSetValue("y", 6.0);
     TAxDictionary<std::string, double> Copy;
     Copy.Add("z", 1);
     Copy.Assign(static_cast<const TPersistent&>(D));
