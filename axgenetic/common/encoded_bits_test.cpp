@@ -38,7 +38,7 @@ void ExpectRun(const TAxEncodedBits& Before, const TAxEncodedBits& After, int St
 
 } // namespace
 
-TEST(EncodedBits, RandomRunsRoundTripTouchOnlyTheirBitsAndGettersAreClean) {
+TEST(EncodedBits, RandomRunsRoundTripWithoutSideEffects) {
     RandSeed(61);
     for (int Round = 0; Round < 2000; ++Round) {
         TAxEncodedBits B = RandomBits(64 + Random(200));
@@ -123,7 +123,7 @@ TEST(EncodedBits, FloatCodingByWidth) {
     }
 }
 
-TEST(EncodedBits, BooleansBitStringsAndTextKeys) {
+TEST(EncodedBits, BooleanRunsSetEveryBitOfTheRun) {
     TAxEncodedBits B;
     B.SetSize(140);
     B.SetAsBoolean(3, 130, true);
@@ -131,6 +131,10 @@ TEST(EncodedBits, BooleansBitStringsAndTextKeys) {
     EXPECT_EQ(B.ToBitString(), "000" + std::string(57, '1') + std::string(10, '0') +
                                    std::string(63, '1') + "0000000");
     EXPECT_TRUE(B.GetAsBoolean(3, 57) && !B.GetAsBoolean(60, 10) && !B.GetAsBoolean(133, 7));
+}
+
+TEST(EncodedBits, BitStringsListBitZeroFirst) {
+    TAxEncodedBits B;
     B.SetSize(12);
     B.SetAsInteger(0, 12, 0b1011);
     EXPECT_EQ(B.ToBitString(), "110100000000"); // bit 0 first
@@ -146,11 +150,18 @@ TEST(EncodedBits, BooleansBitStringsAndTextKeys) {
     } catch (const EConvertError& E) {
         EXPECT_STREQ(E.what(), "'01x1' is not a valid bit string");
     }
-    // Count 0 reads nothing and writes nothing, even at the very end.
+}
+
+TEST(EncodedBits, EmptyRunsReadNothingWriteNothingEvenAtTheEnd) {
+    TAxEncodedBits B;
+    B.SetSize(12);
+    B.SetAsBitString(0, 12, "100000000110");
     EXPECT_EQ(B.GetAsInt64(12, 0) + B.GetAsDouble(12, 0), 0);
     B.SetAsInteger(12, 0, -1), B.SetAsDouble(12, 0, 1), B.SetAsBitString(12, 0, "");
     EXPECT_EQ(B.ToBitString(), "100000000110");
-    // The text key tells sizes apart and changes with any single bit.
+}
+
+TEST(EncodedBits, TextKeyChangesWithTheSizeOrAnySingleBit) {
     TAxEncodedBits A66;
     A66.SetSize(70), A66.SetAsBoolean(0, 70, true), A66.SetSize(66);
     EXPECT_EQ(A66.ToString(), "66:3ffffffffffffffff");
