@@ -47,7 +47,7 @@ public:
     }
 };
 
-TEST(ComponentDocument, FreshDocumentAndRoundTrip) {
+TEST(ComponentDocument, FreshDocumentListsTheDefaults) {
     TAxCustomGeneticComponent C;
     std::string Elements;
     for (IXMLNode Child : GetGeneticDocument(LoadXMLDocumentFromText(Saved(C))).ChildElements())
@@ -59,7 +59,10 @@ TEST(ComponentDocument, FreshDocumentAndRoundTrip) {
     TAxCustomGeneticComponent Loaded;
     Load(Loaded, Saved(C));
     EXPECT_EQ(Loaded.GenerationLimit(), 1); // 0 is raised by the setter
+}
 
+TEST(ComponentDocument, SettingsRoundTrip) {
+    TAxCustomGeneticComponent C, Loaded;
     C.SetDiversityLimit(0.3), C.SetFitnessCutoff(0.1), C.SetGeneration(17);
     C.SetFitnessMethod(TGAFitnessMethod::fmWeightedMaximize);
     C.SetUseDiversityLimit(true), C.SetUseFitnessCutoff(true), C.SetUseGenerationLimit(true);
@@ -75,7 +78,7 @@ TEST(ComponentDocument, FreshDocumentAndRoundTrip) {
     EXPECT_EQ(Saved(Loaded), Saved(C));
 }
 
-TEST(ComponentDocument, ReadRulesAndBadInputChangeNothing) {
+TEST(ComponentDocument, MissingElementsReadAsDefaults) {
     TAxCustomGeneticComponent C;
     C.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
     C.SetGeneration(4), C.SetUseDiversityLimit(true);
@@ -92,7 +95,12 @@ TEST(ComponentDocument, ReadRulesAndBadInputChangeNothing) {
              "<GenerationLimit>4294967295</GenerationLimit><Generation>3</Generation>"));
     EXPECT_EQ(std::tuple(C.DiversityLimit(), C.FitnessMethod(), C.GenerationLimit()),
               std::tuple(1.0, TGAFitnessMethod::fmWeightedMinimize, 2147483647));
+}
 
+TEST(ComponentDocument, BadInputChangesNothing) {
+    TAxCustomGeneticComponent C;
+    C.SetFitnessMethod(TGAFitnessMethod::fmMaximize);
+    C.SetGeneration(4), C.SetUseDiversityLimit(true);
     const std::string Before = Saved(C);
     for (const std::string& Bad :
          {Before.substr(0, Before.size() / 2), std::string(), std::string("not xml"),
@@ -183,25 +191,35 @@ TEST(ComponentDescription, Lines) {
     EXPECT_NE(C.ToString().find("   Fitness <= 0.5\n"), std::string::npos);
 }
 
-TEST(ComponentStreaming, FloatSettingsAreDefinedPropertiesAndEventsAreNotStreamed) {
+// GA1 with its changed settings and an event handler, as text.
+std::string StreamedGA1() {
     TAxCustomGeneticComponent C;
-    std::ostringstream Fresh, Out;
-    WriteComponentText(Fresh, C);
-    EXPECT_EQ(Fresh.str(), "object TAxCustomGeneticComponent\nend\n");
     C.SetName("GA1"), C.SetCrossoverProbability(0), C.SetMutationProbability(0.25);
     C.SetSelectionMethod(TGASelectionMethod::smElitist);
     C.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
+    std::ostringstream Out;
     WriteComponentText(Out, C);
-    EXPECT_EQ(Out.str(), "object GA1: TAxCustomGeneticComponent\n"
-                         "  MutationProbability = 0.25\n"
-                         "  SelectionMethod = smElitist\n"
-                         "  CrossoverProbability = 0\n"
-                         "  MutationProbability = 0.25\n"
-                         "end\n");
+    return Out.str();
+}
+
+TEST(ComponentStreaming, WritesFloatSettingsAsDefinedPropertiesButNoEvents) {
+    TAxCustomGeneticComponent C;
+    std::ostringstream Fresh;
+    WriteComponentText(Fresh, C);
+    EXPECT_EQ(Fresh.str(), "object TAxCustomGeneticComponent\nend\n");
+    EXPECT_EQ(StreamedGA1(), "object GA1: TAxCustomGeneticComponent\n"
+                             "  MutationProbability = 0.25\n"
+                             "  SelectionMethod = smElitist\n"
+                             "  CrossoverProbability = 0\n"
+                             "  MutationProbability = 0.25\n"
+                             "end\n");
+}
+
+TEST(ComponentStreaming, ReadSetsPropertiesThroughTheirSetters) {
     TAxCustomGeneticComponent Loaded;
-    std::istringstream In(Out.str()), Clamped("object TAxCustomGeneticComponent\n"
-                                              "  CrossoverProbability = 1.5\n"
-                                              "  TournamentField = 1\nend\n");
+    std::istringstream In(StreamedGA1()), Clamped("object TAxCustomGeneticComponent\n"
+                                                  "  CrossoverProbability = 1.5\n"
+                                                  "  TournamentField = 1\nend\n");
     ReadComponentText(In, Loaded);
     EXPECT_EQ(std::tuple(Loaded.Name(), Loaded.CrossoverProbability(), Loaded.SelectionMethod()),
               std::tuple("GA1", 0.0, TGASelectionMethod::smElitist));
