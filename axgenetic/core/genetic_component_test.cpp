@@ -144,7 +144,7 @@ void ExpectGAError(const std::function<void()>& Call, std::string_view Message) 
     }
 }
 
-TEST(GeneticComponent, InitialValuesAndClampingSetters) {
+TEST(GeneticComponent, InitialValues) {
     TIntComponent C;
     EXPECT_EQ(Doubles({C.CrossoverProbability(), C.MutationProbability(), C.InversionProbability(),
                        C.ElitistPct(), C.DiversityLimit(), C.FitnessCutoff()}),
@@ -157,7 +157,10 @@ TEST(GeneticComponent, InitialValuesAndClampingSetters) {
     EXPECT_EQ(C.FitnessMethod(), FM::fmMinimize);
     EXPECT_EQ(C.SelectionMethod(), SM::smStochasticTournament);
     EXPECT_EQ(C.Population()->ItemClass(), ClassOf<TIntIndividual>());
+}
 
+TEST(GeneticComponent, SettersClampToTheirRange) {
+    TIntComponent C;
     using P = TAxCustomGeneticComponent;
     for (auto [Set, Get] : {std::pair{&P::SetCrossoverProbability, &P::CrossoverProbability},
                             {&P::SetMutationProbability, &P::MutationProbability},
@@ -195,7 +198,7 @@ TEST(GeneticComponent, ANaNProbabilityLeavesTheSettingUnchanged) {
     }
 }
 
-TEST(GeneticComponent, SelectionMethodAndOnSelectionAreOneMechanism) {
+TEST(GeneticComponent, SelectionMethodFollowsTheSelectionHandler) {
     TIntComponent C;
     C.Fill({1, 2});
     C.SetSelectionMethod(SM::smCustom);
@@ -223,7 +226,7 @@ TEST(GeneticComponent, SelectionMethodAndOnSelectionAreOneMechanism) {
     EXPECT_EQ(C.Tournaments, 1);
 }
 
-TEST(GeneticComponent, InitializeFillsRandomizesEvaluatesAndCopies) {
+TEST(GeneticComponent, InitializeBuildsTheFirstGeneration) {
     RandSeed(11);
     TIntComponent C;
     C.SetInitialPopulation(3);
@@ -254,7 +257,7 @@ TEST(GeneticComponent, InitializeFillsRandomizesEvaluatesAndCopies) {
     EXPECT_EQ(C.Item(0)->Fitness(), 0.0);
 }
 
-TEST(GeneticComponent, GenerationBreedsPairsEvaluatesChangedChildrenAndCounts) {
+TEST(GeneticComponent, AGenerationBreedsPairsEvaluatingOnlyChangedChildren) {
     RandSeed(5);
     TIntComponent C;
     C.SetInitialPopulation(5);
@@ -285,7 +288,7 @@ TEST(GeneticComponent, GenerationBreedsPairsEvaluatesChangedChildrenAndCounts) {
     EXPECT_EQ(C.Log, (Strings{"step 2", "DoMutate", "DoMutate"}));
 }
 
-TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
+TEST(GeneticComponent, ReproduceCallsEveryStepInOrderUnlessVetoed) {
     TIntComponent C;
     for (int N = 0; N < 4; ++N)
         C.Population()->Add();
@@ -332,9 +335,17 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     EXPECT_EQ(Log, (Strings{"OnInitializeChild 2", "OnInitializeChild 3", "Crossover2",
                             "OnCrossover 2", "OnMutation 2", "OnMutation 3", "OnInversion 2",
                             "OnInversion 3", "OnReproduction 2 false", "OnReproduction 3 false"}));
+}
 
+TEST(GeneticComponent, ReproduceDrawsOncePerOperatorStep) {
+    TIntComponent C;
+    for (int N = 0; N < 4; ++N)
+        C.Population()->Add();
+    TIntIndividual *P1 = C.Item(0), *P2 = C.Item(1), *C1 = C.Item(2), *C2 = C.Item(3);
+    P1->SetGene(10);
+    P2->SetGene(3);
     // Draws: five for two children, three for one, none without operations.
-    Chances(0);
+    C.SetCrossoverProbability(0), C.SetMutationProbability(0), C.SetInversionProbability(0);
     auto Draws = [](auto&& Call) {
         RandSeed(21);
         Call();
@@ -356,7 +367,7 @@ TEST(GeneticComponent, ReproduceCallsEveryStepInOrderWithOneDrawEachAndVetoes) {
     EXPECT_FALSE(C.Reproduce(P1, P2, C1, C2)); // flipped twice
 }
 
-TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
+TEST(GeneticComponent, EvolveRaisesWithoutHandlersOrAParent) {
     RandSeed(8);
     TIntComponent C;
     C.SetInitialPopulation(4);
@@ -377,7 +388,9 @@ TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
     EXPECT_EQ(C.Generation(), 0);
     EXPECT_EQ(C.Population()->UpdateCount(), 0);
     EXPECT_EQ(C.Item(3)->Gene, Untouched);
+}
 
+TEST(GeneticComponent, EvolveStopsAtTheGenerationLimitOrOnHalt) {
     RandSeed(2);
     TIntComponent E;
     E.SetInitialPopulation(6);
@@ -396,7 +409,10 @@ TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
     EXPECT_EQ(E.Evolve(2), 2);
     E.SetOnEvolve([&](TObject*) { E.SetHalt(true); });
     EXPECT_EQ(E.Evolve(5), 1);
+}
 
+TEST(GeneticComponent, IsFinishedByFitnessCutoffOrDiversityLimit) {
+    TIntComponent E;
     // Fitness 4, 2, 6: cutoff on the raw fitness of the fittest, then diversity 4 / 6.
     E.Fill({4, 2, 6});
     E.SetUseFitnessCutoff(true);
@@ -421,7 +437,7 @@ TEST(GeneticComponent, EvolveFailuresLimitsHaltAndIsFinished) {
     }
 }
 
-TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) {
+TEST(GeneticComponent, AssignCopiesTheStateIntoIndependentPopulations) {
     RandSeed(4);
     TIntComponent S;
     S.SetInitialPopulation(5);
@@ -465,7 +481,7 @@ TEST(GeneticComponent, AssignCopiesSettingsStatisticsAndIndependentPopulations) 
     EXPECT_THROW(T.Assign(*Custom.Population()), EConvertError);
 }
 
-TEST(FitnessStatistics, SummarizeCompareAndScale) {
+TEST(FitnessStatistics, SummariesFollowTheFitnessMethod) {
     TIntComponent C;
     C.Fill({3, 1, 4, 1, 5});
     EXPECT_EQ(C.FittestIndividual(), C.Item(1)); // earliest of the ties
@@ -492,7 +508,13 @@ TEST(FitnessStatistics, SummarizeCompareAndScale) {
     EXPECT_EQ(C.UnfitFitness(), 1.401298464324817e-45);
     C.SetFitnessMethod(FM::fmMaximize);
     EXPECT_EQ(C.Fittest(C.Item(1), C.Item(2), false), C.Item(2));
+}
 
+TEST(FitnessStatistics, FlatOrEmptyPopulations) {
+    TIntComponent C;
+    C.SetOnEvaluateWeightedFitness(
+        [](TObject*, TAxIndividual* I, TGAFitness& F) { F = -10 * I->Fitness(); });
+    C.SetFitnessMethod(FM::fmMaximize);
     C.Fill({0, 0});
     EXPECT_EQ(C.GetNormalizedFitness(2) + C.GetNormalizedWeightedFitness(2), 0.0);
     EXPECT_TRUE(std::isinf(C.Diversity()));
@@ -526,7 +548,7 @@ TGAFitnessArray RouletteTable(TIntComponent& C, FM Method, const Doubles& Values
 // A NaN fitness is left out of the minimum, maximum, sum and average and is never the
 // fittest while a number is there; infinities are numbers, but only finite values are
 // summed and averaged.
-TEST(FitnessStatistics, NaNIsLeftOutAndOnlyFiniteValuesAreAveraged) {
+TEST(FitnessStatistics, SummariesSkipNaNAverageOnlyFiniteValues) {
     struct TCase {
         FM Method;
         Doubles Values;
@@ -586,7 +608,7 @@ TEST(Selection, NaNNeverBeatsANumber) {
 // The roulette gives no share to a NaN or to the worst infinity; the best infinity takes
 // the whole wheel; without any usable share every individual with a number gets an equal
 // one. The elitist ranking puts a NaN last.
-TEST(Selection, RouletteAndRankingWithFitnessThatIsNotFinite) {
+TEST(Selection, RouletteWithFitnessThatIsNotFinite) {
     TIntComponent C;
     C.SetSelectionMethod(SM::smRoulette);
     const auto Table = [&](FM M, const Doubles& Values) { return RouletteTable(C, M, Values); };
@@ -596,7 +618,10 @@ TEST(Selection, RouletteAndRankingWithFitnessThatIsNotFinite) {
     EXPECT_EQ(Table(FM::fmMinimize, {2, -Inf, NaN}), (TGAFitnessArray{0, 1, 1}));
     EXPECT_EQ(Table(FM::fmMinimize, {NaN, 2, 2}), (TGAFitnessArray{0, 0.5, 1}));
     EXPECT_EQ(Table(FM::fmMaximize, {NaN, NaN}), (TGAFitnessArray{0.5, 1}));
+}
 
+TEST(Selection, ElitistRanksNaNLast) {
+    TIntComponent C;
     C.SetSelectionMethod(SM::smElitist);
     C.SetElitistPct(1);
     C.SetFitnessMethod(FM::fmMaximize);
@@ -614,7 +639,7 @@ int FirstAbove(const TGAFitnessArray& Table, double R) {
     return static_cast<int>(Table.size()) - 1;
 }
 
-TEST(Selection, RouletteTablesAndPicks) {
+TEST(Selection, RouletteTablesFollowTheFitnessMethod) {
     TIntComponent C;
     C.SetSelectionMethod(SM::smRoulette);
     const auto Table = [&](FM M, const Doubles& Values) { return RouletteTable(C, M, Values); };
@@ -625,8 +650,12 @@ TEST(Selection, RouletteTablesAndPicks) {
         [](TObject*, TAxIndividual* I, TGAFitness& F) { F = 10 - I->Fitness(); });
     EXPECT_EQ(Table(FM::fmWeightedMinimize, {9, 8, 7}), (TGAFitnessArray{2.0 / 3, 1, 1}));
     EXPECT_EQ(Table(FM::fmWeightedMaximize, {9, 9, 8}), (TGAFitnessArray{0.25, 0.5, 1}));
-    C.SetOnEvaluateWeightedFitness(nullptr);
+}
 
+TEST(Selection, RoulettePicksTheFirstEntryAboveTheDraw) {
+    TIntComponent C;
+    C.SetSelectionMethod(SM::smRoulette);
+    const auto Table = [&](FM M, const Doubles& Values) { return RouletteTable(C, M, Values); };
     Table(FM::fmMinimize, {1, 2, 3, 0.5, 2.5, 1});
     for (std::uint64_t Seed = 1; Seed <= 200; ++Seed) {
         RandSeed(Seed);
@@ -650,7 +679,11 @@ TEST(Selection, RouletteTablesAndPicks) {
     C.SetSelectionMethod(SM::smTournament);
     C.Fill({1, 2, 3});
     EXPECT_EQ(C.FCumNormFitnesses.size(), 2u);
+}
 
+TEST(Selection, WithoutSpreadRouletteOrElitistPicksAtRandom) {
+    TIntComponent C;
+    C.SetFitnessMethod(FM::fmMaximize);
     // No spread on the scale in use: roulette and elitist pick at random.
     for (auto Method : {SM::smRoulette, SM::smElitist}) {
         C.SetSelectionMethod(Method);
@@ -667,7 +700,7 @@ TEST(Selection, RouletteTablesAndPicks) {
     EXPECT_EQ(C.Picks(2), (Ints{4, 4})); // elitist, limit 0
 }
 
-TEST(Selection, TournamentsDrawWithReplacementAndKeepTheHolderOnTies) {
+TEST(Selection, TournamentsDrawWithReplacementWhereTiesKeepTheHolder) {
     TIntComponent C;
     C.SetFitnessMethod(FM::fmMaximize);
     C.Fill({1, 4, 2, 5, 4});
@@ -738,7 +771,7 @@ TEST(Selection, ElitistCyclesThroughTheBestRanks) {
     R.Evolve();
 }
 
-TEST(Individual, WithoutComponentReportsZeroAndStaysStale) {
+TEST(Individual, WithoutComponentReportsZeroStaleFitness) {
     TComponent Plain; // an owner that is no genetic component does not count
     for (TPersistent* Owner :
          {static_cast<TPersistent*>(nullptr), static_cast<TPersistent*>(&Plain)}) {
@@ -757,7 +790,7 @@ TEST(Individual, WithoutComponentReportsZeroAndStaysStale) {
     }
 }
 
-TEST(Individual, EvaluatesLazilyAndAssignCopiesFreshness) {
+TEST(Individual, CachesFitnessUntilModifiedAlsoInCopies) {
     TIntComponent C;
     C.Fitnesses = {4, 1, 1};
     TAxIndividual* Item = C.Population()->Add();
@@ -803,7 +836,7 @@ TEST(Individual, EvaluatesLazilyAndAssignCopiesFreshness) {
     EXPECT_DOUBLE_EQ(Copy->AdjustedFitness(), 1.0 / 5.0);
 }
 
-TEST(Population, ReportsToItsComponentAndClearsTheFittestThatLeaves) {
+TEST(Population, ReportsChangesToItsComponent) {
     TIntComponent C;
     TAxPopulation* P = C.Population();
     TAxIndividual* A = P->Add();
@@ -817,7 +850,13 @@ TEST(Population, ReportsToItsComponentAndClearsTheFittestThatLeaves) {
     P->SetItems(0, *A); // copies contents into the object at 0
     EXPECT_TRUE(P->Items(0) == B && B->Name().empty());
     EXPECT_EQ(C.Notes, (Strings{"update:0", "update:all", "update:1"}));
+}
 
+TEST(Population, ClearsTheFittestThatLeaves) {
+    TIntComponent C;
+    TAxPopulation* P = C.Population();
+    TAxIndividual* A = P->Add();
+    TAxIndividual* B = P->Insert(0);
     C.Fitnesses = {3, 1, 2};
     P->Add();
     A->Modified();
