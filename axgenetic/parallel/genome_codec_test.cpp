@@ -8,7 +8,7 @@
 namespace ax {
 namespace {
 
-TEST(GenomeCodec, GAChromosomesTravelAsSizeAndWords) {
+TEST(GenomeCodec, GAChromosomesTravelAsSizedWords) {
     RandSeed(11);
     TAxGeneticAlgorithm From, To;
     TAxGAIndividual* Source = From.Population()->Add();
@@ -61,7 +61,11 @@ TEST(GenomeCodec, BadDataIsRejectedBeforeAnythingChanges) {
         }
         EXPECT_EQ(Target->Bits().Size(), 3);
     }
-    // A codec for one kind of individual refuses another.
+}
+
+// A codec for one kind of individual refuses another.
+TEST(GenomeCodec, RefusesAnotherKindOfIndividual) {
+    TAxGAGenomeCodec Codec;
     TAxCustomGeneticComponent Plain;
     TAxIndividual* Other = Plain.Population()->Add();
     std::vector<std::byte> Buffer;
@@ -74,7 +78,7 @@ TEST(GenomeCodec, BadDataIsRejectedBeforeAnythingChanges) {
     }
 }
 
-TEST(GenomeCodec, WriterAndReaderAgreeOnEveryField) {
+TEST(GenomeCodec, ReaderReadsBackEveryWrittenField) {
     std::vector<std::byte> Buffer;
     TAxGenomeWriter Writer(Buffer);
     const std::size_t Slot = Writer.ReserveUInt32();

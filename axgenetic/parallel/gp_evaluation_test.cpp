@@ -114,7 +114,7 @@ TEST(GPGenomeCodec, HostileDataIsRefusedBeforeTheIndividualChanges) {
     EXPECT_EQ(Item.DNA()->Depth(), 4); // the deepest the bound allows
 }
 
-TEST(GPThreadEvaluator, RunsAndFailuresEqualTheSequentialRun) {
+TEST(GPThreadEvaluator, RunsEqualTheSequentialRun) {
     for (const std::uint64_t Seed : {1u, 7u}) {
         const test::TRunRecord Plain = test::RunWith<TAxGeneticProgramming>(nullptr, Seed);
         for (const int Workers : {1, 2, 8}) {
@@ -122,6 +122,9 @@ TEST(GPThreadEvaluator, RunsAndFailuresEqualTheSequentialRun) {
             EXPECT_EQ(test::RunWith<TAxGeneticProgramming>(&Evaluator, Seed), Plain) << Workers;
         }
     }
+}
+
+TEST(GPThreadEvaluator, FailuresEqualTheSequentialRun) {
     test::GPoison = test::ChoosePoison<TAxGeneticProgramming>(11, 4);
     TAxGeneticProgramming Sequential, GP;
     test::SetUp(Sequential);
@@ -133,8 +136,7 @@ TEST(GPThreadEvaluator, RunsAndFailuresEqualTheSequentialRun) {
     test::GPoison.clear();
 }
 
-// Typed and general handlers give the same run; run log and hall of fame record programs.
-TEST(GPHost, TypedHandlersRunLogAndHallOfFame) {
+TEST(GPHost, TypedHandlersGiveTheSameRun) {
     test::TRunRecord Runs[2];
     int Selections[2] = {};
     for (int Typed = 0; Typed < 2; ++Typed) {
@@ -160,7 +162,10 @@ TEST(GPHost, TypedHandlersRunLogAndHallOfFame) {
     EXPECT_EQ(Runs[0], Runs[1]);
     EXPECT_GT(Selections[0], 0);
     EXPECT_EQ(Selections[0], Selections[1]);
+}
 
+// The run log and the hall of fame record programs.
+TEST(GPHost, HallOfFameKeepsTheBestPrograms) {
     TAxGeneticProgramming GP;
     test::SetUp(GP);
     RandSeed(3);

@@ -101,7 +101,7 @@ TEST(ThreadEvaluator, EvaluatesEachStaleIndividualOnceOnSeveralThreads) {
     EXPECT_EQ(Calls, 41);
 }
 
-TEST(ThreadEvaluator, AThrowingHandlerFailsTheGenerationAndLosesNothing) {
+TEST(ThreadEvaluator, AThrowingHandlerFailsOnlyItsGeneration) {
     const std::string Poison = test::ChoosePoison(5, 4);
     ASSERT_FALSE(Poison.empty());
     test::GPoison = Poison;

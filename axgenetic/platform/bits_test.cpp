@@ -18,7 +18,7 @@ std::string BitText(const TBits& B) {
     return S;
 }
 
-TEST(BitsTest, SizeWordsAndOpenBit) {
+TEST(BitsTest, SizeChangesClearBitsPastTheEnd) {
     TBits B;
     B.SetSize(70);
     EXPECT_TRUE(B.WordCount() == 2 && B.OpenBit() == 0);
@@ -35,7 +35,10 @@ TEST(BitsTest, SizeWordsAndOpenBit) {
     EXPECT_TRUE(B.Size() == 201 && B[200] && !B[199]);
     B.SetSize(0);
     EXPECT_EQ(B.WordCount(), 0);
+}
 
+TEST(BitsTest, BitsFillWordsFromTheLowEnd) {
+    TBits B;
     B.SetSize(129);
     for (int I : {0, 63, 64, 127, 128})
         B.Put(I, true);
@@ -51,7 +54,9 @@ TEST(BitsTest, SizeWordsAndOpenBit) {
     EXPECT_EQ(B.OpenBit(), 64);
     B.Put(63, false);
     EXPECT_EQ(B.OpenBit(), 63);
+}
 
+TEST(BitsTest, EqualsComparesSizeToo) {
     TBits A, C;
     A.SetSize(10);
     C.SetSize(11);

@@ -78,7 +78,7 @@ void ExpectIndexError(const std::function<void()>& Call, int Index) {
     ExpectError<EListError>(Call, "List index out of bounds (" + std::to_string(Index) + ")");
 }
 
-TEST(CollectionTest, NotificationAndUpdateOrder) {
+TEST(CollectionTest, NotificationsFollowMembership) {
     TLoggingCollection C;
     TNamedItem* A = C.Add();
     EXPECT_EQ(C.Log, (Strings{"added:@0", "update:all"})); // added after it joined
@@ -97,8 +97,11 @@ TEST(CollectionTest, NotificationAndUpdateOrder) {
     EXPECT_EQ(C.Log, (Strings{"deleting:b@1", "extracting:b@1", "update:all", "extracting:a@0",
                               "update:all", "added:a@1", "update:all", "extracting:a@1",
                               "extracting:c@0", "update:all"}));
+}
 
-    A = C.Add();
+TEST(CollectionTest, BatchesHoldBackUpdatesOnly) {
+    TLoggingCollection C;
+    TNamedItem* A = C.Add();
     TNamedItem* B = C.Add();
     C.Log.clear();
     A->SetName("a");
@@ -115,7 +118,15 @@ TEST(CollectionTest, NotificationAndUpdateOrder) {
               (Strings{"update:a@0", "added:@2", "deleting:@2", "extracting:@2", "update:all"}));
     C.EndUpdate(); // unbalanced: harmless
     EXPECT_EQ(C.UpdateCount(), 0);
-    // Moving an item reports the whole collection; staying put reports nothing.
+}
+
+// Moving an item reports the whole collection; staying put reports nothing.
+TEST(CollectionTest, SetIndexReportsOnlyAMove) {
+    TLoggingCollection C;
+    TNamedItem* A = C.Add();
+    TNamedItem* B = C.Add();
+    A->SetName("a");
+    B->SetName("b");
     C.Log.clear();
     B->SetIndex(0);
     B->SetIndex(0);
@@ -126,7 +137,7 @@ TEST(CollectionTest, NotificationAndUpdateOrder) {
     EXPECT_EQ(Names(C), "ba");
 }
 
-TEST(CollectionTest, InsertIdsAndLookup) {
+TEST(CollectionTest, InsertPlacesAtTheIndex) {
     TLoggingCollection C;
     TNamedItem* A = C.Add();
     A->SetName("a");
@@ -139,7 +150,15 @@ TEST(CollectionTest, InsertIdsAndLookup) {
     ExpectIndexError([&] { (void)C[-1]; }, -1);
     ExpectIndexError([&] { C.Delete(4); }, 4);
     ExpectIndexError([&] { C.Extract(9); }, 9);
-    // IDs are never reused, also after deletes.
+}
+
+// IDs are never reused, also after deletes.
+TEST(CollectionTest, IdsAreNeverReused) {
+    TLoggingCollection C;
+    TNamedItem* A = C.Add();
+    C.Insert(0);
+    C.Insert(2);
+    C.Insert(1);
     std::set<int> Ids;
     for (int I = 0; I < C.Count(); ++I)
         Ids.insert(C[I]->ID());
@@ -148,6 +167,10 @@ TEST(CollectionTest, InsertIdsAndLookup) {
     EXPECT_TRUE(Ids.size() == 4 && Ids.count(Fresh->ID()) == 0);
     EXPECT_TRUE(C.FindItemID(A->ID()) == A && C.FindItemID(Fresh->ID()) == Fresh);
     EXPECT_EQ(C.FindItemID(-1), nullptr);
+}
+
+TEST(CollectionTest, RemembersWhatItWasBuiltWith) {
+    TLoggingCollection C;
     TLoggingCollection Owned(&C);
     EXPECT_TRUE(Owned.GetOwner() == &C && C.ItemClass()->Name == std::string("TNamedItem"));
 }

@@ -64,7 +64,7 @@ TEST(ComponentTest, OwnerDestroysOwnedLastFirst) {
     EXPECT_TRUE(Result);
 }
 
-TEST(ComponentTest, OwnershipTransfersAndLookup) {
+TEST(ComponentTest, FindComponentIgnoresCase) {
     std::vector<std::string> Log;
     TComponent Owner;
     TWitness* A = CreateComponent<TWitness>(Owner, &Log);
@@ -80,7 +80,14 @@ TEST(ComponentTest, OwnershipTransfersAndLookup) {
     } catch (const EListError& E) {
         EXPECT_STREQ(E.what(), "List index out of bounds (2)");
     }
+}
 
+TEST(ComponentTest, RemoveComponentHandsOverOwnership) {
+    std::vector<std::string> Log;
+    TComponent Owner;
+    TWitness* A = CreateComponent<TWitness>(Owner, &Log);
+    A->SetName("Alpha");
+    CreateComponent<TWitness>(Owner, &Log)->SetName("beta");
     std::unique_ptr<TComponent> Taken = Owner.RemoveComponent(A);
     EXPECT_TRUE(Taken.get() == A && A->Owner() == nullptr && Owner.ComponentCount() == 1);
     EXPECT_EQ(Owner.RemoveComponent(A), nullptr); // not owned any more
@@ -92,9 +99,17 @@ TEST(ComponentTest, OwnershipTransfersAndLookup) {
     EXPECT_EQ(Log, std::vector<std::string>{"beta self"}); // owner itself lives on
     EXPECT_EQ(Owner.ComponentCount(), 0);
     EXPECT_TRUE(Owner.ComponentState().Empty());
-    // A component held by value only records the owner it was given.
+}
+
+// A component held by value only records the owner it was given.
+TEST(ComponentTest, HeldComponentOnlyRecordsItsOwner) {
+    TComponent Owner;
     TComponent Held(&Owner);
     EXPECT_TRUE(Held.Owner() == &Owner && Owner.ComponentCount() == 0);
+}
+
+TEST(ComponentTest, SetDesigningTogglesItsFlag) {
+    TComponent Held;
     Held.SetDesigning(true);
     EXPECT_EQ(Held.ComponentState(), TComponentState{Flag::csDesigning});
     Held.SetDesigning(false);

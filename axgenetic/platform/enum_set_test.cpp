@@ -17,7 +17,7 @@ namespace {
 
 using TColors = TSet<TColorTest>;
 
-TEST(EnumNamesTest, NamesAndValues) {
+TEST(EnumNamesTest, NamesMapToValuesBothWays) {
     static_assert(EnumCount<TColorTest>() == 3 && GetEnumName(TColorTest::ctBlue) == "ctBlue");
     EXPECT_EQ(GetEnumName(static_cast<TColorTest>(3)), "");
     EXPECT_EQ(GetEnumValue<TColorTest>("CTGREEN"), TColorTest::ctGreen); // case ignored
@@ -29,7 +29,7 @@ TEST(EnumNamesTest, NamesAndValues) {
     }
 }
 
-TEST(SetTest, MembershipAndOperators) {
+TEST(SetTest, MembershipFollowsIncludeExclude) {
     TColors S;
     EXPECT_TRUE(S.Empty() && !S.Contains(TColorTest::ctRed));
     S.Include(TColorTest::ctBlue).Include(TColorTest::ctRed).Include(TColorTest::ctBlue);
@@ -38,6 +38,9 @@ TEST(SetTest, MembershipAndOperators) {
     S.Exclude(TColorTest::ctRed).Exclude(TColorTest::ctGreen);
     EXPECT_EQ(S, TColors{TColorTest::ctBlue});
     EXPECT_NE(S, TColors{});
+}
+
+TEST(SetTest, OperatorsCombineSets) {
     const TColors A{TColorTest::ctRed, TColorTest::ctGreen};
     const TColors B{TColorTest::ctGreen, TColorTest::ctBlue};
     EXPECT_EQ((A | B).Bits(), 0b111u);

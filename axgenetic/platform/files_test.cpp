@@ -30,7 +30,7 @@ protected:
     fs::path FDir;
 };
 
-TEST_F(FilesTest, CreateWritesBinaryAndReplaces) {
+TEST_F(FilesTest, CreateWritesBinaryOverAnOldFile) {
     const std::string Name = PathOf("data.bin");
     {
         auto Out = CreateFileStream(Name);
@@ -45,7 +45,7 @@ TEST_F(FilesTest, CreateWritesBinaryAndReplaces) {
     EXPECT_EQ(Back, std::string("a\r\n\0b", 5));
 }
 
-TEST_F(FilesTest, FailuresNameTheFileAndTheReason) {
+TEST_F(FilesTest, FailuresNameTheFileWithTheReason) {
     const auto Expect = [](const std::function<void()>& Call, const std::string& Message) {
         try {
             Call();

@@ -8,7 +8,7 @@
 namespace ax {
 namespace {
 
-TEST(MathTest, RoundHalvesToEvenAndTrunc) {
+TEST(MathTest, RoundHalvesToEven) {
     // clang-format off
     const std::pair<double, std::int64_t> Rounded[] = {
         {0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {-3.5, -4},
@@ -17,6 +17,9 @@ TEST(MathTest, RoundHalvesToEvenAndTrunc) {
     // clang-format on
     for (const auto& [X, R] : Rounded)
         EXPECT_EQ(Round(X), R) << X;
+}
+
+TEST(MathTest, TruncDropsTheFraction) {
     EXPECT_TRUE(Trunc(2.9) == 2 && Trunc(-2.9) == -2 && Trunc(-0.1) == 0);
 }
 

@@ -97,7 +97,7 @@ void Read(const std::string& Text, TComponent& C) {
     ReadComponentText(In, C);
 }
 
-TEST(PropertyStreaming, WritesStoredPropertiesAndReadsThemBack) {
+TEST(PropertyStreaming, StoredPropertiesReadBackAsWritten) {
     TGadget G;
     EXPECT_EQ(Written(G),
               "object TGadget\n  Flags = []\n  Caption = ''\n  Parts = <>\n  Secret = 7\nend\n");
@@ -123,9 +123,13 @@ TEST(PropertyStreaming, WritesStoredPropertiesAndReadsThemBack) {
     Read(Head + "9" + Rest, Copy);
     EXPECT_EQ(Written(Copy), Head + "700" + Rest);
     EXPECT_EQ(Copy.DefinedReads, 1);
+}
 
-    // A non-default 0 is left out by the published property, but written by the defined
-    // one; reading it goes through the published setter.
+// A non-default 0 is left out by the published property, but written by the defined
+// one; reading it goes through the published setter.
+TEST(PropertyStreaming, ZeroIsWrittenByTheDefinedProperty) {
+    TGadget G;
+    G.SetCount(9);
     G.SetRatio(0);
     G.SetEnabled(false);
     const std::string Zeroed = Written(G);
@@ -136,7 +140,7 @@ TEST(PropertyStreaming, WritesStoredPropertiesAndReadsThemBack) {
     EXPECT_TRUE(Zero.Ratio() == 0.0 && !Zero.Enabled() && Zero.Count() == 9);
 }
 
-TEST(PropertyStreaming, BadTextIsRefusedWithLineAndProperty) {
+TEST(PropertyStreaming, BadTextIsRefusedWithItsLine) {
     TGadget G;
     G.SetCount(5);
     const std::pair<const char*, const char*> Cases[] = {
@@ -162,7 +166,11 @@ TEST(PropertyStreaming, BadTextIsRefusedWithLineAndProperty) {
     }
     // Syntax errors are found before anything changes.
     EXPECT_TRUE(G.Count() == 5 && G.Name().empty());
-    // Setters clamp what they are given.
+}
+
+// Setters clamp what they are given.
+TEST(PropertyStreaming, ReadValuesPassThroughTheSetters) {
+    TGadget G;
     Read("object TGadget\n  Count = -8\n  Flags = [ ]\n  Caption = #9'x'#0\nend\n", G);
     EXPECT_EQ(G.Count(), 0);
     EXPECT_EQ(G.Caption(), std::string("\tx\0", 3));

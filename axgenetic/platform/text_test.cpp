@@ -28,7 +28,7 @@ void ExpectConvertError(const std::function<void()>& Call, const std::string& Te
     }
 }
 
-TEST(TextTest, FloatAndSingleTexts) {
+TEST(TextTest, FloatToStr) {
     // clang-format off
     const std::pair<double, const char*> Doubles[] = {
         {-0.0, "0"}, {2.5, "2.5"}, {-0.125, "-0.125"}, {1.0 / 3.0, "0.333333333333333"},
@@ -48,6 +48,9 @@ TEST(TextTest, FloatAndSingleTexts) {
     // clang-format on
     for (const auto& [X, Text] : Doubles)
         EXPECT_EQ(FloatToStr(X), Text);
+}
+
+TEST(TextTest, SingleToStr) {
     // clang-format off
     const std::pair<float, const char*> Singles[] = {
         {0.1f, "0.1"}, {1.0f / 3.0f, "0.33333334"}, {16777216.0f, "16777216"}, {1e20f, "1E20"},
@@ -133,7 +136,7 @@ TEST(TextTest, PercentToStr) {
         EXPECT_EQ(PercentToStr(X), Text) << X;
 }
 
-TEST(TextTest, BooleansAndIntegers) {
+TEST(TextTest, BooleanTexts) {
     EXPECT_EQ(BoolToStr(true) + BoolToStr(false), "TrueFalse");
     for (const char* T : {"TRUE", " true ", "-1", "0.5"})
         EXPECT_TRUE(StrToBool(T)) << T;
@@ -144,7 +147,9 @@ TEST(TextTest, BooleansAndIntegers) {
         bool V = true;
         EXPECT_FALSE(TryStrToBool(Bad, V) || !V) << Bad;
     }
+}
 
+TEST(TextTest, IntegerTexts) {
     EXPECT_EQ(IntToStr(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
     EXPECT_EQ(StrToInt(" -42 ") + StrToInt("+7"), -35);
     EXPECT_EQ(StrToInt("2147483647"), 2147483647);

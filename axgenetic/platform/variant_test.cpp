@@ -26,7 +26,7 @@ void ExpectVariantError(const std::function<void()>& Call, const char* From, con
     }
 }
 
-TEST(VariantTest, KindsAndTexts) {
+TEST(VariantTest, ValuesKeepTheirKind) {
     EXPECT_TRUE(Variant().IsEmpty() && !Variant::Null().IsEmpty() && Variant::Null().IsNull());
     EXPECT_EQ(Variant(7u).VarType(), TVarType::varInt64);
     EXPECT_EQ(Variant('A').AsInt64(), 65);
@@ -39,7 +39,9 @@ TEST(VariantTest, KindsAndTexts) {
     std::ostringstream Out;
     PrintTo(Variant(3), &Out);
     EXPECT_EQ(Out.str(), "Int64(3)");
+}
 
+TEST(VariantTest, ToString) {
     const std::pair<Variant, const char*> Texts[] = {
         {Variant(), ""}, {Variant::Null(), ""}, {true, "True"}, {-42, "-42"}, {1e20, "1E20"},
         {3.0, "3"},      {"text", "text"}};
