@@ -72,7 +72,7 @@ TEST(GABits, CrossOverTakesEachParentAsFarAsItReaches) {
     EXPECT_EQ(Text(Child), A.substr(0, Cut) + Longer.substr(Cut) + std::string(100, '1'));
 }
 
-TEST(GABits, MutateInvertAndRandomizeDrawInBitOrder) {
+TEST(GABits, MutateDrawsForEveryBitInOrder) {
     TAxGABits Bits;
     RandSeed(11);
     EXPECT_FALSE(Load(Bits, std::string(100, '0')).Mutate(0));
@@ -93,8 +93,13 @@ TEST(GABits, MutateInvertAndRandomizeDrawInBitOrder) {
     RandomPattern(150);
     EXPECT_TRUE(Load(Bits, Before).Mutate(0.3));
     EXPECT_EQ(Text(Bits), Expected);
+}
 
-    // Invert complements Count + 1 bits, stopping at the end, across word boundaries.
+// Invert complements Count + 1 bits, stopping at the end, across word boundaries.
+TEST(GABits, InvertComplementsARunOfBits) {
+    TAxGABits Bits;
+    RandSeed(5);
+    const std::string Before = RandomPattern(150);
     Load(Bits, "00000000").Invert(2, 3);
     EXPECT_EQ(Text(Bits), "00111100");
     for (auto [Start, Count] : {std::pair{0, 299}, {63, 1}, {64, 63}, {10, 200}, {250, 100}}) {
@@ -108,11 +113,14 @@ TEST(GABits, MutateInvertAndRandomizeDrawInBitOrder) {
     RandSeed(4);
     Load(Bits, Before + Before).Invert();
     EXPECT_EQ(Text(Bits), Flipped(Before + Before, Start, Count));
+}
 
-    // Randomize: bit i is set when the i-th Random(2) is 1; Clear keeps the size.
+// Bit i is set when the i-th Random(2) is 1; Clear keeps the size.
+TEST(GABits, RandomizeDrawsInBitOrder) {
+    TAxGABits Bits;
     Bits.SetSize(130);
     RandSeed(2);
-    Expected = RandomPattern(130);
+    const std::string Expected = RandomPattern(130);
     RandSeed(2);
     Bits.Randomize();
     EXPECT_EQ(Text(Bits), Expected);

@@ -66,7 +66,7 @@ std::string Shape(const IXMLNode& Node) {
     return Text + "} ";
 }
 
-TEST(GADocument, WritesSettingsGenotypeFittestAndChromosomesInOrder) {
+TEST(GADocument, WritesEveryPartInOrderForALoadToRead) {
     TAxGeneticAlgorithm GA;
     CountOnes(GA);
     AddGene(GA, TGeneType::gtBoolean, 1, "flag");
@@ -115,7 +115,7 @@ TEST(GADocument, WritesSettingsGenotypeFittestAndChromosomesInOrder) {
     EXPECT_EQ(Loaded.FittestIndividual(), nullptr);
 }
 
-TEST(GADocument, RandomGenotypesAndPopulationsRoundTripIdentically) {
+TEST(GADocument, RandomComponentsRoundTripIdentically) {
     RandSeed(17);
     for (int Round = 0; Round < 25; ++Round) {
         TAxGeneticAlgorithm GA, Loaded;
@@ -162,7 +162,7 @@ TEST(GADocument, RandomGenotypesAndPopulationsRoundTripIdentically) {
     }
 }
 
-TEST(GADocument, GeneSizeBitsAndReadRules) {
+TEST(GADocument, GenotypeWiderThanItsGenesSavesTheGenesWidth) {
     TAxGeneticAlgorithm GA, Loaded;
     GA.SetGeneSize(32);
     Load(Loaded, Saved(GA));
@@ -176,7 +176,10 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     EXPECT_EQ(Loaded.Population()->Items(0)->Bits().ToBitString(), "11111111");
     Load(Loaded, Text.replace(Text.find("<Bits>") + 6, 32, "101"));
     EXPECT_EQ(Loaded.Population()->Items(0)->Bits().ToBitString(), "10100000");
+}
 
+TEST(GADocument, MissingSettingsReadAsDefaultsUnknownOnesAsKept) {
+    TAxGeneticAlgorithm GA;
     GA.SetCrossoverMethod(TGACrossoverMethod::cmWordBoundary);
     GA.SetSelectionMethod(TGASelectionMethod::smElitist);
     Load(GA, "<GeneticAlgorithm><Reproduction><SelectionMethod><Method>smTournament</Method>"
@@ -188,9 +191,11 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     Load(GA, "<GeneticAlgorithm><Reproduction><SelectionMethod><Method>smNone</Method>"
              "</SelectionMethod></Reproduction></GeneticAlgorithm>");
     EXPECT_EQ(GA.SelectionMethod(), TGASelectionMethod::smTournament); // unknown: kept
+}
 
-    // Stored bounds survive the type step; enumeration values arrive one at a time.
-    TAxGeneticAlgorithm Bounds;
+// Stored bounds survive the type step; enumeration values arrive one at a time.
+TEST(GADocument, StoredBoundsSurviveTheTypeStep) {
+    TAxGeneticAlgorithm Bounds, GA;
     TAxGAGene* Narrow = AddGene(Bounds, TGeneType::gtInteger, 8);
     Narrow->SetMaxValue(100), Narrow->SetMinValue(10);
     TAxGAGene* Signed = AddGene(Bounds, TGeneType::gtFloat, 8);
@@ -199,7 +204,7 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
     for (const char* C : {"red", "green", "blue"})
         Colours->Enumerations().Add(C);
     SetBits(Bounds.Population()->Add(), "001010001010000010");
-    Text = Saved(Bounds);
+    const std::string Text = Saved(Bounds);
     EXPECT_EQ(
         Shape(GetGeneticAlgorithm(LoadXMLDocumentFromText(Text)).Domain().Chromosomes()[0].Genes()),
         "Genes{ Bits=001010001010000010 IntegerGeneValue=20 FloatGeneValue=5 "
@@ -211,15 +216,20 @@ TEST(GADocument, GeneSizeBitsAndReadRules) {
               std::tuple(10, 100, -156, 100, 2, "red\ngreen\nblue\n"));
 }
 
-TEST(GADocument, BadAndHostileDocumentsLeaveTheComponentAsItWas) {
-    TAxGeneticAlgorithm GA; // three individuals of one 6-bit integer gene x
+// Three individuals of one 6-bit integer gene x; returns the saved document.
+std::string SixBitGA(TAxGeneticAlgorithm& GA) {
     CountOnes(GA);
     AddGene(GA, TGeneType::gtInteger, 6, "x");
     GA.SetInitialPopulation(3);
     RandSeed(5);
     GA.Initialize();
     GA.SetMutationProbability(0.3);
-    const std::string Good = Saved(GA);
+    return Saved(GA);
+}
+
+TEST(GADocument, BadDocumentsLeaveTheComponentAsItWas) {
+    TAxGeneticAlgorithm GA;
+    const std::string Good = SixBitGA(GA);
     // Good with other settings (which must not reach the component) and the first From
     // behind Start replaced.
     const auto Replace = [&](const std::string& From, const std::string& To,
@@ -283,8 +293,12 @@ TEST(GADocument, BadAndHostileDocumentsLeaveTheComponentAsItWas) {
     TAxGeneticAlgorithm Wide;
     Load(Wide, Document("16777216", "", 1));
     EXPECT_EQ(Wide.Population()->Items(0)->Bits().Size(), 1 << 24);
+}
 
-    // What a document could not hold is not saved, and nothing is written.
+// What a document could not hold is not saved, and nothing is written.
+TEST(GADocument, UnwritableContentWritesNothing) {
+    TAxGeneticAlgorithm GA;
+    const std::string Good = SixBitGA(GA);
     for (const auto& Spoil : std::initializer_list<std::function<void(TAxGeneticAlgorithm&)>>{
              [](TAxGeneticAlgorithm& A) { A.Genes()->Items(0)->SetSize(-3); },
              [](TAxGeneticAlgorithm& A) { A.Genes()->Items(0)->SetSize(1 << 25); },
@@ -298,8 +312,12 @@ TEST(GADocument, BadAndHostileDocumentsLeaveTheComponentAsItWas) {
         EXPECT_THROW(Spoilt.SaveToStream(Out), Exception);
         EXPECT_EQ(Out.str(), "");
     }
+}
 
-    // An enumeration index outside the values fails the save, and the file is kept.
+// An enumeration index outside the values fails the save, and the file is kept.
+TEST(GADocument, FailedSaveKeepsTheFile) {
+    TAxGeneticAlgorithm GA;
+    const std::string Good = SixBitGA(GA);
     AddGene(GA, TGeneType::gtEnumeration, 0, "e")->Enumerations().Add("only");
     GA.Population()->Items(0)->Bits().SetAsBitString(6, 1, "1");
     const auto Name = std::filesystem::temp_directory_path() / "axgenetic_ga_bad_save.xml";
@@ -325,7 +343,7 @@ bool XmllintAccepts(const std::string& Text) {
     return Status == 0;
 }
 
-TEST(GADocument, AwkwardTextsAndExtremeBoundsReloadEqual) {
+TEST(GADocument, AwkwardContentReloadsEqual) {
     TAxGeneticAlgorithm GA, Loaded;
     CountOnes(GA);
     CountOnes(Loaded);
@@ -366,7 +384,7 @@ TEST(GADocument, AwkwardTextsAndExtremeBoundsReloadEqual) {
     EXPECT_EQ(Saved(Loaded), Text);
 }
 
-TEST(GAStreaming, GenesAndPopulationStreamAsText) {
+TEST(GAStreaming, ComponentStreamsAsText) {
     TAxGeneticAlgorithm GA, Copy;
     AddGene(GA, TGeneType::gtInteger, 4, "n");
     TAxGAGene* E = AddGene(GA, TGeneType::gtEnumeration, 0, "it's");

@@ -65,7 +65,7 @@ TEST(GeneLayout, OffsetsFollowEveryChangeOfTheCollection) {
     EXPECT_EQ(Offsets(Genes), (std::vector{0, 1, 5}));
 }
 
-TEST(GeneBounds, RecalcAndTheAsymmetricSetters) {
+TEST(GeneBounds, EachSetterRecalculatesInTurn) {
     TAxGAGene G;
     EXPECT_EQ(After(G, [&] { Shape(&G, TGeneType::gtInteger, 8); }), B(0, 255));
     EXPECT_EQ(After(G, [&] { G.SetMaxValue(100); }), B(0, 100));
@@ -89,7 +89,10 @@ TEST(GeneBounds, RecalcAndTheAsymmetricSetters) {
     EXPECT_EQ(After(Unknown, [&] { Unknown.SetMaxValue(2); }), B(0, 2));
     Shape(&Flag, TGeneType::gtBoolean, 7);
     EXPECT_EQ(After(Flag, [&] { Flag.SetMinValue(-3), Flag.SetMaxValue(6); }), B(-3, 6));
-    // Enumeration: the maximum follows the count; a maximum within it moves the minimum.
+}
+
+// The maximum follows the count; a maximum within it moves the minimum.
+TEST(GeneBounds, EnumerationMaximumFollowsTheValueCount) {
     TAxGAGene E;
     E.SetGeneType(TGeneType::gtEnumeration);
     for (const char* Text : {"red", "green", "blue"})
@@ -221,7 +224,7 @@ TEST(GeneValue, NumericWritesClampIntoTheBounds) {
     EXPECT_TRUE(Flag.GeneAsBoolean(FBits));
 }
 
-TEST(GeneValue, ReadsFollowTheGenesSignRuleAndLeaveTheChromosome) {
+TEST(GeneValue, ReadsFollowTheGenesSignRuleNotTheChromosomes) {
     TAxGAGene G;
     Shape(&G, TGeneType::gtInteger, 8);
     TAxEncodedBits Bits = MakeBits(8);
@@ -256,14 +259,21 @@ TEST(GeneValue, WritesSetTheChromosomesSignFlag) {
     }
 }
 
-TEST(GeneValue, EnumerationsAndTextForms) {
-    TAxGAGenes Genes(nullptr);
+// A signed 6-bit integer, a raw 5-bit gene and three colours, in 13 bits.
+class GeneText : public ::testing::Test {
+protected:
+    GeneText() {
+        for (const char* Text : {"red", "green", "blue"})
+            Colour->Enumerations().Add(Text);
+    }
+    TAxGAGenes Genes{nullptr};
     TAxGAGene* Number = Shape(Genes.Add(), TGeneType::gtInteger, 6, true);
     TAxGAGene* Raw = Shape(Genes.Add(), TGeneType::gtUnknown, 5);
     TAxGAGene* Colour = Shape(Genes.Add(), TGeneType::gtEnumeration, 0);
-    for (const char* Text : {"red", "green", "blue"})
-        Colour->Enumerations().Add(Text);
     TAxEncodedBits Bits = MakeBits(13);
+};
+
+TEST_F(GeneText, FollowsTheGenesType) {
     Number->SetGeneAsInteger(Bits, -3);
     Bits.SetAsBitString(6, 5, "10110");
     EXPECT_EQ(Number->AsString(Bits), "-3");
@@ -271,7 +281,9 @@ TEST(GeneValue, EnumerationsAndTextForms) {
     EXPECT_EQ(Raw->GeneAsInteger(Bits), 13); // no accessor checks the type
     Raw->SetGeneType(TGeneType::gtBoolean);
     EXPECT_EQ(Raw->AsString(Bits), "True");
+}
 
+TEST_F(GeneText, EnumerationValuesMustBeListed) {
     Colour->SetGeneAsEnumeration(Bits, "GREEN");
     EXPECT_EQ(Bits.GetAsInteger(11, 2), 1);
     EXPECT_EQ(Colour->GeneAsEnumeration(Bits), "green");
@@ -288,8 +300,9 @@ TEST(GeneValue, EnumerationsAndTextForms) {
     Bits.SetAsInteger(11, 2, 0);
     EXPECT_EQ(Message([&] { Colour->GeneAsEnumeration(Bits); }),
               "No enumerated value found in chromosome");
+}
 
-    // Outside an algorithm there is no population to address.
+TEST_F(GeneText, OutsideAnAlgorithmThereIsNoPopulation) {
     EXPECT_EQ(Message([&] { Number->SetAsDouble(0, 1); }),
               "Gene \"TAxGAGene\" does not belong to a genetic algorithm, so it has no population");
 }

@@ -85,7 +85,7 @@ std::set<int> Range(int From, int To) {
     return Result;
 }
 
-TEST(GeneticAlgorithm, GeneSizeFollowsTheGenesAndResizesChromosomes) {
+TEST(GeneticAlgorithm, GeneSizeFollowsTheGenesSizingEveryChromosome) {
     TTestGA GA;
     EXPECT_EQ(GA.GeneSize(), 0);
     EXPECT_EQ(GA.CrossoverMethod(), TGACrossoverMethod::cmGeneBoundary);
@@ -177,7 +177,7 @@ TEST(GeneticAlgorithm, EachCrossoverMethodCutsAtItsBoundaries) {
     EXPECT_EQ(Cuts(Genes), (std::set<int>{5, 9}));
 }
 
-TEST(GeneticAlgorithm, CrossoverSharesCutAndFlagBetweenChildren) {
+TEST(GeneticAlgorithm, SecondChildIsOfferedTheFirstChildsCrossover) {
     RandSeed(2);
     TAxGeneticAlgorithm GA;
     GA.SetCrossoverMethod(TGACrossoverMethod::cmBitBoundary);
@@ -216,7 +216,7 @@ TEST(GeneticAlgorithm, CrossoverSharesCutAndFlagBetweenChildren) {
     }
 }
 
-TEST(GeneticAlgorithm, MutationAndInversionDrawInOrder) {
+TEST(GeneticAlgorithm, MutationDrawsPerBitUnlessVetoed) {
     TTestGA GA;
     GA.SetGeneSize(64);
     GA.SetInitialPopulation(1);
@@ -239,7 +239,18 @@ TEST(GeneticAlgorithm, MutationAndInversionDrawInOrder) {
     const double Next = Random();
     RandSeed(8);
     EXPECT_EQ(Random(), Next);
-    // Inversion: the shared draw for the individual, then start and count.
+    GA.EvaluateFitness();
+    One->Bits().Clear(); // Clear leaves the fitness as it is
+    EXPECT_FALSE(One->NeedFitness());
+}
+
+// The shared draw for the individual, then start and count.
+TEST(GeneticAlgorithm, InversionDrawsForTheIndividualThenItsRun) {
+    TTestGA GA;
+    GA.SetGeneSize(64);
+    GA.SetInitialPopulation(1);
+    GA.Initialize();
+    TAxGAIndividual* One = Filled(Item(GA, 0), '1');
     GA.SetInversionProbability(1);
     RandSeed(12);
     Random();
@@ -250,9 +261,6 @@ TEST(GeneticAlgorithm, MutationAndInversionDrawInOrder) {
     EXPECT_EQ(Text(One), std::string(std::size_t(Start), '1') +
                              std::string(std::size_t(Count + 1), '0') +
                              std::string(std::size_t(63 - Start - Count), '1'));
-    GA.EvaluateFitness();
-    One->Bits().Clear(); // Clear leaves the fitness as it is
-    EXPECT_FALSE(One->NeedFitness());
 }
 
 TEST(GeneticAlgorithm, InitializationAvoidsDuplicatesWithinOneBudget) {
@@ -276,7 +284,7 @@ TEST(GeneticAlgorithm, InitializationAvoidsDuplicatesWithinOneBudget) {
     EXPECT_EQ(GA.DoInitialize(), 100);
 }
 
-TEST(GeneticAlgorithm, AssignCopiesGenotypeSettingsAndChromosomes) {
+TEST(GeneticAlgorithm, AssignCopiesTheWholeComponent) {
     RandSeed(5);
     TAxGeneticAlgorithm Source, Target;
     AddGene(Source, TGeneType::gtInteger, 6);
@@ -296,7 +304,15 @@ TEST(GeneticAlgorithm, AssignCopiesGenotypeSettingsAndChromosomes) {
     for (int I = 0; I < 4; ++I)
         EXPECT_TRUE(Item(Target, I) != Item(Source, I) &&
                     Item(Target, I)->Bits().Equals(Item(Source, I)->Bits()));
-    // Individuals: SetBits marks modified; Assign copies the chromosome; the text form.
+}
+
+// SetBits marks modified; Assign copies the chromosome; the text form names both.
+TEST(GeneticAlgorithm, IndividualsTakeChromosomesByCopy) {
+    RandSeed(5);
+    TAxGeneticAlgorithm Target;
+    Target.SetGeneSize(12);
+    Target.SetInitialPopulation(2);
+    Target.Initialize();
     TAxGABits Pattern;
     Pattern.SetSize(4);
     Pattern.Put(1, true);
@@ -385,7 +401,7 @@ constexpr const char* ReleaseLog =
 12,29,95,39.291666666666664,29,95,39.291666666666664,0.41359649122807013,29
 )";
 
-TEST(GARunLog, SeededLogIsTheSameInEveryRunAndBuild) {
+TEST(GARunLog, SeededLogIsReproducible) {
     std::string First;
     for (int Run = 0; Run < 2; ++Run) {
         RandSeed(7);
@@ -528,7 +544,7 @@ TEST(GACheckpoint, ResumedInAFreshProcessEqualsTheUninterruptedRun) {
     fs::remove(Base + ".out");
 }
 
-TEST(GATypedEvents, TypedAndGeneralHandlersAreInterchangeable) {
+TEST(GATypedEvents, EveryHandlerFormEvolvesAlike) {
     // 0: typed handlers, 1: general ones, 2: the GA's declared event types.
     std::string Populations[3];
     int Mutations[3] = {0, 0, 0};
@@ -606,7 +622,7 @@ TEST(GATypedEvents, OneCrossoverEventFiresWhicheverWayItWasSet) {
     EXPECT_FALSE(GA.OnCrossover());
 }
 
-TEST(GAHostGuards, GenotypesThatCannotEvolveAndEnumerationIndexWrites) {
+TEST(GAHostGuards, GenotypesThatCannotEvolveAreRefused) {
     const auto Message = [](TAxGeneticAlgorithm& GA) {
         GA.SetOnEvaluateFitness([](TAxGAIndividual&, TGAFitness&) {});
         try {
@@ -625,7 +641,9 @@ TEST(GAHostGuards, GenotypesThatCannotEvolveAndEnumerationIndexWrites) {
     Sized.SetGeneSize(8); // no genes, but bits to evolve
     Sized.SetCrossoverMethod(TGACrossoverMethod::cmBitBoundary);
     EXPECT_EQ(Message(Sized), "evolved");
+}
 
+TEST(GAHostGuards, EnumerationIndexWritesStayWithinTheValues) {
     // Three values added one at a time: 2 bits, but the bounds stayed 0..1, so an integer
     // write of index 2 would be clamped to 1.
     TAxGAGene Shape;

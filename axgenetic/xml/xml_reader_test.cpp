@@ -91,7 +91,7 @@ TEST(XMLReader, RefusesWhatIsNotWellFormed) {
         EXPECT_EQ(ParseError(Case.Text), Case.Error) << Case.Text;
 }
 
-TEST(XMLReader, DecodesDeclaredEncodingsAndKeepsTexts) {
+TEST(XMLReader, ReadsTextsInEveryEncodingAsWritten) {
     struct TCase {
         std::string Text, Name;
     };
@@ -139,7 +139,10 @@ TEST(XMLReader, DecodesDeclaredEncodingsAndKeepsTexts) {
             GetGeneticDocument(LoadXMLDocumentFromText(SaveXMLDocumentToText(Doc.OwnerDocument())));
         EXPECT_EQ(Again.FitnessMethod(), Case.Name) << Case.Text;
     }
-    // Attribute values: line ends and tabs as blanks, references kept as characters.
+}
+
+// Line ends and tabs read as blanks, references kept as characters.
+TEST(XMLReader, AttributeValuesNormalizeWhiteSpace) {
     EXPECT_EQ(
         GetGeneticDocument(LoadXMLDocumentFromText("<GeneticDocument b='x\r\ny\t&#9;&#13;'/>"))
             .AttributeText("b"),
@@ -225,11 +228,15 @@ std::string Children(const IXMLNode& Node) {
     return Text;
 }
 
-TEST(XMLValues, DefaultsWritesAndTextConversions) {
+TEST(XMLValues, MissingValuesReadAsDefaultsWithoutCreatingElements) {
     IXMLGeneticDocumentType Doc = NewGeneticDocument();
     EXPECT_EQ(std::tuple(Doc.DiversityLimit(), Doc.GenerationLimit(), Doc.UseFitnessCutoff(),
                          Doc.FitnessMethod(), Doc.ChildElementCount()), // reading creates nothing
               std::tuple(0.0, 0u, false, "", 0));
+}
+
+TEST(XMLValues, WritesAppendOnceThenRewriteInPlace) {
+    IXMLGeneticDocumentType Doc = NewGeneticDocument();
     Doc.SetGeneration(-7), Doc.SetFitnessCutoff(0.1), Doc.SetUseFitnessCutoff(true);
     Doc.SetGenerationLimit(4294967295u);
     Doc.SetGeneration(12); // rewritten in place
@@ -238,7 +245,11 @@ TEST(XMLValues, DefaultsWritesAndTextConversions) {
                              "GenerationLimit=4294967295 DiversityLimit= ");
     EXPECT_EQ(Doc.DiversityLimit(), 0.0);
     EXPECT_EQ(Doc.GenerationLimit(), 4294967295u);
+}
 
+TEST(XMLValues, BooleanTextsReadTrueOnlyForTrue) {
+    IXMLGeneticDocumentType Doc = NewGeneticDocument();
+    Doc.SetUseFitnessCutoff(true);
     for (const auto& [Text, Value] : {std::pair<const char*, bool>{"TRUE", true},
                                       {"tRuE", true},
                                       {"yes", false},
@@ -246,11 +257,18 @@ TEST(XMLValues, DefaultsWritesAndTextConversions) {
         Doc.ChildElement("UseFitnessCutoff").SetText(Text);
         EXPECT_EQ(Doc.UseFitnessCutoff(), Value) << Text;
     }
+}
+
+TEST(XMLValues, TextsThatAreNotNumbersFailToConvert) {
     auto Read = GetGeneticDocument(LoadXMLDocumentFromText(
         "<GeneticDocument><AvgFitness>abc</AvgFitness><GenerationLimit>-1</GenerationLimit>"
         "</GeneticDocument>"));
     EXPECT_THROW(Read.AvgFitness(), EConvertError);
     EXPECT_THROW(Read.GenerationLimit(), EConvertError);
+}
+
+TEST(XMLValues, NumbersReadBackAsWritten) {
+    IXMLGeneticDocumentType Read = NewGeneticDocument();
     // Single-precision values are written so that they read back exactly.
     for (float V : {0.98f, 0.1f, 1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f, -123456.789f}) {
         Read.SetMaxFitness(V);
@@ -263,17 +281,23 @@ TEST(XMLValues, DefaultsWritesAndTextConversions) {
     FormatSettings().DecimalSeparator = '.';
 }
 
-TEST(XMLDocuments, ViewsListsAndTheOrderOfMixedGenes) {
+TEST(XMLDocuments, BadFilesNamesOrRootsThrow) {
     EXPECT_THROW(LoadGeneticDocument("/nonexistent/dir/doc.xml"), EFOpenError);
     EXPECT_THROW(NewGeneticDocument().AddChild("Not valid"), EXMLParseError);
+    std::istringstream Wrong("<GADomain/>");
+    EXPECT_THROW(LoadChromosomes(Wrong), EXMLParseError);
+}
 
-    // Views keep their document alive; written text reads back to the same text.
+// Views keep their document alive; written text reads back to the same text.
+TEST(XMLDocuments, ViewsKeepTheirDocumentAlive) {
     IXMLGenesType Genes = NewGeneticAlgorithm().Domain().Chromosomes().Add().Genes();
     Genes.SetBits("0101");
     const std::string First = SaveXMLDocumentToText(Genes.OwnerDocument());
     EXPECT_EQ(SaveXMLDocumentToText(LoadXMLDocumentFromText(First)), First);
     EXPECT_NE(First.find("<Bits>0101</Bits>"), std::string::npos);
+}
 
+TEST(XMLDocuments, MixedGenesKeepTheirInsertionOrder) {
     IXMLGenoTypeType Geno = NewGenoType();
     Geno.BooleanGene().Add().SetName("b1");
     Geno.IntegerGene().Add().SetName("i1");
@@ -292,15 +316,14 @@ TEST(XMLDocuments, ViewsListsAndTheOrderOfMixedGenes) {
         Order += Child.NodeName() + ":" + IXMLGeneType(Child).Name() + " ";
     EXPECT_EQ(Order, "BooleanGene:b1 IntegerGene:i1 BooleanGene:b1a BooleanGene:b2 FloatGene:f1 "
                      "EnumerationGene: ");
+}
 
-    // Elements keep the order of their first write.
+TEST(XMLDocuments, ElementsKeepTheOrderOfTheirFirstWrite) {
     auto Repro = NewGeneticAlgorithm().Reproduction();
     EXPECT_EQ(Repro.CrossoverMethod(), "cmGeneBoundary"); // missing: the default
     Repro.SelectionMethod().SetTournamentField(3);
     Repro.SetCrossoverMethod("cmByteBoundary");
     EXPECT_EQ(Children(Repro), "SelectionMethod= CrossoverMethod=cmByteBoundary ");
-    std::istringstream Wrong("<GADomain/>");
-    EXPECT_THROW(LoadChromosomes(Wrong), EXMLParseError);
 }
 
 } // namespace
