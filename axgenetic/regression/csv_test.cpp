@@ -10,7 +10,7 @@
 namespace ax {
 namespace {
 
-TEST(CSV, ReadsQuotingBomAndCrlf) {
+TEST(CSV, ReadsQuotedCellsOfAWindowsFile) {
     const std::string Text = "\xEF\xBB\xBF"
                              "x,\"a, \"\"b\"\"\",y\r\n"
                              "1,2.5,-3e2\r\n"
@@ -24,7 +24,7 @@ TEST(CSV, ReadsQuotingBomAndCrlf) {
     EXPECT_EQ(T.Columns[2], (std::vector<double>{-300, 6}));
 }
 
-TEST(CSV, RefusesBadTablesNamingFileRowAndColumn) {
+TEST(CSV, RefusesBadTablesNamingWhereTheFaultIs) {
     const struct {
         std::string Text, Message;
     } Cases[] = {

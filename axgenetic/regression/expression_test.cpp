@@ -79,7 +79,7 @@ std::string Infix(TPrograms& P, const std::string& Program, int Digits = 0) {
     return TAxSRExpression::FromProgram(*P.Parse(Program)).Infix(Digits);
 }
 
-TEST(SRExpressionTest, InfixUsesPrecedenceAndKeepsTheProgramsOrder) {
+TEST(SRExpressionTest, InfixFollowsPrecedenceInTheProgramsOrder) {
     TPrograms P;
     const std::pair<const char*, const char*> Cases[] = {
         {"(Add x 2.5)", "x + 2.5"},
@@ -363,7 +363,7 @@ TEST(SRExpressionTest, SimplifiedFormulasKeepEveryValueOfRandomPrograms) {
     EXPECT_GT(Shrunk, 100); // the rules do come up
 }
 
-TEST(SRExpressionTest, LatexWritesFractionsRootsAndRoundedConstants) {
+TEST(SRExpressionTest, LatexWritesEachFunctionInItsNotation) {
     TPrograms P;
     const std::pair<const char*, const char*> Cases[] = {
         {"(Div x y)", "\\frac{x}{y}"},

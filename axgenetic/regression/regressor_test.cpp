@@ -39,7 +39,7 @@ TAxSRSettings Small() {
     return S;
 }
 
-TEST(SymbolicRegressor, FitsAQuadraticAndScoresIt) {
+TEST(SymbolicRegressor, FitsAQuadratic) {
     TAxSymbolicRegressor SR;
     SR.SetSettings(Small());
     SR.Settings().Generations = 30;
@@ -81,7 +81,7 @@ TEST(SymbolicRegressor, SameSeedRepeatsOnAnyThreadCount) {
     EXPECT_EQ(Texts[0], Texts[1]);
 }
 
-TEST(SymbolicRegressor, ProgressReportsEveryGenerationAndStops) {
+TEST(SymbolicRegressor, ProgressIsReportedEachGenerationUntilStopped) {
     TAxSymbolicRegressor SR;
     SR.SetSettings(Small());
     std::vector<int> Seen;
@@ -95,7 +95,7 @@ TEST(SymbolicRegressor, ProgressReportsEveryGenerationAndStops) {
     EXPECT_TRUE(SR.Fitted());
 }
 
-TEST(SymbolicRegressor, RefusesBadInputAndKeepsTheFit) {
+TEST(SymbolicRegressor, BadInputIsRefusedLeavingTheFit) {
     TAxSymbolicRegressor SR;
     SR.SetSettings(Small());
     SR.Settings().Generations = 1;
@@ -164,7 +164,7 @@ TEST(SymbolicRegressor, SavedModelPredictsTheSameBitsAfterLoading) {
     EXPECT_EQ(Loaded.FeatureNames(), (std::vector<std::string>{"x", "z"}));
 }
 
-TEST(SymbolicRegressor, StateReadsBackSettingsFrontAndPredictions) {
+TEST(SymbolicRegressor, StateRoundTripsTheWholeRegressor) {
     TAxSymbolicRegressor SR;
     SR.SetSettings(Small());
     SR.Settings().FunctionSet = "arithmetic,Sin";
@@ -188,7 +188,7 @@ TEST(SymbolicRegressor, StateReadsBackSettingsFrontAndPredictions) {
     EXPECT_EQ(Back.Predict(Data), SR.Predict(Data));
 }
 
-TEST(SymbolicRegressor, RefusesABadStateAndKeepsItsOwn) {
+TEST(SymbolicRegressor, ABadStateIsRefusedLeavingTheRegressor) {
     TAxSymbolicRegressor SR;
     SR.Settings().PopulationSize = 33;
     const struct {
@@ -235,7 +235,7 @@ TEST(SymbolicRegressor, ProgramsThatOverflowNeverReachTheFront) {
         EXPECT_TRUE(std::isfinite(L.MedianMSE));
 }
 
-TEST(SymbolicRegressor, HostFunctionsAreUsedAndNeededToLoadTheModel) {
+TEST(SymbolicRegressor, AModelUsingHostFunctionsLoadsOnlyWhereTheyAreAdded) {
     TAxSymbolicRegressor SR;
     SR.SetSettings(Small());
     SR.Settings().FunctionSet = "Add";
@@ -266,6 +266,11 @@ TEST(SymbolicRegressor, HostFunctionsAreUsedAndNeededToLoadTheModel) {
     Document.seekg(0);
     With.LoadModelFromStream(Document);
     EXPECT_EQ(With.Predict(Data), SR.Predict(Data));
+}
+
+TEST(SymbolicRegressor, HostFunctionNamesMustBeNew) {
+    TAxSymbolicRegressor With;
+    With.AddFunction("Cube", [](TGAFloat A) { return A * A * A; });
     EXPECT_THROW(With.AddFunction("cube", [](TGAFloat A) { return A; }), EGPException);
     EXPECT_THROW(With.AddFunction("Sin", [](TGAFloat A) { return A; }), EGPException);
 }

@@ -123,9 +123,17 @@ TEST(GPBatchEvaluator, EqualsExecuteBitForBit) {
     EXPECT_LT(WithFallback, 900);
 }
 
+// x = 1, 2, 3
+TAxGPDataSet XData() {
+    TAxGPDataSet Data(3);
+    auto X = Data.AddColumn("x");
+    X[0] = 1, X[1] = 2, X[2] = 3;
+    return Data;
+}
+
 // Where Execute leaves arguments unevaluated (more children than the arity) or a handler
 // writes a value that a later read sees, the batch gives what Execute gives.
-TEST(GPBatchEvaluator, ExtraArgumentsAndWrittenValuesAsUnderExecute) {
+TEST(GPBatchEvaluator, MatchesExecuteOnUnusedArgumentsOrWrittenValues) {
     TLanguage L;
     const auto Leaf = [&L](const char* Name) {
         return std::make_unique<TAxGPFloatNode>(L.Set.ItemByName(Name));
@@ -143,9 +151,7 @@ TEST(GPBatchEvaluator, ExtraArgumentsAndWrittenValuesAsUnderExecute) {
         TNode* Tree;
         std::vector<TGAFloat> Expected;
     } Cases[] = {{Extra.get(), {2.5, 3.5, 4.5}}, {Stored.get(), {2, 4, 6}}};
-    TAxGPDataSet Data(3);
-    auto X = Data.AddColumn("x");
-    X[0] = 1, X[1] = 2, X[2] = 3;
+    const TAxGPDataSet Data = XData();
     for (const auto& Case : Cases) {
         TAxGPBatchEvaluator Evaluator;
         std::vector<TGAFloat> Out(3);
@@ -168,11 +174,9 @@ TEST(GPDataSet, ColumnSpansStayValidAsColumnsAreAdded) {
     EXPECT_EQ(TAxGPDataSet(-2).RowCount(), 0);
 }
 
-TEST(GPBatchEvaluator, SeesEveryEditAndRaisesLikeExecute) {
+TEST(GPBatchEvaluator, SeesEveryEdit) {
     TLanguage L;
-    TAxGPDataSet Data(3);
-    auto X = Data.AddColumn("x");
-    X[0] = 1, X[1] = 2, X[2] = 3;
+    TAxGPDataSet Data = XData();
     EXPECT_THROW(Data.AddColumn("x"), EListError);
     auto Tree = std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("Add"));
     Tree->AddChild(std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("x")));
@@ -186,8 +190,16 @@ TEST(GPBatchEvaluator, SeesEveryEditAndRaisesLikeExecute) {
     Evaluator.Evaluate(*Tree, Data, Out);
     EXPECT_EQ(Out, (std::vector<TGAFloat>{10, 20, 30}));
     EXPECT_EQ(Evaluator.FallbackCount(), 0);
+}
 
-    Tree->ExtractChild(C); // too few arguments: the same error as Execute
+TEST(GPBatchEvaluator, RaisesLikeExecute) {
+    TLanguage L;
+    const TAxGPDataSet Data = XData();
+    auto Tree = std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("Mul"));
+    Tree->AddChild(std::make_unique<TAxGPFloatNode>(L.Set.ItemByName("x")));
+    TAxGPBatchEvaluator Evaluator;
+    std::vector<TGAFloat> Out(3);
+    // too few arguments: the same error as Execute
     EXPECT_THROW(Evaluator.Evaluate(*Tree, Data, Out), EGPException);
     EXPECT_THROW(Evaluator.Evaluate(*Tree, Data, std::span<TGAFloat>(Out).first(2)), EListError);
 }

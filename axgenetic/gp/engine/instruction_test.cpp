@@ -45,7 +45,7 @@ public:
     void SetInstructions(const TAxGPInstructions<TGAFloat>& I) override { Set.Assign(I); }
 };
 
-TEST(GPInstruction, ArityAndOperationRules) {
+TEST(GPInstruction, SettingArityOrOperationFollowsTheRules) {
     struct Row {
         TGPGeneticInstruction Operation;
         int Arity;
@@ -106,12 +106,19 @@ TEST(GPInstruction, EngineMakesTheNodes) {
     EXPECT_EQ(Child->Parent(), &Root);
 }
 
-TEST(GPInstruction, NamesMessagesAndTexts) {
-    TRecordingEngine Engine;
-    auto* Sin = Engine.Set.Add();
-    Sin->SetName("Sin");
-    auto* X = Engine.Set.Add();
-    X->SetName("x");
+// An engine's set holding Sin and x.
+struct TSinX : TRecordingEngine {
+    TAxGPInstruction<TGAFloat>* X;
+    TSinX() {
+        Set.Add()->SetName("Sin");
+        X = Set.Add();
+        X->SetName("x");
+    }
+};
+
+TEST(GPInstruction, NamesAreUniqueIgnoringCase) {
+    TSinX Engine;
+    auto* X = Engine.X;
     for (const char* Refused : {"sin", "SIN", "X"}) {
         try {
             X->SetName(Refused);
@@ -129,17 +136,25 @@ TEST(GPInstruction, NamesMessagesAndTexts) {
     } catch (const EGPException& E) {
         EXPECT_STREQ(E.what(), "Unknown instruction \"Cos\"");
     }
-    X->SetComment("abscissa");
-    EXPECT_EQ(X->ToString(), "x 'abscissa' gpVariable");
+}
+
+TEST(GPInstruction, TextShowsNameCommentKind) {
+    TSinX Engine;
+    Engine.X->SetComment("abscissa");
+    EXPECT_EQ(Engine.X->ToString(), "x 'abscissa' gpVariable");
     auto* Unnamed = Engine.Set.Add();
     Unnamed->SetOperation(TGPGeneticInstruction::gpConstant);
     EXPECT_EQ(Unnamed->ToString(), "TAxGPFloatInstruction '' gpConstant");
+}
 
+TEST(GPInstructions, StringListTakesTheNamesWithTheInstructions) {
+    TSinX Engine;
+    Engine.Set.Add();
     TStringList Lines;
     Lines.Assign(Engine.Set);
     ASSERT_EQ(Lines.Count(), 3);
     EXPECT_EQ(Lines[1], "x");
-    EXPECT_EQ(Lines.Objects(1), X);
+    EXPECT_EQ(Lines.Objects(1), Engine.X);
 }
 
 // Lookups by name find the first instruction of the name (letter case ignored), however
@@ -207,7 +222,7 @@ TEST(GPInstruction, AssignAllKeepsHandlersAssignDropsThem) {
     EXPECT_FALSE(Plain.Items(0)->OnExecute());
 }
 
-TEST(GPContext, ValuesAreExactAndCopied) {
+TEST(GPContext, NamesAreMatchedExactly) {
     TAxGPFloatInstructions Set(nullptr);
     auto* X = Set.Add();
     X->SetName("x");
@@ -218,7 +233,12 @@ TEST(GPContext, ValuesAreExactAndCopied) {
     Context.Values().AddOrSetValue("x", 2.0);
     EXPECT_EQ(Node.Execute(Context), 2.0);
     EXPECT_THROW(Context.Values().Add("x", 1.0), EListError);
+}
 
+TEST(GPContext, AssignCopiesTheValues) {
+    TAxGPFloatContext Context;
+    Context.Values().Add("X", 5.0);
+    Context.Values().AddOrSetValue("x", 2.0);
     TAxGPFloatContext Copy;
     for (const char* Name : {"a", "b", "c", "d", "e"})
         Copy.Values().Add(Name, 1.0);
@@ -226,14 +246,19 @@ TEST(GPContext, ValuesAreExactAndCopied) {
     Context.Values().AddOrSetValue("x", 9.0);
     EXPECT_EQ(Copy.Values().Count(), 2);
     EXPECT_EQ(Copy.Values().Items("x"), 2.0);
+}
 
+TEST(GPContext, VariantNodesReadAMissingValueAsEmpty) {
     TAxGPVariantInstructions VSet(nullptr);
     auto* V = VSet.Add();
     V->SetName("v");
     TAxGPVariantNode VNode(V);
     TAxGPVariantContext VContext;
     EXPECT_TRUE(VNode.Execute(VContext).IsEmpty());
-    // Variant constants print their text.
+}
+
+TEST(GPInstruction, VariantConstantsPrintTheirText) {
+    TAxGPVariantInstructions VSet(nullptr);
     auto* C = VSet.Add();
     C->SetOperation(TGPGeneticInstruction::gpConstant);
     C->SetValue(Variant(3));
@@ -241,6 +266,7 @@ TEST(GPContext, ValuesAreExactAndCopied) {
     EXPECT_EQ(Constant.ToString(), "3");
     Constant.SetValue(Variant("three"));
     EXPECT_EQ(Constant.ToString(), "three");
+    TAxGPVariantContext VContext;
     EXPECT_EQ(Constant.Execute(VContext), Variant("three"));
 }
 

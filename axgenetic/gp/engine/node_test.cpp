@@ -66,7 +66,7 @@ std::set<const TNode*> NodesOf(const TNode& Root) {
     return Out;
 }
 
-TEST(GPNode, TextExecutionMessagesAndLazyHandlers) {
+TEST(GPNode, EvaluatesTheTreeItPrints) {
     TLanguage L;
     auto Tree = Apply(L.Sum, Leaf(L.X), Leaf(L.Two));
     EXPECT_EQ(Tree->ToString(), "(Add x 2.5)");
@@ -78,7 +78,12 @@ TEST(GPNode, TextExecutionMessagesAndLazyHandlers) {
     Tree->GetChild(1)->SetValue(-0.125); // the node's own value wins over the instruction's
     EXPECT_EQ(Tree->ToString(), "(Add x -0.125)");
     EXPECT_EQ(Tree->Execute(Context), 1.125);
+}
 
+TEST(GPNode, MissingArgumentsOrInstructionRaiseBeforeTheHandlerRuns) {
+    TLanguage L;
+    TAxGPFloatContext Context;
+    Context.Values().Add("x", 1.25);
     bool Ran = false;
     L.Sum->SetOnExecute([&](TObject*, TNode&, TAxGPContext<TGAFloat>&, TGAFloat&) { Ran = true; });
     auto Short = Apply(L.Sum, Leaf(L.X), nullptr);
@@ -86,12 +91,24 @@ TEST(GPNode, TextExecutionMessagesAndLazyHandlers) {
                   "Invalid number of arguments (1) for \"Add\" instruction");
     ExpectMessage([&] { Leaf(nullptr)->Execute(Context); }, "No instruction assigned to node");
     EXPECT_FALSE(Ran);
+}
+
+TEST(GPNode, ChildIndexesOutOfRangeAreRefused) {
+    TLanguage L;
+    auto Short = Apply(L.Sum, Leaf(L.X), nullptr);
     EXPECT_THROW(Short->GetChild(1), EListError);
     EXPECT_THROW(Short->InsertChild(3, Leaf(L.X)), EListError);
-    EXPECT_TRUE(Leaf(L.Rnd)->IsTerminal());
-    EXPECT_FALSE(Short->IsTerminal());
+}
 
-    // A lazy If runs only the branch it takes.
+TEST(GPNode, OnlyArityZeroIsTerminal) {
+    TLanguage L;
+    EXPECT_TRUE(Leaf(L.Rnd)->IsTerminal());
+    EXPECT_FALSE(Apply(L.Sum, Leaf(L.X), nullptr)->IsTerminal());
+}
+
+TEST(GPNode, ALazyHandlerRunsOnlyTheBranchItTakes) {
+    TLanguage L;
+    TAxGPFloatContext Context;
     int Evaluated = 0;
     auto* Count =
         L.Add("Count", TGPGeneticInstruction::gpFunction, 0,
@@ -152,11 +169,17 @@ TEST(GPNode, MeasuresFollowMovesBetweenParents) {
     EXPECT_EQ(A->IndexOf(A->GetChild(2)), 2);
 }
 
-TEST(GPNode, ClonesAreEqualDisjointAndReuseMemoryFreedOnAnotherThread) {
-    TLanguage L;
+// (Add (Add x 4) Rnd), its size cached.
+TNodePtr CloneSample(TLanguage& L) {
     auto Tree = Apply(L.Sum, Apply(L.Sum, Leaf(L.X), Leaf(L.Two)), Leaf(L.Rnd));
     Tree->GetChild(0)->GetChild(1)->SetValue(4.0);
     Tree->Size();
+    return Tree;
+}
+
+TEST(GPNode, ClonesAreEqualDisjointCopies) {
+    TLanguage L;
+    auto Tree = CloneSample(L);
     TNodePtr Copy = Tree->Clone();
     EXPECT_EQ(Copy->ToString(), Tree->ToString());
     EXPECT_EQ(Copy->Size(), 5);
@@ -165,17 +188,30 @@ TEST(GPNode, ClonesAreEqualDisjointAndReuseMemoryFreedOnAnotherThread) {
     auto Mine = NodesOf(*Tree), Theirs = NodesOf(*Copy);
     for (const auto* N : Theirs)
         EXPECT_EQ(Mine.count(N), 0u);
+}
 
+TEST(GPNode, ACloneUnderAParentIsItsChild) {
+    TLanguage L;
+    auto Tree = CloneSample(L);
     auto Holder = Leaf(L.Rnd);
     TNode* Under = Tree->GetChild(0)->Clone(*Holder);
     EXPECT_EQ(Under->Parent(), Holder.get());
     EXPECT_EQ(Holder->ToString(), "(Rnd (Add x 4))");
-    Tree->GetChild(1)->Assign(*Tree->GetChild(0)->GetChild(0)); // replace a subtree in place
-    EXPECT_EQ(Tree->ToString(), "(Add (Add x 4) x)");
     Holder->Clear();
     EXPECT_EQ(Holder->ToString(), "nil");
+}
 
-    // Node memory freed on one thread is handed out again on another; no tree sees another's.
+TEST(GPNode, AssignReplacesASubtreeInPlace) {
+    TLanguage L;
+    auto Tree = CloneSample(L);
+    Tree->GetChild(1)->Assign(*Tree->GetChild(0)->GetChild(0));
+    EXPECT_EQ(Tree->ToString(), "(Add (Add x 4) x)");
+}
+
+// Node memory freed on one thread is handed out again on another; no tree sees another's.
+TEST(GPNode, ClonesReuseMemoryFreedOnAnotherThread) {
+    TLanguage L;
+    auto Tree = CloneSample(L);
     const std::string Text = Tree->ToString();
     std::vector<TNodePtr> Copies;
     for (int I = 0; I < 40; ++I)

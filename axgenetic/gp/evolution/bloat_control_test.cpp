@@ -178,7 +178,7 @@ TEST(BloatControl, ParsimonyPenaltyFollowsTheFitnessMethod) {
     }
 }
 
-TEST(BloatControl, CovarianceCorrelationAndTheCovariantCoefficient) {
+TEST(BloatControl, SampleStatisticsFollowTheirDefinitions) {
     const std::vector<double> A{1, 2, 3, 4}, B{2, 4, 6, 9}, One{5};
     // Sum of deviation products 11.5 over n - 1 = 3; standard deviations by hand.
     EXPECT_DOUBLE_EQ(CoVariance(A, 3, B, 3), 11.5 / 3);
@@ -189,7 +189,9 @@ TEST(BloatControl, CovarianceCorrelationAndTheCovariantCoefficient) {
          {CoVariance(A, 3, B, 2), CoVariance(One, 0, One, 0), Correlation(One, 0, One, 0),
           Correlation(A, 3, Flat, 3), CoVariance(A, 3, Inf, 3), Correlation(A, -1, B, -1)})
         EXPECT_EQ(R, 0.0);
+}
 
+TEST(BloatControl, CovariantCoefficientIsCovarianceOverVariance) {
     for (TGPBloatStrategy S :
          {bsCovariantSizeParsimonyPressure, bsCovariantDepthParsimonyPressure}) {
         SCOPED_TRACE(GetEnumName(S));
@@ -221,7 +223,9 @@ TEST(BloatControl, CovarianceCorrelationAndTheCovariantCoefficient) {
             EXPECT_NEAR(F.C.ParsimonyCoefficient(), Expected, 1e-9 * (1 + std::fabs(Expected)));
         }
     }
-    // Programs of one size: no pressure at all.
+}
+
+TEST(BloatControl, CovariantCoefficientIsZeroForProgramsOfOneSize) {
     RandSeed(2);
     TFixture<TAxGeneticProgramming> F;
     F.C.SetBloatStrategy(bsCovariantSizeParsimonyPressure);

@@ -81,11 +81,16 @@ std::vector<std::string> ChildNames(const IXMLNode& Node) {
     return Names;
 }
 
-TEST(GPDocument, ElementOrderTheDocumentExampleAndInstructionsMergingByName) {
-    TAxGeneticProgramming GP;
+// The instructions x, One (1) and Add; gives Add.
+TFloatInstruction* XOneAdd(TAxGeneticProgramming& GP) {
     Add(*GP.Instructions(), "x", 0);
     Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
-    TFloatInstruction* Sum = Add(*GP.Instructions(), "Add", 2);
+    return Add(*GP.Instructions(), "Add", 2);
+}
+
+TEST(GPDocument, ElementsAreWrittenInTheDocumentOrder) {
+    TAxGeneticProgramming GP;
+    XOneAdd(GP);
     const std::string Text = Saved(GP); // no population yet
     const IXMLGeneticProgram Root = GetGeneticProgram(LoadXMLDocumentFromText(Text));
     EXPECT_EQ(ChildNames(Root),
@@ -112,7 +117,11 @@ TEST(GPDocument, ElementOrderTheDocumentExampleAndInstructionsMergingByName) {
                         "    </Instructions>"),
               std::string::npos)
         << Text;
+}
 
+TEST(GPDocument, AProgramIsWrittenAsDNA) {
+    TAxGeneticProgramming GP;
+    XOneAdd(GP);
     // The tree (Add x One) as DNA.
     TAxGPFloatNode Tree(GP.Instructions()->Items(2));
     Tree.CreateNode(GP.Instructions()->Items(0), Tree);
@@ -133,7 +142,11 @@ TEST(GPDocument, ElementOrderTheDocumentExampleAndInstructionsMergingByName) {
               "    </Individual>\n"
               "  </Population>\n"
               "</GPDomain>\n");
+}
 
+TEST(GPDocument, LoadedInstructionsMergeByName) {
+    TAxGeneticProgramming GP;
+    TFloatInstruction* Sum = XOneAdd(GP);
     // Loaded instructions merge with these by name; those the document lacks go.
     const IXMLGPInstructions Element = NewGPInstructions();
     IXMLVariableInstructionType(Element.Variable().Add()).SetName("z");
@@ -161,7 +174,7 @@ TEST(GPDocument, ElementOrderTheDocumentExampleAndInstructionsMergingByName) {
     EXPECT_EQ(GP.GetTerminalsCount(), 3);
 }
 
-TEST(GPDocument, RoundTripOfSettingsInstructionsAndPrograms) {
+TEST(GPDocument, ARoundTripKeepsTheComponent) {
     RandSeed(7);
     TAxGeneticProgramming GP;
     Regression(GP);
@@ -295,7 +308,7 @@ TEST(GPDocument, BadDocumentsChangeNothing) {
 }
 
 // The largest integers a document may hold load and evolve without overflow.
-TEST(GPDocument, LargestIntegerSettingsLoadAndEvolve) {
+TEST(GPDocument, LargestIntegerSettingsAreUsable) {
     RandSeed(17);
     TAxGeneticProgramming Source;
     Regression(Source);
@@ -658,7 +671,7 @@ std::string Sealed(const std::string& Body) {
 
 // Every part of a checkpoint that is damaged is refused with its own message, and the
 // component that was to continue the run stays as it was.
-TEST(GPCheckpoint, EveryDamagedPartIsRefusedAndChangesNothing) {
+TEST(GPCheckpoint, EveryDamagedPartIsRefusedWithoutChange) {
     RandSeed(37);
     TAxGeneticProgramming Stopped;
     Regression(Stopped);

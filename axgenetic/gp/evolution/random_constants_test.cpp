@@ -77,7 +77,7 @@ TEST(RandomConstants, ConstantMutationMovesTheValueByAtMostThePerturbation) {
     EXPECT_EQ(Changed, 1);
 }
 
-TEST(RandomConstants, DocumentsKeepTheSettingsAndTheNodeValues) {
+TEST(RandomConstants, DocumentsRoundTripTheRandomConstants) {
     RandSeed(13);
     TAxGeneticProgramming GP;
     Prepare(GP);
