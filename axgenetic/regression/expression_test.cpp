@@ -495,8 +495,8 @@ TEST(SRExpressionTest, DeepProgramsNeedNoRecursion) {
 // SymPy parses the text to the same function: a script reads every text with sympify,
 // substitutes the point and compares its value with ours.
 TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
-    if (std::system("python3 -c 'import sympy' > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "python3 with sympy is not installed";
+    if (std::system("/usr/bin/python3 -c 'import sympy' > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "the system python3 with sympy is not installed";
     TPrograms P;
     const char* Programs[] = {
         "(Div x y)",
@@ -563,8 +563,8 @@ for line in open(sys.argv[1]):
         print(text, x, y, want)
 sys.exit(1 if failures else 0)
 )";
-    const int Status =
-        std::system(("python3 " + Script + " " + Cases + " > " + Report + " 2>&1").c_str());
+    const int Status = std::system(
+        ("/usr/bin/python3 " + Script + " " + Cases + " > " + Report + " 2>&1").c_str());
     std::stringstream Failures;
     Failures << std::ifstream(Report).rdbuf();
     EXPECT_EQ(Status, 0) << Failures.str();
