@@ -4,12 +4,13 @@
 Same problems, ranges, seeds per problem, 20 training and 200 fresh test points (Keijzer-6:
 x = 1..50 and 1..120), the same function set (Add Sub Mul Div Sin Cos Exp Log with the same
 protected Div and Log), ephemeral random constants uniform in [-1, 1), linear scaling in
-the fitness, population 500 for 60 generations, NSGA-II on (error, size) with a size limit
+the fitness, population 1000 for 60 generations, NSGA-II on (error, size) with a size limit
 of 40 nodes, crossover 0.7 and mutation 0.3 (DEAP draws one of
 them per child, so their sum is at most 1; the regressor applies 0.9 and 0.3 independently); a run is solved when the model of lowest
 training error has test R2 > 0.999. Prints lines like regression_accuracy's.
 
-Run with the system python3 (Debian python3-deap, python3-numpy): regression_deap.py [--seeds N]
+Run with the system python3 (Debian python3-deap, python3-numpy):
+regression_deap.py [--seeds N] [--population N] [--generations N] [--only NAME]...
 """
 import math
 import operator
@@ -20,7 +21,7 @@ import time
 import numpy as np
 from deap import algorithms, base, creator, gp, tools
 
-POPULATION, GENERATIONS, MAX_SIZE = 500, 60, 40
+POPULATION, GENERATIONS, MAX_SIZE = 1000, 60, 40
 
 
 def pdiv(a, b):
@@ -71,11 +72,12 @@ def scaled_error(ind, x, y):
     out = np.broadcast_to(np.asarray(out, dtype=float), y.shape)
     if not np.all(np.isfinite(out)):
         return 1e300, None, None
-    d = out - out.mean()
-    var = (d * d).sum()
-    slope = 0.0 if var == 0 else (d * (y - y.mean())).sum() / var
-    intercept = y.mean() - slope * out.mean()
-    mse = float(((intercept + slope * out - y) ** 2).mean())
+    with np.errstate(all="ignore"):
+        d = out - out.mean()
+        var = (d * d).sum()
+        slope = 0.0 if var == 0 else (d * (y - y.mean())).sum() / var
+        intercept = y.mean() - slope * out.mean()
+        mse = float(((intercept + slope * out - y) ** 2).mean())
     return (mse if math.isfinite(mse) else 1e300), intercept, slope
 
 
@@ -118,16 +120,32 @@ def run(problem, seed):
 
 
 def main():
-    seeds = 10
-    if "--seeds" in sys.argv:
-        seeds = int(sys.argv[sys.argv.index("--seeds") + 1])
+    global POPULATION, GENERATIONS
+    seeds, only, args = 10, [], sys.argv[1:]
+    while args:
+        option, value = args.pop(0), args.pop(0) if args else None
+        if value is None:
+            sys.exit("%s needs a value" % option)
+        if option == "--seeds":
+            seeds = int(value)
+        elif option == "--population":
+            POPULATION = int(value)
+        elif option == "--generations":
+            GENERATIONS = int(value)
+        elif option == "--only":
+            only.append(value)
+        else:
+            sys.exit("unknown option " + option)
     print("-- ground truth, DEAP %s (NSGA-II, mu + lambda) --" % getattr(
         __import__("deap"), "__version__", "?"))
     for problem in PROBLEMS:
-        start = time.time()
+        if only and problem[0] not in only:
+            continue
+        start, cpu = time.time(), time.process_time()
         solved = sum(run(problem, s) for s in range(1, seeds + 1))
-        print("%s: solved %d of %d  (DEAP; budget %d x %d evaluations per run; %.2f s per run)" %
-              (problem[0], solved, seeds, POPULATION, GENERATIONS + 1, (time.time() - start) / seeds),
+        print("%s: solved %d of %d  (DEAP; budget %d x %d evaluations per run; %.2f s per run, "
+              "%.2f s cpu)" % (problem[0], solved, seeds, POPULATION, GENERATIONS + 1,
+                               (time.time() - start) / seeds, (time.process_time() - cpu) / seeds),
               flush=True)
 
 

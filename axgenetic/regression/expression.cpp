@@ -473,6 +473,7 @@ private:
     std::string VariableText(const std::string& Name) const;
     std::string CallName(const std::string& Name) const;
     static std::string Quoted(const std::string& Name);
+    static std::string InfixName(const std::string& Name);
     TLayout Binary(int I, const char* Op, int OpLevel, bool Associative) const;
     TLayout Call(int I, const std::string& Open, const std::string& Close) const;
 
@@ -583,7 +584,7 @@ std::string TAxSRExpressionPrinter::ConstantText(TGAFloat V) const {
 }
 
 std::string TAxSRExpressionPrinter::VariableText(const std::string& Name) const {
-    if (Style == TStyle::Infix) return Name;
+    if (Style == TStyle::Infix) return InfixName(Name);
     // One letter, then digits or an underscore and digits: x, x1, x_12.
     bool Short = !Name.empty() && std::isalpha(static_cast<unsigned char>(Name[0]));
     std::size_t Digit = 1;
@@ -599,6 +600,22 @@ std::string TAxSRExpressionPrinter::VariableText(const std::string& Name) const 
     }
     if (Short) return Name.size() == 1 ? Name : Name.substr(0, 1) + "_{" + Name.substr(Digit) + "}";
     return "\\mathrm{" + CallName(Name) + "}";
+}
+
+// A name as infix text: an identifier as it is; any other name (a CSV header such as
+// "sepal length" or "a-b") between backquotes, a backquote in it doubled, so that the
+// text stays unambiguous.
+std::string TAxSRExpressionPrinter::InfixName(const std::string& Name) {
+    bool Identifier = !Name.empty() && !std::isdigit(static_cast<unsigned char>(Name[0]));
+    for (const char Ch : Name)
+        Identifier = Identifier && (std::isalnum(static_cast<unsigned char>(Ch)) || Ch == '_');
+    if (Identifier) return Name;
+    std::string Text = "`";
+    for (const char Ch : Name) {
+        if (Ch == '`') Text += '`';
+        Text += Ch;
+    }
+    return Text + "`";
 }
 
 // A Python string literal.
@@ -665,7 +682,7 @@ TAxSRExpressionPrinter::TLayout TAxSRExpressionPrinter::Layout(int I) const {
         const std::string& Name = E.FNames[T.Name];
         if (Latex) return Call(I, "\\operatorname{" + CallName(Name) + "}\\left(", "\\right)");
         if (SymPy) return Call(I, "Function(" + Quoted(Name) + ")(", ")");
-        return Call(I, Name + "(", ")");
+        return Call(I, InfixName(Name) + "(", ")");
     }
     case TKind::Function:
         break;

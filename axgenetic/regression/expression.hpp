@@ -31,7 +31,9 @@
 // is sqrt|a|. Parentheses are the fewest that keep the program's order of operations, so
 // a + (b + c) keeps its parentheses (floating-point addition is not associative) and the
 // text read with the usual precedence and left-to-right order computes exactly what the
-// program computes. Numbers always use "." as the decimal separator.
+// program computes. Numbers always use "." as the decimal separator. A variable or function
+// name that is not an identifier (letters, digits and "_", not starting with a digit) is
+// written between backquotes, a backquote in it doubled: `sepal length`.
 #pragma once
 
 #include "axgenetic/platform/export.hpp"

@@ -588,5 +588,15 @@ TEST(SRExpressionTest, SymPyTextQuotesNamesItWouldMisread) {
         EXPECT_EQ(TAxSRExpression::FromProgram(*P.Parse(Program)).SymPy(), Expected) << Program;
 }
 
+TEST(SRExpressionTest, InfixQuotesNamesThatAreNotIdentifiers) {
+    TPrograms P;
+    for (const char* Name : {"a-b", "q`t", "n_2"})
+        P.Set.Add()->SetName(Name);
+    P.Set.Add()->SetName("g-1");
+    P.Set.Items(P.Set.Count() - 1)->SetArity(1);
+    EXPECT_EQ(Infix(P, "(Add a-b (Mul q`t n_2))"), "`a-b` + `q``t`*n_2");
+    EXPECT_EQ(Infix(P, "(g-1 x12)"), "`g-1`(x12)");
+}
+
 } // namespace
 } // namespace ax

@@ -57,7 +57,7 @@ template <> struct EnumNames<TSRModelChoice> {
 // Every setting of a fit. The defaults were chosen by measurement (docs/regression.md);
 // out-of-range values are clamped when a fit starts, never rejected.
 struct TAxSRSettings {
-    int PopulationSize = 500;    // at least 2
+    int PopulationSize = 1000;   // at least 2
     int Generations = 60;        // at least 0 (0: the initial population only)
     double TimeLimitSeconds = 0; // 0: none; checked after each generation
     std::string FunctionSet = "arithmetic,Sin,Cos,Exp,Log"; // see SRFunctionSet

@@ -93,6 +93,10 @@ int main(int argc, char** argv) {
     std::printf("\nFriedman-1, 2000 rows, 10 features (x6..x10 irrelevant), noise 1 (best "
                 "possible R2 about 0.96)\n");
     SR.SetOnProgress(nullptr);
+    // A shorter run than the defaults keeps the demo quick; docs/regression.md has the
+    // figures of a full one.
+    SR.Settings().PopulationSize = 500;
+    SR.Settings().Generations = 30;
     SR.Fit(Friedman, "y");
     PrintFront(SR);
     std::printf("  R2 of the chosen model on its training data: %.3f\n", SR.Score(Friedman, "y"));
