@@ -1,0 +1,190 @@
+#include "axgenetic/parallel/island_model.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+#include "axgenetic/parallel/evaluation_test_support.hpp"
+
+namespace ax::test {
+namespace {
+
+std::unique_ptr<TAxCustomGeneticComponent> MakeGA(int) {
+    auto GA = std::make_unique<TAxGeneticAlgorithm>();
+    SetUp(*GA);
+    return GA;
+}
+
+// Every island's population: chromosomes and raw fitness, in population order.
+std::vector<std::string> Record(const TAxIslandModel& Model) {
+    std::vector<std::string> Result;
+    for (int I = 0; I < Model.Islands(); ++I) {
+        auto& Population = *Model.Island(I)->Population();
+        for (int K = 0; K < Population.Count(); ++K) {
+            auto& Item = static_cast<TAxGAIndividual&>(*Population.Items(K));
+            Result.push_back(Genome(Item) + " " + Text(Item.Fitness()));
+        }
+    }
+    return Result;
+}
+
+TAxMigrationPolicy Policy(TAxIslandTopology Topology, TAxEmigrantSelection Selection,
+                          TAxImmigrantPlacement Placement, int Interval = 3) {
+    TAxMigrationPolicy Result;
+    Result.Interval = Interval;
+    Result.Count = 3;
+    Result.Topology = Topology;
+    Result.Selection = Selection;
+    Result.Placement = Placement;
+    return Result;
+}
+
+const TAxMigrationPolicy Policies[] = {
+    Policy(TAxIslandTopology::itRing, TAxEmigrantSelection::esBest, TAxImmigrantPlacement::ipWorst),
+    Policy(TAxIslandTopology::itFullyConnected, TAxEmigrantSelection::esTournament,
+           TAxImmigrantPlacement::ipRandom),
+    Policy(TAxIslandTopology::itRandom, TAxEmigrantSelection::esBest,
+           TAxImmigrantPlacement::ipRandom),
+};
+
+TEST(IslandModel, SynchronousRunsRepeatOnAnyNumberOfThreads) {
+    for (const TAxMigrationPolicy& Migration : Policies) {
+        std::vector<std::string> Expected;
+        std::vector<TAxIslandResult> ExpectedResults;
+        for (const int Threads : {1, 2, 3}) {
+            SCOPED_TRACE(::testing::Message() << "topology " << static_cast<int>(Migration.Topology)
+                                              << ", threads " << Threads);
+            RandSeed(99);
+            const TRandomGeneratorState Host = GetRandomState();
+            TAxThreadIslands Model(4, MakeGA, Threads);
+            Model.SetMigration(Migration);
+            Model.Initialize(2024);
+            Model.Evolve(7); // stops between migrations: the next call goes on from there
+            Model.Evolve(5);
+            EXPECT_EQ(GetRandomState(), Host); // the host's generator is its own
+            EXPECT_EQ(Model.Generation(), 12);
+            if (Threads == 1) {
+                Expected = Record(Model);
+                ExpectedResults = Model.Results();
+            } else {
+                EXPECT_EQ(Record(Model), Expected);
+                EXPECT_EQ(Model.Results(), ExpectedResults);
+            }
+        }
+    }
+}
+
+// Two islands exchanging their best: afterwards each holds the best of both, over its worst.
+TEST(IslandModel, MigrationCarriesTheBestToTheNeighbour) {
+    TAxThreadIslands Model(2, MakeGA, 2);
+    Model.SetMigration(Policy(TAxIslandTopology::itRing, TAxEmigrantSelection::esBest,
+                              TAxImmigrantPlacement::ipWorst, 4));
+    Model.Initialize(5);
+    Model.Evolve(3);
+    // Before the migration the islands differ in their best.
+    const auto Before = Model.Results();
+    ASSERT_NE(Before[0].BestGenome, Before[1].BestGenome);
+    Model.Evolve(1);
+    const auto After = Model.Results();
+    EXPECT_EQ(After[0].BestFitness, After[1].BestFitness);
+    EXPECT_EQ(After[0].BestGenome, After[1].BestGenome);
+    EXPECT_EQ(Model.BestIsland(), 0);
+    for (int I = 0; I < 2; ++I)
+        EXPECT_EQ(Model.Island(I)->Population()->Count(), 41);
+}
+
+TEST(IslandModel, TopologyNamesTheNeighbours) {
+    TAxThreadIslands Model(4, MakeGA);
+    using V = std::vector<int>;
+    Model.SetMigration(Policy(TAxIslandTopology::itRing, {}, {}));
+    EXPECT_EQ(Model.Destinations(0, 3), V{1});
+    EXPECT_EQ(Model.Destinations(3, 3), V{0});
+    Model.SetMigration(Policy(TAxIslandTopology::itFullyConnected, {}, {}));
+    EXPECT_EQ(Model.Destinations(2, 3), (V{0, 1, 3}));
+    Model.SetMigration(Policy(TAxIslandTopology::itRandom, {}, {}));
+    std::vector<V> Tables;
+    for (int Generation = 1; Generation <= 10; ++Generation) {
+        V Table;
+        for (int I = 0; I < 4; ++I) {
+            const V Targets = Model.Destinations(I, Generation);
+            ASSERT_EQ(Targets.size(), 1u);
+            EXPECT_NE(Targets[0], I);
+            EXPECT_TRUE(Targets[0] >= 0 && Targets[0] < 4);
+            EXPECT_EQ(Model.Destinations(I, Generation), Targets); // drawn alike every time
+            Table.push_back(Targets[0]);
+        }
+        Tables.push_back(Table);
+    }
+    std::sort(Tables.begin(), Tables.end());
+    EXPECT_GT(std::unique(Tables.begin(), Tables.end()) - Tables.begin(), 3);
+    // A single island has nobody to send to.
+    TAxThreadIslands Alone(1, MakeGA);
+    EXPECT_TRUE(Alone.Destinations(0, 3).empty());
+    EXPECT_THROW(Model.SetMigration(Policy(TAxIslandTopology::itRing, {}, {}, -1)), EGAException);
+}
+
+TEST(IslandModel, CheckpointResumesTheSameRun) {
+    const std::string File = ::testing::TempDir() + "islands.checkpoint";
+    const TAxMigrationPolicy Migration = Policies[1];
+    TAxThreadIslands Model(3, MakeGA, 2);
+    Model.SetMigration(Migration);
+    Model.Initialize(77);
+    Model.Evolve(5);
+    Model.SaveCheckpoint(File);
+    Model.Evolve(6);
+
+    TAxThreadIslands Resumed(3, MakeGA, 3);
+    Resumed.SetMigration(Migration);
+    Resumed.LoadCheckpoint(File);
+    EXPECT_EQ(Resumed.Generation(), 5);
+    Resumed.Evolve(6);
+    EXPECT_EQ(Record(Resumed), Record(Model));
+    EXPECT_EQ(Resumed.Results(), Model.Results());
+
+    // A damaged file changes nothing.
+    std::ifstream In(File, std::ios::binary);
+    std::string Text{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+    In.close();
+    for (const std::string& Damaged : {Text.substr(0, Text.size() - 1), Text + "x",
+                                       std::string("axgenetic-islands 1\nislands 3\nseed 1\n")}) {
+        std::ofstream(File, std::ios::binary) << Damaged;
+        EXPECT_THROW(Resumed.LoadCheckpoint(File), EReadError);
+        EXPECT_EQ(Resumed.Generation(), 11);
+        EXPECT_EQ(Record(Resumed), Record(Model));
+    }
+    std::filesystem::remove(File);
+}
+
+TEST(IslandModel, FailingIslandStopsTheRunWithItsMessage) {
+    const auto Factory = [](int Island) {
+        auto GA = MakeGA(Island);
+        auto Handler = GA->OnEvaluateFitness();
+        GA->SetOnEvaluateFitness([Handler, Island, Count = 0](TObject* Sender, TAxIndividual* Item,
+                                                              TGAFitness& Fitness) mutable {
+            if (Island == 2 && ++Count > 150) throw std::runtime_error("island two failed");
+            Handler(Sender, Item, Fitness);
+        });
+        return GA;
+    };
+    for (const bool Synchronous : {true, false}) {
+        TAxThreadIslands Model(4, Factory, 2);
+        Model.SetSynchronous(Synchronous);
+        Model.Initialize(1);
+        try {
+            Model.Evolve(20);
+            ADD_FAILURE() << "no exception";
+        } catch (const EAxIslandError& E) {
+            EXPECT_EQ(E.Island(), 2);
+            EXPECT_STREQ(E.what(), "island two failed");
+        }
+        EXPECT_EQ(Model.Generation(), 0);
+    }
+}
+
+} // namespace
+} // namespace ax::test
