@@ -3,54 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 
-#include "axgenetic/parallel/evaluation_test_support.hpp"
+#include "axgenetic/parallel/island_test_support.hpp"
 
 namespace ax::test {
 namespace {
-
-std::unique_ptr<TAxCustomGeneticComponent> MakeGA(int) {
-    auto GA = std::make_unique<TAxGeneticAlgorithm>();
-    SetUp(*GA);
-    return GA;
-}
-
-// Every island's population: chromosomes and raw fitness, in population order.
-std::vector<std::string> Record(const TAxIslandModel& Model) {
-    std::vector<std::string> Result;
-    for (int I = 0; I < Model.Islands(); ++I) {
-        auto& Population = *Model.Island(I)->Population();
-        for (int K = 0; K < Population.Count(); ++K) {
-            auto& Item = static_cast<TAxGAIndividual&>(*Population.Items(K));
-            Result.push_back(Genome(Item) + " " + Text(Item.Fitness()));
-        }
-    }
-    return Result;
-}
-
-TAxMigrationPolicy Policy(TAxIslandTopology Topology, TAxEmigrantSelection Selection,
-                          TAxImmigrantPlacement Placement, int Interval = 3) {
-    TAxMigrationPolicy Result;
-    Result.Interval = Interval;
-    Result.Count = 3;
-    Result.Topology = Topology;
-    Result.Selection = Selection;
-    Result.Placement = Placement;
-    return Result;
-}
-
-const TAxMigrationPolicy Policies[] = {
-    Policy(TAxIslandTopology::itRing, TAxEmigrantSelection::esBest, TAxImmigrantPlacement::ipWorst),
-    Policy(TAxIslandTopology::itFullyConnected, TAxEmigrantSelection::esTournament,
-           TAxImmigrantPlacement::ipRandom),
-    Policy(TAxIslandTopology::itRandom, TAxEmigrantSelection::esBest,
-           TAxImmigrantPlacement::ipRandom),
-};
 
 TEST(IslandModel, SynchronousRunsRepeatOnAnyNumberOfThreads) {
     for (const TAxMigrationPolicy& Migration : Policies) {
