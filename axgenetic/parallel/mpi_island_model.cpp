@@ -5,8 +5,6 @@
 #include <climits>
 #include <thread>
 
-#include "axgenetic/parallel/mpi_evaluator.hpp"
-
 namespace ax {
 
 namespace {

@@ -18,6 +18,7 @@
 #include <list>
 
 #include "axgenetic/parallel/island_model.hpp"
+#include "axgenetic/parallel/mpi_evaluator.hpp" // TAxMPIEnvironment, EAxWorkerError
 
 namespace ax {
 

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "axgenetic/parallel/island_test_support.hpp"
-#include "axgenetic/parallel/mpi_evaluator.hpp"
 
 namespace {
 
