@@ -1,5 +1,5 @@
-// Shared by the island model's thread and MPI tests: GA islands (the evaluation tests'
-// GA), the record of every island's population and a few migration policies.
+// Shared by the island model's thread and MPI tests: GA and GP islands (the evaluation
+// tests' components), the record of every island's population and a few migration policies.
 #pragma once
 
 #include <memory>
@@ -15,6 +15,12 @@ inline std::unique_ptr<TAxCustomGeneticComponent> MakeGA(int) {
     auto GA = std::make_unique<TAxGeneticAlgorithm>();
     SetUp(*GA);
     return GA;
+}
+
+inline std::unique_ptr<TAxCustomGeneticComponent> MakeGP(int) {
+    auto GP = std::make_unique<TAxGeneticProgramming>();
+    SetUp(*GP);
+    return GP;
 }
 
 // Every island's population (or island Only's): chromosomes and raw fitness, in

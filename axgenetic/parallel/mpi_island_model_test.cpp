@@ -10,6 +10,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "axgenetic/parallel/gp_genome_codec.hpp"
 #include "axgenetic/parallel/island_test_support.hpp"
 
 namespace {
@@ -47,6 +48,16 @@ void CheckSynchronous() {
               "islands over MPI differ from islands on threads, topology " +
                   std::to_string(static_cast<int>(Migration.Topology)));
     }
+    // GP programs travel through their codec alike.
+    TAxMPIIslands Distributed(4, test::MakeGP, std::make_unique<TAxGPFloatGenomeCodec>());
+    TAxThreadIslands Local(4, test::MakeGP, 3, std::make_unique<TAxGPFloatGenomeCodec>());
+    for (TAxIslandModel* Model : {static_cast<TAxIslandModel*>(&Distributed),
+                                  static_cast<TAxIslandModel*>(&Local)}) {
+        Model->SetMigration(test::Policies[0]);
+        Model->Initialize(8);
+        Model->Evolve(9);
+    }
+    Check(Distributed.Results() == Local.Results(), "GP islands over MPI differ from threads");
 }
 
 // Saved over MPI, the archipelago continues alike over MPI and on threads.
