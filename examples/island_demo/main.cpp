@@ -1,14 +1,15 @@
 // The 6-multiplexer on four islands of 250 programs: every 5 generations each island sends
 // copies of its 5 best programs to the next island of a ring, where they replace the 5
 // worst. The run stops when a program answers all 64 cases, or after 50 generations, and
-// saves a checkpoint of the whole archipelago every 10 generations, from which
-// `--resume FILE` continues it.
+// saves a checkpoint of the whole archipelago every 10 generations (island_demo.checkpoint in
+// the temporary directory), from which `--resume FILE` continues it.
 //
 //   island_demo [--seed N] [--threads N] [--resume FILE]   islands on threads (default 2)
 //   mpirun -np 2 island_demo --mpi [--seed N]               islands over MPI ranks
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -33,16 +34,18 @@ bool Run(ax::TAxIslandModel& Model, std::uint64_t Seed, const char* Resume, bool
         Model.LoadCheckpoint(Resume);
     else
         Model.Initialize(Seed);
-    const std::string Checkpoint = "island_demo.checkpoint";
+    const std::string Checkpoint =
+        (std::filesystem::temp_directory_path() / "island_demo.checkpoint").string();
     while (Model.Generation() < Generations &&
            Model.Results()[static_cast<std::size_t>(Model.BestIsland())].BestFitness > 0) {
         Model.Evolve(Interval);
-        if (Model.Generation() % 10 == 0) Model.SaveCheckpoint(Checkpoint);
+        const bool Saving = Model.Generation() % 10 == 0;
+        if (Saving) Model.SaveCheckpoint(Checkpoint);
         if (!Printing) continue;
         std::printf("generation %2d: wrong answers per island", Model.Generation());
         for (const ax::TAxIslandResult& Result : Model.Results())
             std::printf(" %2g", Result.BestFitness);
-        std::printf("\n");
+        std::printf(Saving ? ", saved to %s\n" : "\n", Checkpoint.c_str());
     }
     return Printing;
 }
