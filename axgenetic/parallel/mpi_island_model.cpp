@@ -37,6 +37,18 @@ private:
     std::chrono::microseconds FPause{10};
 };
 
+// Completes a non-blocking operation without spinning: Open MPI's blocking collectives poll
+// at full speed, and a rank that arrives early would take a core from one still computing.
+void Complete(MPI_Request& Request, int Rank) {
+    TBackoff Backoff;
+    for (;;) {
+        int Done = 0;
+        Check(MPI_Test(&Request, &Done, MPI_STATUS_IGNORE), Rank);
+        if (Done) return;
+        Backoff.Wait();
+    }
+}
+
 } // namespace
 
 TAxMPIIslands::TAxMPIIslands(int Islands, TAxIslandFactory Factory,
@@ -179,7 +191,10 @@ void TAxMPIIslands::Finish() {
     // Every rank learns how many messages the others sent it, then receives them all: no
     // send is left waiting, no message reaches the next run.
     std::vector<int> Coming(static_cast<std::size_t>(FSize));
-    Check(MPI_Alltoall(FSent.data(), 1, MPI_INT, Coming.data(), 1, MPI_INT, FComm), FRank);
+    MPI_Request Request;
+    Check(MPI_Ialltoall(FSent.data(), 1, MPI_INT, Coming.data(), 1, MPI_INT, FComm, &Request),
+          FRank);
+    Complete(Request, FRank);
     TBackoff Backoff;
     while (Coming != FReceived)
         if (!Pump()) Backoff.Wait();
@@ -195,14 +210,17 @@ void TAxMPIIslands::Finish() {
 
     // The failed island with the lowest number, and its message from its rank.
     int Failed = FFailedIsland < 0 ? INT_MAX : FFailedIsland;
-    Check(MPI_Allreduce(MPI_IN_PLACE, &Failed, 1, MPI_INT, MPI_MIN, FComm), FRank);
+    Check(MPI_Iallreduce(MPI_IN_PLACE, &Failed, 1, MPI_INT, MPI_MIN, FComm, &Request), FRank);
+    Complete(Request, FRank);
     FFailedIsland = -1;
     if (Failed == INT_MAX) return;
     const int Owner = RankOf(Failed);
     int Length = static_cast<int>(FFailure.size());
-    Check(MPI_Bcast(&Length, 1, MPI_INT, Owner, FComm), FRank);
+    Check(MPI_Ibcast(&Length, 1, MPI_INT, Owner, FComm, &Request), FRank);
+    Complete(Request, FRank);
     FFailure.resize(static_cast<std::size_t>(Length));
-    Check(MPI_Bcast(FFailure.data(), Length, MPI_CHAR, Owner, FComm), FRank);
+    Check(MPI_Ibcast(FFailure.data(), Length, MPI_CHAR, Owner, FComm, &Request), FRank);
+    Complete(Request, FRank);
     for (auto& Inbox : FInboxes)
         Inbox.clear();
     throw EAxIslandError(FFailure, Failed, Owner);
@@ -221,16 +239,19 @@ void TAxMPIIslands::ShareResults() {
     }
     int Size = static_cast<int>(Local.size());
     std::vector<int> Sizes(static_cast<std::size_t>(FSize)), Offsets(Sizes.size());
-    Check(MPI_Allgather(&Size, 1, MPI_INT, Sizes.data(), 1, MPI_INT, FComm), FRank);
+    MPI_Request Request;
+    Check(MPI_Iallgather(&Size, 1, MPI_INT, Sizes.data(), 1, MPI_INT, FComm, &Request), FRank);
+    Complete(Request, FRank);
     int Total = 0;
     for (std::size_t R = 0; R < Sizes.size(); ++R) {
         Offsets[R] = Total;
         Total += Sizes[R];
     }
     std::vector<std::byte> All(static_cast<std::size_t>(Total));
-    Check(MPI_Allgatherv(Local.data(), Size, MPI_BYTE, All.data(), Sizes.data(), Offsets.data(),
-                         MPI_BYTE, FComm),
+    Check(MPI_Iallgatherv(Local.data(), Size, MPI_BYTE, All.data(), Sizes.data(), Offsets.data(),
+                          MPI_BYTE, FComm, &Request),
           FRank);
+    Complete(Request, FRank);
     TAxGenomeReader Reader(All);
     while (!Reader.AtEnd()) {
         const int I = Reader.ReadInt32();
@@ -274,7 +295,9 @@ std::vector<std::string> TAxMPIIslands::GatherRecords(std::vector<std::string> L
 
 bool TAxMPIIslands::AnyFailed(bool Failed) {
     int Any = Failed ? 1 : 0;
-    Check(MPI_Allreduce(MPI_IN_PLACE, &Any, 1, MPI_INT, MPI_LOR, FComm), FRank);
+    MPI_Request Request;
+    Check(MPI_Iallreduce(MPI_IN_PLACE, &Any, 1, MPI_INT, MPI_LOR, FComm, &Request), FRank);
+    Complete(Request, FRank);
     return Any != 0;
 }
 

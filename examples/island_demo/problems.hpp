@@ -98,8 +98,7 @@ inline std::unique_ptr<ax::TAxCustomGeneticComponent> Multiplexer(int Population
 }
 
 // The quartic through the batch evaluator (one per island: it keeps scratch space).
-// Repeat > 1 evaluates every program that many times, for a costly fitness.
-inline std::unique_ptr<ax::TAxCustomGeneticComponent> Quartic(int Population, int Repeat = 1) {
+inline std::unique_ptr<ax::TAxCustomGeneticComponent> Quartic(int Population) {
     constexpr int Points = 20;
     auto GP = std::make_unique<ax::TAxGeneticProgramming>();
     ax::TAxGPFloatInstructions& Set = *GP->Instructions();
@@ -127,17 +126,15 @@ inline std::unique_ptr<ax::TAxCustomGeneticComponent> Quartic(int Population, in
         Data->Target.push_back(V * V * V * V + V * V * V + V * V + V);
     }
     Data->Values.resize(Points);
-    GP->SetOnEvaluateFitness(
-        [Data, Repeat](ax::TAxGPIndividual<TGAFloat>& Item, ax::TGAFitness& Fitness) {
-            for (int R = 0; R < Repeat; ++R)
-                Data->Evaluator.Evaluate(*Item.DNA(), Data->Rows, Data->Values);
-            double Error = 0;
-            for (int I = 0; I < Points; ++I)
-                Error += std::fabs(Data->Values[static_cast<std::size_t>(I)] -
-                                   Data->Target[static_cast<std::size_t>(I)]);
-            // A program that overflows is as bad as a program can be, not undefined.
-            Fitness = std::isfinite(Error) ? Error : 1e30;
-        });
+    GP->SetOnEvaluateFitness([Data](ax::TAxGPIndividual<TGAFloat>& Item, ax::TGAFitness& Fitness) {
+        Data->Evaluator.Evaluate(*Item.DNA(), Data->Rows, Data->Values);
+        double Error = 0;
+        for (int I = 0; I < Points; ++I)
+            Error += std::fabs(Data->Values[static_cast<std::size_t>(I)] -
+                               Data->Target[static_cast<std::size_t>(I)]);
+        // A program that overflows is as bad as a program can be, not undefined.
+        Fitness = std::isfinite(Error) ? Error : 1e30;
+    });
     return GP;
 }
 
