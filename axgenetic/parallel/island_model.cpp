@@ -233,7 +233,14 @@ void TAxIslandModel::Evolve(int Generations) {
     RequireIslands();
     if (Generations <= 0) return;
     THostGenerator Host;
-    Run(FGeneration + Generations);
+    try {
+        Run(FGeneration + Generations);
+    } catch (...) {
+        // The islands stopped wherever they were: only a new start or a checkpoint
+        // makes them one run again.
+        FInitialized = false;
+        throw;
+    }
     FGeneration += Generations;
     for (int I = 0; I < Islands(); ++I)
         if (FIslands[static_cast<std::size_t>(I)]) ComputeResult(I);
@@ -308,7 +315,7 @@ std::vector<int> TAxIslandModel::Destinations(int Island, int Generation) const 
         // A stream of its own for every migration, so that any process draws the same
         // table in any order. The draws borrow the global generator; whoever holds it gets
         // its state back.
-        std::unique_lock<std::mutex> Lock(const_cast<std::mutex&>(FGenerator), std::defer_lock);
+        std::unique_lock<std::mutex> Lock(FGenerator, std::defer_lock);
         if (FShared) Lock.lock();
         const TRandomGeneratorState Saved = GetRandomState();
         RandSeed(DeriveSeed(FSeed, TopologySalt, static_cast<std::uint64_t>(Generation)));

@@ -121,8 +121,8 @@ public:
     void Initialize(std::uint64_t Seed);
     // Runs every island Generations generations further, migrating as the policy says. A
     // failure on any island stops the run everywhere and raises EAxIslandError (on every
-    // rank); the islands are then left between generations and are resumed from the last
-    // checkpoint.
+    // rank); the islands are then left wherever they stopped, and Evolve and SaveCheckpoint
+    // raise SIslandsNotInitialized until Initialize or LoadCheckpoint.
     void Evolve(int Generations);
     // Generations since Initialize.
     int Generation() const { return FGeneration; }
@@ -211,7 +211,7 @@ private:
     std::uint64_t FSeed = 0;
     int FGeneration = 0;
     std::vector<std::unique_ptr<TIsland>> FIslands;
-    std::mutex FGenerator; // held by the island that has its state in the global generator
+    mutable std::mutex FGenerator; // held by the island that has its state in the global generator
 };
 
 // Islands on threads of this process: Threads workers (the calling thread one of them), the

@@ -144,6 +144,7 @@ TEST(IslandModel, FailingIslandStopsTheRunWithItsMessage) {
             EXPECT_STREQ(E.what(), "island two failed");
         }
         EXPECT_EQ(Model.Generation(), 0);
+        EXPECT_THROW(Model.Evolve(1), EGAException); // no run to go on with
     }
 }
 
