@@ -435,6 +435,23 @@ void TAxIslandModel::Immigrate(int Index, std::vector<TMigrants>& Messages) {
     Component.EvaluateFitness();
 }
 
+int TAxIslandModel::Count(const std::vector<TMigrants>& Inbox, int Generation) {
+    return static_cast<int>(std::count_if(Inbox.begin(), Inbox.end(), [=](const TMigrants& M) {
+        return M.Generation == Generation;
+    }));
+}
+
+void TAxIslandModel::Take(std::vector<TMigrants>& Inbox, int Generation,
+                          std::vector<TMigrants>& Out) const {
+    const auto Split =
+        FSynchronous
+            ? std::stable_partition(Inbox.begin(), Inbox.end(),
+                                    [=](const TMigrants& M) { return M.Generation != Generation; })
+            : Inbox.begin();
+    std::move(Split, Inbox.end(), std::back_inserter(Out));
+    Inbox.erase(Split, Inbox.end());
+}
+
 // --- results ---------------------------------------------------------------------------
 
 void TAxIslandModel::ComputeResult(int Index) {
@@ -590,21 +607,10 @@ bool TAxThreadIslands::Collect(int Island, int Generation, int Expected,
                                std::vector<TMigrants>& Out) {
     std::unique_lock<std::mutex> Lock(FLock);
     auto& Inbox = FInboxes[static_cast<std::size_t>(Island)];
-    const auto OfGeneration = [Generation](const TMigrants& M) {
-        return M.Generation == Generation;
-    };
     if (Synchronous())
-        FArrived.wait(Lock, [&] {
-            return FStopping || std::count_if(Inbox.begin(), Inbox.end(), OfGeneration) >= Expected;
-        });
+        FArrived.wait(Lock, [&] { return FStopping || Count(Inbox, Generation) >= Expected; });
     if (FStopping) return false;
-    // Synchronous: this generation's migrants; a faster island's later ones stay.
-    const auto Split =
-        Synchronous() ? std::stable_partition(Inbox.begin(), Inbox.end(),
-                                              [&](const TMigrants& M) { return !OfGeneration(M); })
-                      : Inbox.begin();
-    std::move(Split, Inbox.end(), std::back_inserter(Out));
-    Inbox.erase(Split, Inbox.end());
+    Take(Inbox, Generation, Out);
     return true;
 }
 

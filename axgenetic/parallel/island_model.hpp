@@ -177,6 +177,11 @@ protected:
     virtual std::string ShareFile(std::string Data) { return Data; }
     virtual bool AnyFailed(bool Failed) { return Failed; }
 
+    // Migrants of Generation in Inbox.
+    static int Count(const std::vector<TMigrants>& Inbox, int Generation);
+    // Moves the migrants to collect from Inbox to Out: in the synchronous mode those of
+    // Generation (a faster island's later ones stay), else all.
+    void Take(std::vector<TMigrants>& Inbox, int Generation, std::vector<TMigrants>& Out) const;
     // One worker's share of a run: steps Own from FGeneration to Target, generation by
     // generation, migrating on the way. Failures are reported through Fail.
     void RunWorker(std::span<const int> Own, int Target);

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 
 #include "axgenetic/parallel/island_test_support.hpp"
 
@@ -122,18 +121,8 @@ TEST(IslandModel, CheckpointResumesTheSameRun) {
 }
 
 TEST(IslandModel, FailingIslandStopsTheRunWithItsMessage) {
-    const auto Factory = [](int Island) {
-        auto GA = MakeGA(Island);
-        auto Handler = GA->OnEvaluateFitness();
-        GA->SetOnEvaluateFitness([Handler, Island, Count = 0](TObject* Sender, TAxIndividual* Item,
-                                                              TGAFitness& Fitness) mutable {
-            if (Island == 2 && ++Count > 150) throw std::runtime_error("island two failed");
-            Handler(Sender, Item, Fitness);
-        });
-        return GA;
-    };
     for (const bool Synchronous : {true, false}) {
-        TAxThreadIslands Model(4, Factory, 2);
+        TAxThreadIslands Model(4, FailingGA(2, "island two failed"), 2);
         Model.SetSynchronous(Synchronous);
         Model.Initialize(1);
         try {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,20 @@ inline std::unique_ptr<TAxCustomGeneticComponent> MakeGP(int) {
     auto GP = std::make_unique<TAxGeneticProgramming>();
     SetUp(*GP);
     return GP;
+}
+
+// GA islands of which island Failing throws Message from its handler after 150 evaluations.
+inline TAxIslandFactory FailingGA(int Failing, std::string Message) {
+    return [Failing, Message](int Island) {
+        auto GA = MakeGA(Island);
+        auto Handler = GA->OnEvaluateFitness();
+        GA->SetOnEvaluateFitness(
+            [=, Count = 0](TObject* Sender, TAxIndividual* Item, TGAFitness& Fitness) mutable {
+                if (Island == Failing && ++Count > 150) throw std::runtime_error(Message);
+                Handler(Sender, Item, Fitness);
+            });
+        return GA;
+    };
 }
 
 // Every island's population (or island Only's): chromosomes and raw fitness, in

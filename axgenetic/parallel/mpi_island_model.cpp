@@ -137,22 +137,14 @@ void TAxMPIIslands::Post(TMigrants&& Message) {
 
 bool TAxMPIIslands::Collect(int Island, int Generation, int Expected, std::vector<TMigrants>& Out) {
     auto& Inbox = FInboxes[static_cast<std::size_t>(Island)];
-    const auto OfGeneration = [Generation](const TMigrants& M) {
-        return M.Generation == Generation;
-    };
     Pump();
     if (Synchronous()) {
         TBackoff Backoff;
-        while (!FStopping && std::count_if(Inbox.begin(), Inbox.end(), OfGeneration) < Expected)
+        while (!FStopping && Count(Inbox, Generation) < Expected)
             if (!Pump()) Backoff.Wait();
     }
     if (FStopping) return false;
-    const auto Split =
-        Synchronous() ? std::stable_partition(Inbox.begin(), Inbox.end(),
-                                              [&](const TMigrants& M) { return !OfGeneration(M); })
-                      : Inbox.begin();
-    std::move(Split, Inbox.end(), std::back_inserter(Out));
-    Inbox.erase(Split, Inbox.end());
+    Take(Inbox, Generation, Out);
     return true;
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
@@ -51,8 +50,8 @@ void CheckSynchronous() {
     // GP programs travel through their codec alike.
     TAxMPIIslands Distributed(4, test::MakeGP, std::make_unique<TAxGPFloatGenomeCodec>());
     TAxThreadIslands Local(4, test::MakeGP, 3, std::make_unique<TAxGPFloatGenomeCodec>());
-    for (TAxIslandModel* Model : {static_cast<TAxIslandModel*>(&Distributed),
-                                  static_cast<TAxIslandModel*>(&Local)}) {
+    for (TAxIslandModel* Model :
+         {static_cast<TAxIslandModel*>(&Distributed), static_cast<TAxIslandModel*>(&Local)}) {
         Model->SetMigration(test::Policies[0]);
         Model->Initialize(8);
         Model->Evolve(9);
@@ -106,17 +105,7 @@ void CheckAsynchronous() {
 
 // Island 1 fails on its 150th evaluation; every rank learns which island and why.
 void CheckFailure(bool Synchronous) {
-    const auto Factory = [](int Island) {
-        auto GA = test::MakeGA(Island);
-        auto Handler = GA->OnEvaluateFitness();
-        GA->SetOnEvaluateFitness([Handler, Island, Count = 0](TObject* Sender, TAxIndividual* Item,
-                                                              TGAFitness& Fitness) mutable {
-            if (Island == 1 && ++Count > 150) throw std::runtime_error("island one failed");
-            Handler(Sender, Item, Fitness);
-        });
-        return GA;
-    };
-    TAxMPIIslands Model(4, Factory);
+    TAxMPIIslands Model(4, test::FailingGA(1, "island one failed"));
     Model.SetSynchronous(Synchronous);
     Model.Initialize(1);
     try {
