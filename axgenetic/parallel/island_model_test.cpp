@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <numeric>
 
 #include "axgenetic/parallel/island_test_support.hpp"
 
@@ -39,23 +40,69 @@ TEST(IslandModel, SynchronousRunsRepeatOnAnyNumberOfThreads) {
     }
 }
 
-// Two islands exchanging their best: afterwards each holds the best of both, over its worst.
-TEST(IslandModel, MigrationCarriesTheBestToTheNeighbour) {
-    TAxThreadIslands Model(2, MakeGA, 2);
+// Two islands of a ring: after generation 4 each island's 3 best take the places of the
+// other's 3 worst (the worst first), with their fitness; nothing else changes.
+TEST(IslandModel, MigrationPutsTheBestOverTheWorst) {
+    using TPopulation = std::vector<std::pair<double, std::string>>;
+    std::vector<TPopulation> Before(2);
+    const auto Snapshot = [](TAxCustomGeneticComponent& Component) {
+        TPopulation Result;
+        for (int K = 0; K < Component.Population()->Count(); ++K) {
+            auto& Item = static_cast<TAxGAIndividual&>(*Component.Population()->Items(K));
+            Result.emplace_back(Item.Fitness(), Genome(Item));
+        }
+        return Result;
+    };
+    TAxThreadIslands Model(
+        2,
+        [&](int Island) {
+            auto GA = MakeGA(Island);
+            GA->SetOnEvolve([&, Island, &Component = *GA](TObject*) {
+                if (Component.Generation() == 4) Before[Island] = Snapshot(Component);
+            });
+            return GA;
+        },
+        2);
     Model.SetMigration(Policy(TAxIslandTopology::itRing, TAxEmigrantSelection::esBest,
                               TAxImmigrantPlacement::ipWorst, 4));
     Model.Initialize(5);
-    Model.Evolve(3);
-    // Before the migration the islands differ in their best.
-    const auto Before = Model.Results();
-    ASSERT_NE(Before[0].BestGenome, Before[1].BestGenome);
-    Model.Evolve(1);
-    const auto After = Model.Results();
-    EXPECT_EQ(After[0].BestFitness, After[1].BestFitness);
-    EXPECT_EQ(After[0].BestGenome, After[1].BestGenome);
-    EXPECT_EQ(Model.BestIsland(), 0);
-    for (int I = 0; I < 2; ++I)
-        EXPECT_EQ(Model.Island(I)->Population()->Count(), 41);
+    Model.Evolve(4);
+    // Population indexes, fittest first, equals in population order.
+    const auto Ranking = [](const TPopulation& Population) {
+        std::vector<std::size_t> Order(Population.size());
+        std::iota(Order.begin(), Order.end(), 0);
+        std::stable_sort(Order.begin(), Order.end(), [&](std::size_t A, std::size_t B) {
+            return Population[A].first < Population[B].first;
+        });
+        return Order;
+    };
+    for (int To = 0; To < 2; ++To) {
+        const TPopulation& From = Before[static_cast<std::size_t>(1 - To)];
+        TPopulation Expected = Before[static_cast<std::size_t>(To)];
+        const auto Best = Ranking(From);
+        auto Worst = Ranking(Expected);
+        std::reverse(Worst.begin(), Worst.end());
+        for (std::size_t K = 0; K < 3; ++K)
+            Expected[Worst[K]] = From[Best[K]];
+        EXPECT_EQ(Snapshot(*Model.Island(To)), Expected) << "island " << To;
+    }
+    EXPECT_EQ(Model.Results()[0].BestFitness, Model.Results()[1].BestFitness);
+}
+
+// Without migration the islands do not touch one another, not even through the
+// generator: island 0 of three on three threads runs as the only island would.
+TEST(IslandModel, IslandsWithoutMigrationRunApart) {
+    TAxMigrationPolicy Apart;
+    Apart.Interval = 0;
+    TAxThreadIslands Three(3, MakeGA, 3), One(1, MakeGA);
+    for (TAxIslandModel* Model :
+         {static_cast<TAxIslandModel*>(&Three), static_cast<TAxIslandModel*>(&One)}) {
+        Model->SetMigration(Apart);
+        Model->Initialize(11);
+        Model->Evolve(8);
+    }
+    EXPECT_EQ(Record(Three, 0), Record(One));
+    EXPECT_NE(Record(Three, 1), Record(Three, 0));
 }
 
 TEST(IslandModel, TopologyNamesTheNeighbours) {
