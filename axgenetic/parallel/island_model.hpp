@@ -139,7 +139,7 @@ public:
     std::vector<int> Destinations(int Island, int Generation) const;
 
     // The whole archipelago: every island's checkpoint (its generator state included), the
-    // seed, the generation and the policy's mode. Written by rank 0 only; atomic as a
+    // seed and the generation; the host sets the same policy again. Written by rank 0 only; atomic as a
     // component's checkpoint. A loaded archipelago continues exactly as the saved one would
     // have in the synchronous mode. LoadCheckpoint makes new islands with the factory and
     // replaces the current ones only when the whole file has loaded: EReadError
@@ -171,10 +171,8 @@ protected:
     virtual bool Stopping() = 0;
     // Makes every island's result known to this process (MPI: to every rank).
     virtual void ShareResults() {}
-    // MPI: the checkpoint records of all islands on rank 0; the file's bytes on every rank;
-    // whether any rank failed.
+    // MPI: the checkpoint records of all islands on rank 0; whether any rank failed.
     virtual std::vector<std::string> GatherRecords(std::vector<std::string> Local) { return Local; }
-    virtual std::string ShareFile(std::string Data) { return Data; }
     virtual bool AnyFailed(bool Failed) { return Failed; }
 
     // Migrants of Generation in Inbox.
