@@ -207,8 +207,9 @@ TParsedCheckpoint Parse(std::string_view Text, const TPublishedProperties& Known
                         std::system_category().message(Error));
 }
 
-// Writes Data to FileName through a flushed temporary file renamed over it.
-void WriteAtomically(const std::string& FileName, std::string_view Data) {
+} // namespace
+
+void WriteFileAtomically(const std::string& FileName, std::string_view Data) {
     namespace fs = std::filesystem;
     const fs::path Target(FileName);
     static std::atomic<unsigned> Counter{0};
@@ -238,8 +239,6 @@ void WriteAtomically(const std::string& FileName, std::string_view Data) {
     }
 }
 
-} // namespace
-
 void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream) {
     std::ostringstream Document;
     Component.SaveToStream(Document);
@@ -264,7 +263,7 @@ void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream) 
 void SaveCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName) {
     std::ostringstream Text;
     SaveCheckpoint(Component, Text);
-    WriteAtomically(FileName, Text.view());
+    WriteFileAtomically(FileName, Text.view());
 }
 
 void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream) {

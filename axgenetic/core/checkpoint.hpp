@@ -40,7 +40,8 @@ inline constexpr std::string_view SInvalidCheckpoint = "Invalid checkpoint: %s";
 // Writes the checkpoint to a temporary file beside FileName, flushed to the disk, which
 // then replaces FileName in one step: a reader never sees half a checkpoint, and a failed
 // save leaves the previous checkpoint in place. EFCreateError when it cannot be written.
-AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
+AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component,
+                                  const std::string& FileName);
 AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ostream& Stream);
 
 // Continues the run saved in the checkpoint. The whole file is read and checked
@@ -49,7 +50,12 @@ AXGENETIC_API void SaveCheckpoint(TAxCustomGeneticComponent& Component, std::ost
 // <error>" for a setting text that the checksum vouches for but that does not convert, a
 // file made by hand), EFOpenError when the file cannot be opened, and the document's own
 // errors when it does not load. A file that fails leaves the component as it was.
-AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component, const std::string& FileName);
+AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component,
+                                  const std::string& FileName);
 AXGENETIC_API void LoadCheckpoint(TAxCustomGeneticComponent& Component, std::istream& Stream);
+
+// Writes Data to FileName as SaveCheckpoint writes a checkpoint: through a flushed temporary
+// file renamed over it. EFCreateError when it cannot be written.
+AXGENETIC_API void WriteFileAtomically(const std::string& FileName, std::string_view Data);
 
 } // namespace ax
