@@ -273,6 +273,11 @@ template <class TComponent> void ExpectRefused(const std::string& Good) {
          "Invalid number of arguments (1) for \"Add\" instruction"},
         {Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>four<"),
          "'four' is not a valid integer value"},
+        // Settings that size a run's work and memory are bounded for documents.
+        {Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>1001<"),
+         "InitializationDepth: 1001 exceeds the limit of 1000"},
+        {Edited(Good, "<TournamentField>7<", "<TournamentField>2000000000<"),
+         "TournamentField: 2000000000 exceeds the limit of 1000"},
         {Edited(Good, Tree, Deep), "Program deeper than 1000 levels"},
         {Edited(Good, Tree,
                 "<DNA Instruction=\"Add\"><Child Instruction=\"x\"/><Child "
@@ -317,8 +322,8 @@ TEST(GPDocument, LargestIntegerSettingsAreUsable) {
     TAxGeneticProgramming Deep, Late;
     Regression(Deep);
     // A component that never evolved initializes at the load, with this depth.
-    Load(Deep, Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>2147483647<"));
-    EXPECT_EQ(Deep.InitializationDepth(), 2147483647);
+    Load(Deep, Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>1000<"));
+    EXPECT_EQ(Deep.InitializationDepth(), 1000);
     Regression(Late);
     Load(Late, Edited(Good, "<Generation>3<", "<Generation>2147483647<"));
     EXPECT_EQ(Late.Evolve(2), 0);
@@ -905,6 +910,48 @@ TEST(GPStreaming, ExecutorCarriesItsProgram) {
     ASSERT_NE(Read.GPProgram(), nullptr);
     EXPECT_EQ(Read.GPProgram()->ToString(), Placed.GPProgram()->ToString());
     EXPECT_EQ(Read.GPProgramLines().Text(), Placed.GPProgramLines().Text());
+}
+
+// A stream (or checkpoint) may ask for no more than the bounds of the settings that size a
+// run; a host still sets any value in code.
+TEST(GPStreaming, SizingSettingsAreBoundedForDocuments) {
+    const struct {
+        const char* Name;
+        int Limit;
+        int (TFloatGP::*Get)() const;
+    } Cases[] = {
+        {"InitialPopulation", MaxDocumentPopulation, &TFloatGP::InitialPopulation},
+        {"TournamentField", MaxDocumentTournamentField, &TFloatGP::TournamentField},
+        {"InitialDuplicatesRetries", MaxDocumentDuplicatesRetries,
+         &TFloatGP::InitialDuplicatesRetries},
+        {"InitializationDepth", MaxProgramDepth, &TFloatGP::InitializationDepth},
+    };
+    for (const auto& Case : Cases) {
+        const auto Read = [&](TAxGeneticProgramming& GP, long long Value) {
+            std::istringstream In("object TAxGeneticProgramming\n  " + std::string(Case.Name) +
+                                  " = " + std::to_string(Value) + "\nend\n");
+            ReadComponentText(In, GP);
+        };
+        TAxGeneticProgramming GP;
+        Read(GP, Case.Limit);
+        EXPECT_EQ((GP.*Case.Get)(), Case.Limit) << Case.Name;
+        for (const long long Value : {Case.Limit + 1LL, 2000000000LL}) {
+            try {
+                Read(GP, Value);
+                ADD_FAILURE() << Case.Name << " = " << Value << " accepted";
+            } catch (const EReadError& E) {
+                EXPECT_EQ(std::string(E.what()),
+                          "Line 2: " + std::string(Case.Name) + ": " + std::to_string(Value) +
+                              " exceeds the limit of " + std::to_string(Case.Limit));
+            }
+            EXPECT_EQ((GP.*Case.Get)(), Case.Limit) << Case.Name;
+        }
+    }
+    TAxGeneticProgramming Host;
+    Host.SetTournamentField(2000000000);
+    Host.SetInitialPopulation(2000000000);
+    EXPECT_EQ(std::pair(Host.TournamentField(), Host.InitialPopulation()),
+              std::pair(2000000000, 2000000000));
 }
 
 TEST(GPStreaming, AFreshComponentStoresNoGPSetting) {
