@@ -313,6 +313,24 @@ TEST(GeneticProgramming, MutationMethodsRunInProportionToTheirWeights) {
         EXPECT_EQ(GP.Runs[M], 0) << M;
 }
 
+// The shared Mutate step and DoMutate each consult OnMutation: a handler sees a mutation
+// twice, and a clear at either call runs no method.
+TEST(GeneticProgramming, OnMutationIsConsultedTwicePerMutation) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    GP.SetMutationProbability(1);
+    for (const int VetoAt : {0, 1, 2}) {
+        int Calls = 0;
+        GP.SetOnMutation([&](TObject*, TAxIndividual*, bool& DoIt) { DoIt = ++Calls != VetoAt; });
+        GP.Runs = {};
+        EXPECT_EQ(GP.Mutate(Item(GP, 0)), VetoAt == 0) << VetoAt;
+        EXPECT_EQ(Calls, VetoAt == 1 ? 1 : 2) << VetoAt;
+        EXPECT_EQ(GP.Runs[0] + GP.Runs[3] + GP.Runs[4], VetoAt == 0 ? 1 : 0) << VetoAt;
+    }
+}
+
 TEST(GeneticProgramming, NoMutationRunsWithAllWeightsZero) {
     RandSeed(3);
     TTestGP GP;
