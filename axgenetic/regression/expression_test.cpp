@@ -492,8 +492,8 @@ TEST(SRExpressionTest, DeepProgramsNeedNoRecursion) {
     EXPECT_TRUE(std::isfinite(Out[0]));
 }
 
-// SymPy parses the text to the same function: a script reads every text with sympify,
-// substitutes the point and compares its value with ours.
+// SymPy parses the text to the same function: expression_sympy_check.py reads every text
+// with sympify, substitutes the point and compares its value with ours.
 TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
     if (std::system("/usr/bin/python3 -c 'import sympy' > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "the system python3 with sympy is not installed";
@@ -523,7 +523,6 @@ TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
             Column[I] = Points[I][Name[0] == 'x' || Name[0] == 'E' ? 0 : 1];
     }
     const std::string Cases = testing::TempDir() + "formula_sympy_cases.txt";
-    const std::string Script = testing::TempDir() + "formula_sympy_check.py";
     const std::string Report = testing::TempDir() + "formula_sympy_report.txt";
     std::ofstream Out(Cases);
     std::vector<TGAFloat> Values(5);
@@ -541,30 +540,9 @@ TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
     }
     Out << TAxSRExpression::FromProgram(*P.Parse("(Add (f x) 1)")).SymPy() << "\t0\t0\tcall\n";
     Out.close();
-    std::ofstream(Script) << R"(import sys
-from sympy import Float, Symbol, sympify
-from sympy.core.function import AppliedUndef
-failures = 0
-parsed = {}
-for line in open(sys.argv[1]):
-    text, x, y, want = line.rstrip('\n').split('\t')
-    if text not in parsed:
-        parsed[text] = sympify(text)
-    e = parsed[text]
-    if want == 'call':
-        ok = bool(e.atoms(AppliedUndef))
-    else:
-        x, y, want = Float(float(x)), Float(float(y)), float(want)
-        got = float(e.subs({Symbol('x'): x, Symbol('E'): x, Symbol('x12'): x,
-                            Symbol('y'): y, Symbol('age'): y}).evalf())
-        ok = abs(got - want) <= 1e-12 * max(1.0, abs(want))
-    if not ok:
-        failures += 1
-        print(text, x, y, want)
-sys.exit(1 if failures else 0)
-)";
-    const int Status = std::system(
-        ("/usr/bin/python3 " + Script + " " + Cases + " > " + Report + " 2>&1").c_str());
+    const std::string Command = "/usr/bin/python3 '" + std::string(AXGENETIC_SYMPY_CHECK_SCRIPT) +
+                                "' " + Cases + " > " + Report + " 2>&1";
+    const int Status = std::system(Command.c_str());
     std::stringstream Failures;
     Failures << std::ifstream(Report).rdbuf();
     EXPECT_EQ(Status, 0) << Failures.str();
