@@ -11,6 +11,7 @@
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/platform/enum_names.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax {
@@ -64,16 +65,6 @@ void Koza(TGP& GP) {
             F += std::fabs(Item.Execute(C) - (X * X + 1 - X));
         }
     });
-}
-
-// Call raises EGPException with Message.
-template <class F> void ExpectGPError(F Call, const char* Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no exception, expected " << Message;
-    } catch (const EGPException& E) {
-        EXPECT_STREQ(E.what(), Message);
-    }
 }
 
 TFloatIndividual* Item(TGP& GP, int I) {
@@ -240,7 +231,7 @@ TEST(GeneticProgramming, InitializationRaisesForAnUnusableLanguage) {
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
     Terminals.Initialize();
     Terminals.SetInitializationMethod(TGPInitializationMethod::imFull);
-    ExpectGPError([&] { Terminals.DoInitialize(); }, "No operations found");
+    ExpectError<EGPException>([&] { Terminals.DoInitialize(); }, "No operations found");
 
     // A variable that declares an argument cannot head a subtree.
     struct TArgumentVariable : TAxGPFloatInstruction {
@@ -252,8 +243,8 @@ TEST(GeneticProgramming, InitializationRaisesForAnUnusableLanguage) {
     Terminals.Instructions()->Delete(0);
     Raw->Declare(1);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
-    ExpectGPError([&] { Terminals.Initialize(); },
-                  "Invalid terminal node.  Node requires greater than 0 children");
+    ExpectError<EGPException>([&] { Terminals.Initialize(); },
+                              "Invalid terminal node.  Node requires greater than 0 children");
 }
 
 TEST(GeneticProgramming, SubtreeCrossoverSwapsTheSubtrees) {
@@ -508,15 +499,15 @@ TEST(GeneticProgramming, TreeSurgeryRefusesPointsOfAnotherProgram) {
     TAxGPNode<TGAFloat>* OfA = A->FlattenedDNA().back();
     TAxGPNode<TGAFloat>* OfB = B->FlattenedDNA().back();
     const char* Foreign = "The node is not part of the individual's program";
-    ExpectGPError([&] { A->Graft(OfB, GP.GetTerminalNode()); }, Foreign);
-    ExpectGPError([&] { A->Graft(nullptr, GP.GetTerminalNode()); }, Foreign);
-    ExpectGPError([&] { A->Crossover(OfB, *B, B->DNA()); }, Foreign);
-    ExpectGPError([&] { A->Crossover(A->DNA(), *B, OfA); }, Foreign);
+    ExpectError<EGPException>([&] { A->Graft(OfB, GP.GetTerminalNode()); }, Foreign);
+    ExpectError<EGPException>([&] { A->Graft(nullptr, GP.GetTerminalNode()); }, Foreign);
+    ExpectError<EGPException>([&] { A->Crossover(OfB, *B, B->DNA()); }, Foreign);
+    ExpectError<EGPException>([&] { A->Crossover(A->DNA(), *B, OfA); }, Foreign);
     // Within one program a point inside the other would end up below itself.
-    ExpectGPError([&] { A->Crossover(A->DNA(), *A, OfA); },
-                  "Crossover points of one program must not lie inside one another");
-    ExpectGPError([&] { A->Crossover(OfA, *A, OfA); },
-                  "Crossover points of one program must not lie inside one another");
+    ExpectError<EGPException>([&] { A->Crossover(A->DNA(), *A, OfA); },
+                              "Crossover points of one program must not lie inside one another");
+    ExpectError<EGPException>([&] { A->Crossover(OfA, *A, OfA); },
+                              "Crossover points of one program must not lie inside one another");
     EXPECT_EQ(Text(GP, 0), TextA);
     EXPECT_EQ(Text(GP, 2), TextB);
     EXPECT_TRUE(A->Contains(OfA));

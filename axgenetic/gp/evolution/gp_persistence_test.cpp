@@ -19,6 +19,7 @@
 #include "axgenetic/gp/evolution/executor.hpp"
 #include "axgenetic/gp/evolution/gp_components.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
@@ -292,12 +293,7 @@ template <class TComponent> void ExpectRefused(const std::string& Good) {
             Load(Other, Case.Text);
             continue;
         }
-        try {
-            Load(GP, Case.Text);
-            ADD_FAILURE() << "no exception, expected " << Case.Message;
-        } catch (const Exception& E) {
-            EXPECT_EQ(std::string(E.what()), Case.Message);
-        }
+        ExpectError<Exception>([&] { Load(GP, Case.Text); }, Case.Message);
         EXPECT_EQ(Saved(GP), Before) << Case.Message;
     }
 }
@@ -936,14 +932,10 @@ TEST(GPStreaming, SizingSettingsAreBoundedForDocuments) {
         Read(GP, Case.Limit);
         EXPECT_EQ((GP.*Case.Get)(), Case.Limit) << Case.Name;
         for (const long long Value : {Case.Limit + 1LL, 2000000000LL}) {
-            try {
-                Read(GP, Value);
-                ADD_FAILURE() << Case.Name << " = " << Value << " accepted";
-            } catch (const EReadError& E) {
-                EXPECT_EQ(std::string(E.what()),
-                          "Line 2: " + std::string(Case.Name) + ": " + std::to_string(Value) +
-                              " exceeds the limit of " + std::to_string(Case.Limit));
-            }
+            ExpectError<EReadError>([&] { Read(GP, Value); }, "Line 2: " + std::string(Case.Name) +
+                                                                  ": " + std::to_string(Value) +
+                                                                  " exceeds the limit of " +
+                                                                  std::to_string(Case.Limit));
             EXPECT_EQ((GP.*Case.Get)(), Case.Limit) << Case.Name;
         }
     }
