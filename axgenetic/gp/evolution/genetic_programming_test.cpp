@@ -1,4 +1,5 @@
 #include "axgenetic/gp/evolution/gp_components.hpp"
+#include "axgenetic/gp/evolution/gp_test_support.hpp"
 
 #include <array>
 #include <cmath>
@@ -36,25 +37,12 @@ public:
 };
 using TTestGP = TTest<TAxGeneticProgramming>;
 
-TAxGPInstruction<TGAFloat>* Add(TGP& GP, const std::string& Name, int Arity = 0) {
-    auto* I = GP.Instructions()->Add();
-    I->SetName(Name);
-    I->SetArity(Arity);
-    if (Arity == 2)
-        I->SetOnExecute(
-            [Name](TObject*, TAxGPNode<TGAFloat>& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
-                const TGAFloat A = N.GetChild(0)->Execute(C), B = N.GetChild(1)->Execute(C);
-                R = Name == "Add" ? A + B : Name == "Sub" ? A - B : A * B;
-            });
-    return I;
-}
-
 // Add, Sub, Mul over x and y; fitness is the error against x*x + y on a few points.
 void Koza(TGP& GP) {
     for (const char* F : {"Add", "Sub", "Mul"})
-        Add(GP, F, 2);
-    Add(GP, "x");
-    Add(GP, "y");
+        AddInstruction(*GP.Instructions(), F, 2);
+    AddInstruction(*GP.Instructions(), "x");
+    AddInstruction(*GP.Instructions(), "y");
     GP.SetInitialPopulation(30);
     GP.SetInitializationMethod(TGPInitializationMethod::imRampedHalfAndHalf);
     GP.SetOnEvaluateFitness([](const TFloatIndividual& Item, TGAFitness& F) {
@@ -212,7 +200,7 @@ TEST(GeneticProgramming, SearchSpaceSizeCountsProgramsPerDepth) {
 TEST(GeneticProgramming, DuplicateRetriesEndForALanguageOfOneTerminal) {
     RandSeed(2);
     TTestGP Terminals;
-    Add(Terminals, "x");
+    AddInstruction(*Terminals.Instructions(), "x");
     Terminals.SetInitialPopulation(10);
     Terminals.SetInitialDuplicatesRetries(3);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
@@ -226,7 +214,7 @@ TEST(GeneticProgramming, DuplicateRetriesEndForALanguageOfOneTerminal) {
 TEST(GeneticProgramming, InitializationRaisesForAnUnusableLanguage) {
     RandSeed(2);
     TTestGP Terminals;
-    Add(Terminals, "x");
+    AddInstruction(*Terminals.Instructions(), "x");
     Terminals.SetInitialPopulation(10);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
     Terminals.Initialize();
@@ -381,7 +369,7 @@ TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
     RandSeed(5);
     TAxBinaryGeneticProgramming GP;
     Koza(GP);
-    auto* One = Add(GP, "one");
+    auto* One = AddInstruction(*GP.Instructions(), "one");
     One->SetOperation(TGPGeneticInstruction::gpConstant);
     One->SetValue(1);
     GP.SetOnConstantMutation([](TObject*, TAxGPNode<TGAFloat>& N) { N.SetValue(N.Value() + 0.5); });
@@ -438,7 +426,7 @@ TEST(GeneticProgramming, ATreeWithAnUnknownInstructionIsRefusedWhole) {
     GP.Initialize();
     TAxGeneticProgramming Other;
     Koza(Other);
-    Add(Other, "z");
+    AddInstruction(*Other.Instructions(), "z");
     Other.SetInitializationMethod(TGPInitializationMethod::imGrow);
     Other.Initialize();
     int Refused = 0;
@@ -521,7 +509,7 @@ TEST(GeneticProgramming, EveryMutationMethodLeavesTheFitnessStale) {
     RandSeed(5);
     TTestGP GP;
     Koza(GP);
-    Add(GP, "c")->SetOperation(TGPGeneticInstruction::gpConstant);
+    AddInstruction(*GP.Instructions(), "c")->SetOperation(TGPGeneticInstruction::gpConstant);
     GP.SetOnConstantMutation(
         [](TObject*, TAxGPNode<TGAFloat>& Node) { Node.SetValue(Node.Value() + 1); });
     GP.SetPointMutationProbability(1);

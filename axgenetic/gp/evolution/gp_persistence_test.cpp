@@ -18,6 +18,7 @@
 #include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/executor.hpp"
 #include "axgenetic/gp/evolution/gp_components.hpp"
+#include "axgenetic/gp/evolution/gp_test_support.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
@@ -31,27 +32,12 @@ namespace {
 using TFloatGP = generics::TAxCustomGeneticProgramming<TGAFloat>;
 using TFloatInstruction = TAxGPInstruction<TGAFloat>;
 
-TFloatInstruction* Add(TAxGPInstructions<TGAFloat>& Set, const std::string& Name, int Arity,
-                       TGPGeneticInstruction Kind = TGPGeneticInstruction::gpVariable) {
-    auto* I = Set.Add();
-    I->SetName(Name);
-    I->SetOperation(Kind);
-    I->SetArity(Arity);
-    if (Arity == 2)
-        I->SetOnExecute(
-            [Name](TObject*, TAxGPNode<TGAFloat>& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
-                const TGAFloat A = N.GetChild(0)->Execute(C), B = N.GetChild(1)->Execute(C);
-                R = Name == "Add" ? A + B : A * B;
-            });
-    return I;
-}
-
 // x, One (= 1), Add and Mul; fitness: the error against x*x + 1 on a few points.
 void Regression(TFloatGP& GP) {
-    Add(*GP.Instructions(), "x", 0);
-    Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
-    Add(*GP.Instructions(), "Add", 2);
-    Add(*GP.Instructions(), "Mul", 2);
+    AddInstruction(*GP.Instructions(), "x", 0);
+    AddInstruction(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
+    AddInstruction(*GP.Instructions(), "Add", 2);
+    AddInstruction(*GP.Instructions(), "Mul", 2);
     GP.SetInitialPopulation(20);
     GP.SetInitializationDepth(4);
     // The generic component takes handlers for its own individuals too.
@@ -84,9 +70,9 @@ std::vector<std::string> ChildNames(const IXMLNode& Node) {
 
 // The instructions x, One (1) and Add; gives Add.
 TFloatInstruction* XOneAdd(TAxGeneticProgramming& GP) {
-    Add(*GP.Instructions(), "x", 0);
-    Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
-    return Add(*GP.Instructions(), "Add", 2);
+    AddInstruction(*GP.Instructions(), "x", 0);
+    AddInstruction(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
+    return AddInstruction(*GP.Instructions(), "Add", 2);
 }
 
 TEST(GPDocument, ElementsAreWrittenInTheDocumentOrder) {
@@ -360,8 +346,8 @@ TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
     std::stringstream File;
     Executor.SaveToStream(File);
     // Handlers set before the load stay with the instructions of those names.
-    Add(*Loaded.Instructions(), "Mul", 2);
-    Add(*Loaded.Instructions(), "Add", 2);
+    AddInstruction(*Loaded.Instructions(), "Mul", 2);
+    AddInstruction(*Loaded.Instructions(), "Add", 2);
     Loaded.LoadFromStream(File);
     EXPECT_EQ(Loaded.GPProgram()->ToString(), Formula);
     EXPECT_EQ(Loaded.Execute(Context), Expected);
@@ -378,7 +364,7 @@ TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
 // name) parse in the executor that generated them.
 TEST(GPExecutor, LinesOfAnUnnamedInstructionParse) {
     TAxGeneticProgrammingExecutor Executor;
-    auto* Sum = Add(*Executor.Instructions(), "Add", 2);
+    auto* Sum = AddInstruction(*Executor.Instructions(), "Add", 2);
     auto* Unnamed = Executor.Instructions()->Add();
     Unnamed->SetOperation(TGPGeneticInstruction::gpConstant);
     TAxGPFloatNode Program(Sum);
@@ -544,9 +530,9 @@ TEST(GPDescription, LineByLine) {
     };
     for (const TCase& Case : Cases) {
         TAxGeneticProgramming GP;
-        Add(*GP.Instructions(), "x", 0)->SetComment("abscissa");
-        Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant);
-        Add(*GP.Instructions(), "Add", 2);
+        AddInstruction(*GP.Instructions(), "x", 0)->SetComment("abscissa");
+        AddInstruction(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant);
+        AddInstruction(*GP.Instructions(), "Add", 2);
         Case.Set(GP);
         TStringList Lines;
         GP.Describe(Lines, "  ");
@@ -608,9 +594,9 @@ TEST(GPCheckpoint, ResumedRunEqualsTheUninterruptedRun) {
 // their own random values, drawn anew by every constant mutation.
 void RandomConstants(TAxGeneticProgramming& GP) {
     Regression(GP);
-    Add(*GP.Instructions(), "Pi", 0, TGPGeneticInstruction::gpConstant)
+    AddInstruction(*GP.Instructions(), "Pi", 0, TGPGeneticInstruction::gpConstant)
         ->SetValue(3.141592653589793);
-    Add(*GP.Instructions(), "C", 0, TGPGeneticInstruction::gpConstant)->SetValue(0.1);
+    AddInstruction(*GP.Instructions(), "C", 0, TGPGeneticInstruction::gpConstant)->SetValue(0.1);
     GP.SetMutationWeights({1, 0, 6, 1, 1, 0});
     GP.SetMutationProbability(0.8);
     GP.SetOnConstantMutation(
@@ -751,8 +737,8 @@ TEST(GPExecutor, LoadedProgramPredictsBitForBit) {
     ASSERT_FALSE(ConstantBits({Saved.GPProgram()}).empty());
     std::stringstream File;
     Saved.SaveToStream(File);
-    Add(*Loaded.Instructions(), "Add", 2);
-    Add(*Loaded.Instructions(), "Mul", 2);
+    AddInstruction(*Loaded.Instructions(), "Add", 2);
+    AddInstruction(*Loaded.Instructions(), "Mul", 2);
     Loaded.LoadFromStream(File);
     TAxGPContext<TGAFloat> Context;
     for (const double X : {-1.7, 0.3, 2.9, 1e6}) {
@@ -974,7 +960,7 @@ TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
     GP.SetParsimonyCoefficient(0);
     GP.SetPointMutationProbability(0.5);
     GP.SetMutateHoistWeight(3);
-    Add(*GP.Instructions(), "Add", 2);
+    AddInstruction(*GP.Instructions(), "Add", 2);
     TAxGeneticProgramming Read;
     std::istringstream In(WriteComponentText(GP));
     ReadComponentText(In, Read);
