@@ -57,8 +57,7 @@ void TAxCustomGeneticComponent::SaveToXML(const IXMLGeneticDocumentType& Documen
     Document.SetMinFitness(MinFitness());
 }
 
-void TAxCustomGeneticComponent::SaveReproductionToXML(
-    const IXMLReproductionType& Reproduction) const {
+void TAxCustomGeneticComponent::SaveReproductionToXML(const IXMLReproductionType& Reproduction) const {
     Reproduction.SetCrossoverProbability(CrossoverProbability());
     Reproduction.SetInversionProbability(InversionProbability());
     Reproduction.SetMutationProbability(MutationProbability());

@@ -27,9 +27,9 @@ inline constexpr int MaxDocumentDuplicatesRetries = 1'000;
 
 // The execution states that count as ended. Published for hosts; the library itself
 // does not read it.
-inline constexpr TExecutionStates FinishedStates{
-    TExecutionState::esInvalidOperation, TExecutionState::esInvalidState, TExecutionState::esError,
-    TExecutionState::esFinishing, TExecutionState::esFinished};
+inline constexpr TExecutionStates FinishedStates{TExecutionState::esInvalidOperation, TExecutionState::esInvalidState,
+                                                 TExecutionState::esError, TExecutionState::esFinishing,
+                                                 TExecutionState::esFinished};
 
 // The settings of a new GP component: these, the constants above that name GP, and the
 // two shared settings it starts differently, GP_CROSSOVER_PROBABILITY and

@@ -180,6 +180,7 @@ public:
         Interrupts = 0;
         struct sigaction Action {};
         Action.sa_handler = OnInterrupt;
+        Action.sa_flags = SA_RESTART; // the run's threads never see EINTR
         sigemptyset(&Action.sa_mask);
         sigaction(SIGINT, &Action, &FPrevious);
     }
