@@ -72,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     try {
         ax::TAxGeneticAlgorithm GA;
         Load(GA, Text);
+        // What a document asks for of a run's work stays within the documented bound.
+        Check(GA.TournamentField() <= ax::MaxDocumentTournamentField);
         Wider = GA.Genes()->GetSize() != 0 && GA.GeneSize() > GA.Genes()->GetSize();
         First = Saved(GA);
     } catch (const ax::Exception&) {

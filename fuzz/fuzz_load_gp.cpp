@@ -20,6 +20,7 @@
 #include <string>
 #include <type_traits>
 
+#include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/executor.hpp"
 #include "axgenetic/gp/evolution/gp_components.hpp"
 #include "axgenetic/platform/exceptions.hpp"
@@ -58,6 +59,13 @@ template <class C> std::string Reloaded(const std::string& Text) {
     return Saved(Component);
 }
 
+// What a document asks for of a run's work and memory stays within the documented bounds.
+template <class C> void CheckBounds(const C& Component) {
+    if constexpr (std::is_base_of_v<ax::TAxCustomGeneticComponent, C>)
+        Check(Component.TournamentField() <= ax::MaxDocumentTournamentField &&
+              Component.InitializationDepth() <= ax::MaxProgramDepth);
+}
+
 template <class C> bool HasUnnamed(C& Component) {
     for (int I = 0; I < Component.Instructions()->Count(); ++I)
         if (Component.Instructions()->Items(I)->Name().empty()) return true;
@@ -88,6 +96,7 @@ template <class C> void Exercise(const std::string& Text, bool NamedTwice) {
     try {
         C Component;
         Load(Component, Text);
+        CheckBounds(Component);
         Normalized = Normalized || HasUnnamed(Component);
         First = Saved(Component);
     } catch (const ax::Exception&) {

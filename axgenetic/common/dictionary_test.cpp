@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 
 using namespace ax;
@@ -24,18 +25,10 @@ TAxDictionary<std::string, double> TwoKeys() {
 
 TEST(Dictionary, MissingOrDuplicateKeysRaise) {
     auto D = TwoKeys();
-    const auto Raises = [](auto&& Call, const char* Message) {
-        try {
-            Call();
-            ADD_FAILURE() << "no EListError: " << Message;
-        } catch (const EListError& E) {
-            EXPECT_STREQ(E.what(), Message);
-        }
-    };
-    Raises([&] { D.Add("x", 9); }, "Duplicates not allowed");
-    Raises([&] { D.Items("y"); }, "Item not found");
-    Raises([&] { D.SetItems("y", 1); }, "Item not found");
-    Raises([&] { D["y"] = 1; }, "Item not found");
+    ExpectError<EListError>([&] { D.Add("x", 9); }, "Duplicates not allowed");
+    ExpectError<EListError>([&] { D.Items("y"); }, "Item not found");
+    ExpectError<EListError>([&] { D.SetItems("y", 1); }, "Item not found");
+    ExpectError<EListError>([&] { D["y"] = 1; }, "Item not found");
 }
 
 TEST(Dictionary, KeysAreExact) {

@@ -11,10 +11,12 @@
 #include <system_error>
 
 #include "axgenetic/core/defaults.hpp"
+#include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/genetic_component.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
 #include "axgenetic/platform/files.hpp"
+#include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
 #include "axgenetic/platform/text.hpp"
@@ -75,6 +77,15 @@ void TAxCustomGeneticComponent::LoadReproductionFromXML(const IXMLReproductionTy
         SetSelectionMethod(*Method);
     SetElitistPct(Selection.ElitistPercent());
     SetTournamentField(Selection.TournamentField());
+}
+
+void TAxCustomGeneticComponent::CheckSharedDocument(const IXMLGeneticDocumentType& Document) {
+    Document.CheckSharedValues();
+    const IXMLReproductionType_SelectionMethod Selection(
+        IXMLReproductionType(Document.FindChild("Reproduction")).FindChild("SelectionMethod"));
+    if (const std::int32_t Field = Selection.TournamentField(); Field > MaxDocumentTournamentField)
+        throw EGAException("TournamentField: " +
+                           Format(SAboveDocumentLimit, {Field, MaxDocumentTournamentField}));
 }
 
 // Every value is read (and converted) before the first one is stored, so a document with
@@ -214,10 +225,11 @@ void TAxCustomGeneticComponent::GetPublishedProperties(TPublishedProperties& Lis
         PublishedDefault("GenerationLimit", &C::GenerationLimit, &C::SetGenerationLimit, 0));
     List.push_back(PublishedDefault("UseGenerationLimit", &C::UseGenerationLimit,
                                     &C::SetUseGenerationLimit, false));
-    List.push_back(PublishedDefault("InitialPopulation", &C::InitialPopulation,
-                                    &C::SetInitialPopulation, 100));
-    List.push_back(PublishedDefault("InitialDuplicatesRetries", &C::InitialDuplicatesRetries,
-                                    &C::SetInitialDuplicatesRetries, 10));
+    List.push_back(PublishedBounded("InitialPopulation", &C::InitialPopulation,
+                                    &C::SetInitialPopulation, 100, MaxDocumentPopulation));
+    List.push_back(PublishedBounded("InitialDuplicatesRetries", &C::InitialDuplicatesRetries,
+                                    &C::SetInitialDuplicatesRetries, 10,
+                                    MaxDocumentDuplicatesRetries));
     List.push_back(PublishedDefault("CrossoverProbability", &C::CrossoverProbability,
                                     &C::SetCrossoverProbability, CROSSOVER_PROBABILITY));
     List.push_back(PublishedDefault("InversionProbability", &C::InversionProbability,
@@ -230,8 +242,8 @@ void TAxCustomGeneticComponent::GetPublishedProperties(TPublishedProperties& Lis
                                                          TGAGeneticOperation::goInvert}));
     List.push_back(PublishedDefault("SelectionMethod", &C::SelectionMethod, &C::SetSelectionMethod,
                                     TGASelectionMethod::smStochasticTournament));
-    List.push_back(
-        PublishedDefault("TournamentField", &C::TournamentField, &C::SetTournamentField, 2));
+    List.push_back(PublishedBounded("TournamentField", &C::TournamentField, &C::SetTournamentField,
+                                    2, MaxDocumentTournamentField));
     List.push_back(
         PublishedDefault("UseFitnessCutoff", &C::UseFitnessCutoff, &C::SetUseFitnessCutoff, false));
     List.push_back(PublishedDefault("UseDiversityLimit", &C::UseDiversityLimit,

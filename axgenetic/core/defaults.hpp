@@ -18,6 +18,13 @@ inline constexpr TGAFloat DEFAULT_PARSIMONY_COEFFICIENT = 1.0;
 inline constexpr TGAProbability DEFAULT_TARPEIAN_PROBABILITY = 0.3;
 inline constexpr TGAProbability DEFAULT_ADAPTION_SAMPLE_SIZE = 0.25;
 
+// The most a loaded document (XML, property stream, checkpoint) may ask for of the shared
+// settings that size a run's memory (individuals) and work (draws per tournament, retries
+// per individual). A host sets any value in code; a document asking for more is refused.
+inline constexpr int MaxDocumentPopulation = 1'000'000;
+inline constexpr int MaxDocumentTournamentField = 1'000;
+inline constexpr int MaxDocumentDuplicatesRetries = 1'000;
+
 // The execution states that count as ended. Published for hosts; the library itself
 // does not read it.
 inline constexpr TExecutionStates FinishedStates{TExecutionState::esInvalidOperation, TExecutionState::esInvalidState,

@@ -289,6 +289,9 @@ public:
     // document's check has read; an unknown or missing selection name leaves the method.
     void SaveReproductionToXML(const IXMLReproductionType& Reproduction) const;
     void LoadReproductionFromXML(const IXMLReproductionType& Reproduction);
+    // Reads the shared values of a document, as a load's checking pass does, and refuses
+    // (EGAException) a TournamentField above MaxDocumentTournamentField.
+    static void CheckSharedDocument(const IXMLGeneticDocumentType& Document);
     virtual void SaveToFile(const std::string& FileName);
     virtual void SaveToStream(std::ostream& Stream);
     virtual void LoadFromFile(const std::string& FileName);

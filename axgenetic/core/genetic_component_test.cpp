@@ -11,6 +11,7 @@
 #include "axgenetic/core/messages.hpp"
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax {
@@ -135,15 +136,6 @@ std::string Idx(TAxIndividual* Item) {
     return std::to_string(Item->Index());
 }
 
-void ExpectGAError(const std::function<void()>& Call, std::string_view Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no exception, expected " << Message;
-    } catch (const EGAException& E) {
-        EXPECT_EQ(E.Message(), Message);
-    }
-}
-
 TEST(GeneticComponent, InitialValues) {
     TIntComponent C;
     EXPECT_EQ(Doubles({C.CrossoverProbability(), C.MutationProbability(), C.InversionProbability(),
@@ -203,7 +195,7 @@ TEST(GeneticComponent, SelectionMethodFollowsTheSelectionHandler) {
     C.Fill({1, 2});
     C.SetSelectionMethod(SM::smCustom);
     EXPECT_FALSE(static_cast<bool>(C.OnSelection()));
-    ExpectGAError([&] { C.SelectParent(C.Population()); }, SNoSelectionFunction);
+    ExpectError<EGAException>([&] { C.SelectParent(C.Population()); }, SNoSelectionFunction);
     C.SetSelectionMethod(SM::smRoulette);
     C.SetOnSelection([&](TObject* Sender, TAxPopulation* P, TAxIndividual*& Parent) {
         EXPECT_TRUE(Sender == &C && Parent == nullptr);
@@ -373,10 +365,10 @@ TEST(GeneticComponent, EvolveRaisesWithoutHandlersOrAParent) {
     C.SetInitialPopulation(4);
     C.SetOnEvaluateFitness(nullptr);
     C.SetSelectionMethod(SM::smCustom); // both missing: the fitness function is reported
-    ExpectGAError([&] { C.Evolve(); }, SNoFitnessFunction);
+    ExpectError<EGAException>([&] { C.Evolve(); }, SNoFitnessFunction);
     EXPECT_TRUE(C.Initialized()); // raised after initialization
     C.SetOnEvaluateFitness([](TObject*, TAxIndividual*, TGAFitness& F) { F = 1; });
-    ExpectGAError([&] { C.Evolve(); }, SNoSelectionFunction);
+    ExpectError<EGAException>([&] { C.Evolve(); }, SNoSelectionFunction);
 
     // A handler that leaves no parent: the pair is untouched, the batch closed.
     int Calls = 0;
@@ -384,7 +376,7 @@ TEST(GeneticComponent, EvolveRaisesWithoutHandlersOrAParent) {
         if (++Calls != 4) Parent = P->Items(0);
     });
     const int Untouched = C.I(C.PreviousGeneration()->Items(3))->Gene;
-    ExpectGAError([&] { C.Evolve(); }, SNoParentSelected);
+    ExpectError<EGAException>([&] { C.Evolve(); }, SNoParentSelected);
     EXPECT_EQ(C.Generation(), 0);
     EXPECT_EQ(C.Population()->UpdateCount(), 0);
     EXPECT_EQ(C.Item(3)->Gene, Untouched);

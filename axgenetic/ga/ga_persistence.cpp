@@ -74,7 +74,7 @@ std::int64_t CheckedSize(std::int64_t Size, const char* Where) {
 // by the genotype, and the loaded ones) within what the document's Bits texts justify.
 void CheckGeneticAlgorithmDocument(const IXMLGeneticAlgorithmType& Root,
                                    const TAxCustomGeneticAlgorithm& Algorithm) {
-    Root.CheckSharedValues();
+    TAxCustomGeneticComponent::CheckSharedDocument(Root);
     const IXMLGADomainType Domain(Root.FindChild("Domain"));
     const IXMLGenoTypeType GenoType(Domain.FindChild("GenoType"));
     std::int64_t Longest = CheckedSize(GenoType.Size(), "GenoType");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 
 namespace ax {
 namespace {
@@ -62,16 +63,6 @@ std::string Names(const TLoggingCollection& C) {
     for (int I = 0; I < C.Count(); ++I)
         S += C[I]->Name();
     return S;
-}
-
-template <class TError>
-void ExpectError(const std::function<void()>& Call, const std::string& Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no error: " << Message;
-    } catch (const TError& E) {
-        EXPECT_EQ(E.what(), Message);
-    }
 }
 
 void ExpectIndexError(const std::function<void()>& Call, int Index) {

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 
 namespace ax {
 namespace {
@@ -46,13 +47,9 @@ TEST_F(FilesTest, CreateWritesBinaryOverAnOldFile) {
 }
 
 TEST_F(FilesTest, FailuresNameTheFileWithTheReason) {
-    const auto Expect = [](const std::function<void()>& Call, const std::string& Message) {
-        try {
-            Call();
-            ADD_FAILURE() << "no error: " << Message;
-        } catch (const Exception& E) { // both are library errors a host catches in one place
-            EXPECT_EQ(E.Message(), Message);
-        }
+    // Both are library errors, which a host catches in one place.
+    const auto Expect = [](auto&& Call, const std::string& Message) {
+        ExpectError<Exception>(Call, Message);
     };
     const std::string Dir = FDir.string(), Missing = PathOf("missing.xml");
     const std::string NoDir = PathOf("no_such_dir/out.xml");

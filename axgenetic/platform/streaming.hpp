@@ -34,6 +34,7 @@
 
 #include "axgenetic/platform/enum_names.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/format.hpp"
 #include "axgenetic/platform/object.hpp"
 #include "axgenetic/platform/set.hpp"
 
@@ -53,6 +54,8 @@ public:
 inline constexpr std::string_view SUnknownProperty = "Property %s does not exist";
 inline constexpr std::string_view SInvalidPropertyValue = "Invalid property value";
 inline constexpr std::string_view SStreamSyntaxError = "Line %d: %s";
+// A loaded value above the most a document may ask for of a setting.
+inline constexpr std::string_view SAboveDocumentLimit = "%d exceeds the limit of %d";
 
 // Text of a string value: quoted with ' (doubled inside), control characters as #n.
 AXGENETIC_API std::string QuotedStreamString(std::string_view Value);
@@ -151,6 +154,21 @@ TPublishedProperty PublishedDefault(std::string Name, R (C::*Get)() const, void 
                                     D Default) {
     return PublishedStored<C>(std::move(Name), Get, Set,
                               [Get, Default](const C& O) { return !((O.*Get)() == Default); });
+}
+// Stored when the value differs from Default; a stream text above Limit raises EReadError
+// (SAboveDocumentLimit) instead of reaching the setter, which a host may still give any
+// value. For the integer settings that size a run's work or memory.
+template <class C, class R, class A, class D>
+TPublishedProperty PublishedBounded(std::string Name, R (C::*Get)() const, void (C::*Set)(A),
+                                    D Default, R Limit) {
+    static_assert(std::is_integral_v<R>);
+    TPublishedProperty P = PublishedDefault<C>(std::move(Name), Get, Set, Default);
+    P.SetText = [Set, Limit](TPersistent& O, std::string_view T) {
+        const R Value = TStreamValue<R>::Value(T);
+        if (Value > Limit) throw EReadError(Format(SAboveDocumentLimit, {Value, Limit}));
+        (dynamic_cast<C&>(O).*Set)(Value);
+    };
+    return P;
 }
 // A collection; always stored, its items streamed with their published properties.
 template <class C, class T>

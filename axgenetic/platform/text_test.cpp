@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax {
@@ -20,12 +21,7 @@ constexpr double Inf = std::numeric_limits<double>::infinity();
 
 void ExpectConvertError(const std::function<void()>& Call, const std::string& Text,
                         const char* What) {
-    try {
-        Call();
-        ADD_FAILURE() << "no EConvertError for '" << Text << "'";
-    } catch (const EConvertError& E) {
-        EXPECT_EQ(E.what(), "'" + Text + "' is not a valid " + What);
-    }
+    ExpectError<EConvertError>(Call, "'" + Text + "' is not a valid " + What);
 }
 
 TEST(TextTest, FloatToStr) {

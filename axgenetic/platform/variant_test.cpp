@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/text.hpp"
 
 namespace ax {
@@ -17,13 +18,8 @@ constexpr auto Max64 = std::numeric_limits<std::int64_t>::max();
 constexpr auto Min64 = std::numeric_limits<std::int64_t>::min();
 
 void ExpectVariantError(const std::function<void()>& Call, const char* From, const char* To) {
-    try {
-        Call();
-        ADD_FAILURE() << "no EVariantError from " << From << " to " << To;
-    } catch (const EVariantError& E) {
-        EXPECT_EQ(E.what(), std::string("Could not convert variant of type (") + From +
-                                ") into type (" + To + ")");
-    }
+    ExpectError<EVariantError>(Call, std::string("Could not convert variant of type (") + From +
+                                         ") into type (" + To + ")");
 }
 
 TEST(VariantTest, ValuesKeepTheirKind) {

@@ -2,15 +2,19 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/gp/engine/batch_evaluator.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/regression/functions.hpp"
 
@@ -208,13 +212,9 @@ TEST(LinearScalingTest, DegenerateValuesGiveTheTargetMean) {
 TEST(LinearScalingTest, LengthsMustAgree) {
     TGAFloat Intercept = 0, Slope = 0;
     const std::vector<TGAFloat> Three = {1, 2, 3}, Two = {1, 2};
-    try {
-        LinearScaling(Three, Two, Intercept, Slope);
-        FAIL();
-    } catch (const EGPException& E) {
-        EXPECT_STREQ(E.what(),
-                     "Linear scaling needs as many values as targets (3 values, 2 targets)");
-    }
+    ExpectError<EGPException>([&] { LinearScaling(Three, Two, Intercept, Slope); },
+                              "Linear scaling needs as many values as targets (3 values, 2 "
+                              "targets)");
 }
 
 // --- differentiation --------------------------------------------------------------------
@@ -299,15 +299,11 @@ TEST_F(SRConstantOptimizerTest, JacobianRefusesUnknownNodesByName) {
     for (const auto& [Program, Name] : std::vector<std::pair<std::string, std::string>>{
              {"(Add (Cube x) 1)", "Cube"}, {"(Mul z 2)", "z"}}) {
         auto Root = Kit.Parse(Program);
-        try {
-            Optimizer.Jacobian(*Root, Data, Values, J);
-            FAIL() << Program;
-        } catch (const EGPException& E) {
-            EXPECT_EQ(std::string(E.what()),
-                      "Node \"" + Name +
-                          "\" cannot be differentiated: it is neither a function of the "
-                          "catalogue, a constant nor a variable with a data column");
-        }
+        ExpectError<EGPException>(
+            [&] { Optimizer.Jacobian(*Root, Data, Values, J); },
+            "Node \"" + Name +
+                "\" cannot be differentiated: it is neither a function of "
+                "the catalogue, a constant nor a variable with a data column");
     }
 }
 
@@ -370,33 +366,28 @@ TEST_F(SRConstantOptimizerTest, NeverIncreasesTheError) {
     EXPECT_GT(Improved, 40);
 }
 
-TEST_F(SRConstantOptimizerTest, NonFiniteProgramsAreLeftUnchanged) {
+// Programs the optimiser cannot improve keep their constants and get the error a host
+// measures: infinite for a program that is not finite at some row, the plain error for
+// one it cannot differentiate or that has no parameter.
+TEST_F(SRConstantOptimizerTest, ProgramsItCannotImproveAreMeasuredOnly) {
     RandSeed(5);
     const TAxGPDataSet Data = RandomData(30, 1, 3);
-    const std::vector<TGAFloat> Target(30, 1.0);
-    for (const char* Program : {"(Exp (Mul 400 x))", "(Sin (Exp (Mul 400 x)))",
-                                "(Add (Div 1 (Sub x x)) (Mul 0 (Exp 800)))"})
-        for (const bool Scaled : {false, true}) {
-            auto Root = Kit.Parse(Program);
-            const std::string Before = Root->ToString();
-            EXPECT_EQ(Optimizer.Optimize(*Root, Data, Target, Scaled), Inf) << Program;
-            EXPECT_EQ(Root->ToString(), Before);
-        }
-}
-
-// Programs the optimiser cannot differentiate, or without parameter, keep their constants
-// and get the error a host measures.
-TEST_F(SRConstantOptimizerTest, ProgramsWithoutWorkAreMeasuredOnly) {
-    RandSeed(6);
-    const TAxGPDataSet Data = RandomData(30, -1, 1);
     const std::vector<TGAFloat> Target = SineTarget(Data);
-    for (const char* Program : {"(Add (Cube x) 0.5)", "(Mul z 2)", "(Mul x y)"})
+    const std::pair<const char*, bool> Cases[] = {
+        {"(Exp (Mul 400 x))", true},
+        {"(Sin (Exp (Mul 400 x)))", true},
+        {"(Add (Div 1 (Sub x x)) (Mul 0 (Exp 800)))", true},
+        {"(Add (Cube x) 0.5)", false},
+        {"(Mul z 2)", false},
+        {"(Mul x y)", false},
+    };
+    for (const auto& [Program, NotFinite] : Cases)
         for (const bool Scaled : {false, true}) {
             auto Root = Kit.Parse(Program);
             const std::string Before = Root->ToString();
-            EXPECT_EQ(Optimizer.Optimize(*Root, Data, Target, Scaled),
-                      HostError(*Root, Data, Target, Scaled))
-                << Program;
+            const double Error = Optimizer.Optimize(*Root, Data, Target, Scaled);
+            EXPECT_EQ(Error, HostError(*Root, Data, Target, Scaled)) << Program;
+            EXPECT_EQ(Error == Inf, NotFinite) << Program;
             EXPECT_EQ(Root->ToString(), Before);
         }
 }
@@ -436,40 +427,57 @@ TEST_F(SRConstantOptimizerTest, BadTargetsAreRefused) {
     TAxGPDataSet Empty(0);
     Empty.AddColumn("x");
     const std::vector<TGAFloat> Two = {1, 2}, WithNaN = {1, std::nan(""), 3};
-    const auto Message = [&](const TAxGPDataSet& D, std::span<const TGAFloat> T) {
-        try {
-            Optimizer.Optimize(*Root, D, T, true);
-        } catch (const EGPException& E) {
-            return std::string(E.what());
-        }
-        return std::string("no exception");
+    const auto Refused = [&](const TAxGPDataSet& D, std::span<const TGAFloat> T,
+                             const char* Message) {
+        ExpectError<EGPException>([&] { Optimizer.Optimize(*Root, D, T, true); }, Message);
     };
-    EXPECT_EQ(Message(Data, Two), "The target has 2 values for 3 data rows");
-    EXPECT_EQ(Message(Empty, {}), "The data set has no rows");
-    EXPECT_EQ(Message(Data, WithNaN), "The target value of row 1 is not finite");
+    Refused(Data, Two, "The target has 2 values for 3 data rows");
+    Refused(Empty, {}, "The data set has no rows");
+    Refused(Data, WithNaN, "The target value of row 1 is not finite");
     EXPECT_EQ(Root->ToString(), "(Mul 2 x)");
 }
 
-TEST_F(SRConstantOptimizerTest, SettingsAreClamped) {
-    TAxSRConstantOptimizer Optimizer;
-    EXPECT_EQ(Optimizer.Iterations(), 10);
-    Optimizer.SetIterations(-4);
-    EXPECT_EQ(Optimizer.Iterations(), 0);
-    Optimizer.SetIterations(1 << 30);
-    EXPECT_EQ(Optimizer.Iterations(), 1000);
-    Optimizer.SetInitialDamping(0);
-    EXPECT_EQ(Optimizer.InitialDamping(), 1e-12);
-    Optimizer.SetInitialDamping(std::nan(""));
-    EXPECT_EQ(Optimizer.InitialDamping(), 1e-3);
-    Optimizer.SetTolerance(-1);
-    EXPECT_EQ(Optimizer.Tolerance(), 0);
-    Optimizer.SetTolerance(Inf);
-    EXPECT_EQ(Optimizer.Tolerance(), 1);
-    EXPECT_EQ(Optimizer.MaxParameters(), 100);
-    Optimizer.SetMaxParameters(0);
-    EXPECT_EQ(Optimizer.MaxParameters(), 1);
-    Optimizer.SetMaxParameters(5000);
-    EXPECT_EQ(Optimizer.MaxParameters(), 1000);
+// Each setting starts at its default and clamps what it is given, in this order: a value
+// that is not a number gives the default back.
+TEST(SRConstantOptimizerSettingsTest, SettersClampToTheirRanges) {
+    using O = TAxSRConstantOptimizer;
+    const double NaN = std::nan("");
+    const struct {
+        const char* Name;
+        double Default;
+        std::function<void(O&, double)> Set;
+        std::function<double(const O&)> Get;
+        std::vector<std::pair<double, double>> GivenStored;
+    } Settings[] = {
+        {"Iterations",
+         10,
+         [](O& Opt, double V) { Opt.SetIterations(static_cast<int>(V)); },
+         [](const O& Opt) { return Opt.Iterations(); },
+         {{-4, 0}, {1 << 30, 1000}}},
+        {"InitialDamping",
+         1e-3,
+         [](O& Opt, double V) { Opt.SetInitialDamping(V); },
+         [](const O& Opt) { return Opt.InitialDamping(); },
+         {{0, 1e-12}, {NaN, 1e-3}, {1e20, 1e12}}},
+        {"Tolerance",
+         1e-12,
+         [](O& Opt, double V) { Opt.SetTolerance(V); },
+         [](const O& Opt) { return Opt.Tolerance(); },
+         {{-1, 0}, {Inf, 1}, {NaN, 1e-12}}},
+        {"MaxParameters",
+         100,
+         [](O& Opt, double V) { Opt.SetMaxParameters(static_cast<int>(V)); },
+         [](const O& Opt) { return Opt.MaxParameters(); },
+         {{0, 1}, {5000, 1000}}},
+    };
+    for (const auto& Setting : Settings) {
+        O Optimizer;
+        EXPECT_EQ(Setting.Get(Optimizer), Setting.Default) << Setting.Name;
+        for (const auto& [Given, Stored] : Setting.GivenStored) {
+            Setting.Set(Optimizer, Given);
+            EXPECT_EQ(Setting.Get(Optimizer), Stored) << Setting.Name << " " << Given;
+        }
+    }
 }
 
 } // namespace

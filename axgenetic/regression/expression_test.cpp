@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "axgenetic/gp/engine/batch_evaluator.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/regression/functions.hpp"
 
@@ -131,21 +133,30 @@ TEST(SRExpressionTest, InfixFollowsPrecedenceInTheProgramsOrder) {
 
 TEST(SRExpressionTest, InfixRoundsConstantsToTheDigitsAsked) {
     TPrograms P;
-    EXPECT_EQ(Infix(P, "(Mul 3.14159265 x)", 3), "3.14*x");
-    EXPECT_EQ(Infix(P, "(Add x 0.000123456)", 3), "x + 0.000123");
-    EXPECT_EQ(Infix(P, "(Add x -123456.7)", 3), "x - 1.23e+05");
-    EXPECT_EQ(Infix(P, "(Add x 2.5)", 3), "x + 2.5");
-    EXPECT_EQ(Infix(P, "(Add x 0.99999)", 2), "x + 1");
+    const std::tuple<const char*, int, const char*> Cases[] = {
+        {"(Mul 3.14159265 x)", 3, "3.14*x"},      {"(Add x 0.000123456)", 3, "x + 0.000123"},
+        {"(Add x -123456.7)", 3, "x - 1.23e+05"}, {"(Add x 2.5)", 3, "x + 2.5"},
+        {"(Add x 0.99999)", 2, "x + 1"},
+    };
+    for (const auto& [Program, Digits, Expected] : Cases)
+        EXPECT_EQ(Infix(P, Program, Digits), Expected) << Program;
 }
 
 TEST(SRExpressionTest, ScalingWrapsTheProgramUnlessItIsTheIdentity) {
     TPrograms P;
     const auto Program = P.Parse("(Add x y)");
-    EXPECT_EQ(TAxSRExpression::FromProgram(*Program).Infix(), "x + y");
-    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, 1.5, 2).Infix(), "2*(x + y) + 1.5");
-    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, -1, 1).Infix(), "x + y - 1");
-    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, 0, -0.5).Infix(), "-0.5*(x + y)");
-    EXPECT_EQ(TAxSRExpression::FromProgram(*Program, 1.5, 2).Size(), 7);
+    // Intercept, slope, the formula and its size.
+    const std::tuple<double, double, const char*, int> Cases[] = {
+        {0, 1, "x + y", 3},
+        {1.5, 2, "2*(x + y) + 1.5", 7},
+        {-1, 1, "x + y - 1", 5},
+        {0, -0.5, "-0.5*(x + y)", 5},
+    };
+    for (const auto& [Intercept, Slope, Expected, Size] : Cases) {
+        const TAxSRExpression E = TAxSRExpression::FromProgram(*Program, Intercept, Slope);
+        EXPECT_EQ(E.Infix(), Expected);
+        EXPECT_EQ(E.Size(), Size) << Expected;
+    }
 }
 
 TEST(SRExpressionTest, SimplificationAppliesTheRulesThatAreExact) {
@@ -330,15 +341,14 @@ TAxGPDataSet RandomPoints(int Count) {
     return Data;
 }
 
-TEST(SRExpressionTest, SimplifiedFormulasKeepEveryValueOfRandomPrograms) {
+// 400 random programs at extreme points: Check gets each program with its values there,
+// its formula, the simplified formula and the values of both formulas.
+template <class F> void ForRandomPrograms(F Check) {
     RandSeed(20261207);
     TPrograms P;
-    TAxGPDataSet Data = RandomPoints(48);
-    const std::span<const TGAFloat> X = Data.Column("x");
-    const std::span<const TGAFloat> Y = Data.Column("y");
+    const TAxGPDataSet Data = RandomPoints(48);
     TAxGPBatchEvaluator Evaluator;
     std::vector<TGAFloat> Program(48), Formula(48), Simple(48);
-    int Shrunk = 0;
     for (int Trial = 0; Trial < 400; ++Trial) {
         TAxGPFloatNode Root;
         Grow(P, Root, 1 + Random(6));
@@ -347,20 +357,34 @@ TEST(SRExpressionTest, SimplifiedFormulasKeepEveryValueOfRandomPrograms) {
         const TAxSRExpression S = E.Simplified();
         E.Evaluate(Data, Formula);
         S.Evaluate(Data, Simple);
-        const std::string Text = E.Infix();
-        const std::string SimpleText = S.Infix();
-        EXPECT_LE(S.Size(), E.Size()) << Text;
-        Shrunk += S.Size() < E.Size();
         for (std::size_t I = 0; I < Program.size(); ++I) {
-            const std::string Where = Root.ToString() + " at x = " + std::to_string(X[I]) +
-                                      ", y = " + std::to_string(Y[I]) + ": " + SimpleText;
-            EXPECT_TRUE(SameBits(Formula[I], Program[I])) << Where;
-            EXPECT_TRUE(SameValue(Simple[I], Program[I])) << Where;
-            EXPECT_TRUE(SameBits(TInfixReader(Text, X[I], Y[I]).Read(), Program[I])) << Where;
-            EXPECT_TRUE(SameBits(TInfixReader(SimpleText, X[I], Y[I]).Read(), Simple[I])) << Where;
+            const double X = Data.Column("x")[I], Y = Data.Column("y")[I];
+            const std::string Where = Root.ToString() + " at x = " + std::to_string(X) +
+                                      ", y = " + std::to_string(Y) + ": " + S.Infix();
+            Check(E, S, X, Y, Program[I], Formula[I], Simple[I], Where);
         }
     }
-    EXPECT_GT(Shrunk, 100); // the rules do come up
+}
+
+TEST(SRExpressionTest, SimplifiedFormulasKeepEveryValueOfRandomPrograms) {
+    int Shrunk = 0; // points of programs that simplification shrinks
+    ForRandomPrograms([&](const TAxSRExpression& E, const TAxSRExpression& S, double, double,
+                          double Program, double Formula, double Simple, const std::string& Where) {
+        EXPECT_TRUE(SameBits(Formula, Program)) << Where;
+        EXPECT_TRUE(SameValue(Simple, Program)) << Where;
+        EXPECT_LE(S.Size(), E.Size()) << Where;
+        Shrunk += S.Size() < E.Size();
+    });
+    EXPECT_GT(Shrunk, 100 * 48); // the rules do come up, in more than 100 programs
+}
+
+// The infix texts, read back with the usual precedence, compute the same values.
+TEST(SRExpressionTest, InfixTextsOfRandomProgramsReadBackToTheirValues) {
+    ForRandomPrograms([](const TAxSRExpression& E, const TAxSRExpression& S, double X, double Y,
+                         double Program, double, double Simple, const std::string& Where) {
+        EXPECT_TRUE(SameBits(TInfixReader(E.Infix(), X, Y).Read(), Program)) << Where;
+        EXPECT_TRUE(SameBits(TInfixReader(S.Infix(), X, Y).Read(), Simple)) << Where;
+    });
 }
 
 TEST(SRExpressionTest, LatexWritesEachFunctionInItsNotation) {
@@ -439,15 +463,6 @@ TEST(SRExpressionTest, NodesOutsideTheCatalogueStayCalls) {
     EXPECT_EQ(TAxSRExpression::FromProgram(Binary).Infix(), "Sub(y)");
 }
 
-template <class E, class F> std::string MessageOf(F Call) {
-    try {
-        Call();
-    } catch (const E& Error) {
-        return Error.what();
-    }
-    return "no exception";
-}
-
 TEST(SRExpressionTest, EvaluateRefusesWhatItCannotCompute) {
     TPrograms P;
     TAxGPDataSet Data(4);
@@ -456,16 +471,17 @@ TEST(SRExpressionTest, EvaluateRefusesWhatItCannotCompute) {
     const auto Formula = [&](const char* Program) {
         return TAxSRExpression::FromProgram(*P.Parse(Program));
     };
-    EXPECT_EQ(MessageOf<EGPException>([&] { Formula("(Add x z)").Evaluate(Data, Out); }),
-              "The data have no column \"z\" for the formula's variable of that name");
-    EXPECT_EQ(MessageOf<EGPException>([&] { Formula("(Add x (f x))").Evaluate(Data, Out); }),
-              "The formula cannot be evaluated: \"f\" is not a function of the catalogue");
-    EXPECT_EQ(MessageOf<EListError>(
-                  [&] { Formula("x").Evaluate(Data, std::span<TGAFloat>(Out).first(3)); }),
-              "List index out of bounds (3)");
+    ExpectError<EGPException>(
+        [&] { Formula("(Add x z)").Evaluate(Data, Out); },
+        "The data have no column \"z\" for the formula's variable of that name");
+    ExpectError<EGPException>([&] { Formula("(Add x (f x))").Evaluate(Data, Out); },
+                              "The formula cannot be evaluated: \"f\" is not a function of the "
+                              "catalogue");
+    ExpectError<EListError>([&] { Formula("x").Evaluate(Data, std::span<TGAFloat>(Out).first(3)); },
+                            "List index out of bounds (3)");
     TAxGPFloatNode Empty;
-    EXPECT_EQ(MessageOf<EGPException>([&] { TAxSRExpression::FromProgram(Empty); }),
-              "No instruction assigned to node");
+    ExpectError<EGPException>([&] { TAxSRExpression::FromProgram(Empty); },
+                              "No instruction assigned to node");
 }
 
 // Programs deeper than any call stack: every operation walks with a stack of its own, and
@@ -492,8 +508,8 @@ TEST(SRExpressionTest, DeepProgramsNeedNoRecursion) {
     EXPECT_TRUE(std::isfinite(Out[0]));
 }
 
-// SymPy parses the text to the same function: a script reads every text with sympify,
-// substitutes the point and compares its value with ours.
+// SymPy parses the text to the same function: expression_sympy_check.py reads every text
+// with sympify, substitutes the point and compares its value with ours.
 TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
     if (std::system("/usr/bin/python3 -c 'import sympy' > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "the system python3 with sympy is not installed";
@@ -523,7 +539,6 @@ TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
             Column[I] = Points[I][Name[0] == 'x' || Name[0] == 'E' ? 0 : 1];
     }
     const std::string Cases = testing::TempDir() + "formula_sympy_cases.txt";
-    const std::string Script = testing::TempDir() + "formula_sympy_check.py";
     const std::string Report = testing::TempDir() + "formula_sympy_report.txt";
     std::ofstream Out(Cases);
     std::vector<TGAFloat> Values(5);
@@ -541,30 +556,9 @@ TEST(SRExpressionTest, SymPyParsesTheSameFunction) {
     }
     Out << TAxSRExpression::FromProgram(*P.Parse("(Add (f x) 1)")).SymPy() << "\t0\t0\tcall\n";
     Out.close();
-    std::ofstream(Script) << R"(import sys
-from sympy import Float, Symbol, sympify
-from sympy.core.function import AppliedUndef
-failures = 0
-parsed = {}
-for line in open(sys.argv[1]):
-    text, x, y, want = line.rstrip('\n').split('\t')
-    if text not in parsed:
-        parsed[text] = sympify(text)
-    e = parsed[text]
-    if want == 'call':
-        ok = bool(e.atoms(AppliedUndef))
-    else:
-        x, y, want = Float(float(x)), Float(float(y)), float(want)
-        got = float(e.subs({Symbol('x'): x, Symbol('E'): x, Symbol('x12'): x,
-                            Symbol('y'): y, Symbol('age'): y}).evalf())
-        ok = abs(got - want) <= 1e-12 * max(1.0, abs(want))
-    if not ok:
-        failures += 1
-        print(text, x, y, want)
-sys.exit(1 if failures else 0)
-)";
-    const int Status = std::system(
-        ("/usr/bin/python3 " + Script + " " + Cases + " > " + Report + " 2>&1").c_str());
+    const std::string Command = "/usr/bin/python3 '" + std::string(AXGENETIC_SYMPY_CHECK_SCRIPT) +
+                                "' " + Cases + " > " + Report + " 2>&1";
+    const int Status = std::system(Command.c_str());
     std::stringstream Failures;
     Failures << std::ifstream(Report).rdbuf();
     EXPECT_EQ(Status, 0) << Failures.str();

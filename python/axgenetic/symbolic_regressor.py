@@ -4,8 +4,10 @@ from __future__ import annotations
 
 import keyword
 import numbers
+from typing import Any, Optional
 
 import numpy as np
+import numpy.typing as npt
 from sklearn.base import BaseEstimator, RegressorMixin
 from sklearn.utils import check_random_state
 from sklearn.utils.validation import check_is_fitted
@@ -78,31 +80,41 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
     generation), ``seed_`` (the seed used).
     """
 
+    # The fitted attributes, for type checkers (the package's typing comes from here).
+    n_features_in_: int
+    feature_names_in_: npt.NDArray[np.object_]
+    front_: list[dict[str, Any]]
+    model_: dict[str, Any]
+    model_index_: int
+    formula_: str
+    log_: list[dict[str, Any]]
+    seed_: int
+
     def __init__(
         self,
-        population_size=200,
-        generations=30,
-        time_limit=_CPP.time_limit_seconds,
-        function_set=_CPP.function_set,
-        max_size=_CPP.max_size,
-        max_depth=_CPP.max_depth,
-        initial_depth=_CPP.initial_depth,
-        linear_scaling=_CPP.linear_scaling,
-        optimize_constants=_CPP.optimize_constants,
-        optimizer_iterations=_CPP.optimizer_iterations,
-        random_constants=_CPP.random_constants,
-        constant_min=_CPP.constant_min,
-        constant_max=_CPP.constant_max,
-        constant_mutation_sigma=_CPP.constant_mutation_sigma,
-        selection=_name_of(_SELECTIONS, _CPP.selection),
-        tournament_size=_CPP.tournament_size,
-        crossover_probability=_CPP.crossover_probability,
-        mutation_probability=_CPP.mutation_probability,
-        model_choice=_name_of(_MODEL_CHOICES, _CPP.model_choice),
-        knee_tolerance=_CPP.knee_tolerance,
-        n_jobs=_CPP.threads,
-        random_state=None,
-    ):
+        population_size: int = 200,
+        generations: int = 30,
+        time_limit: float = _CPP.time_limit_seconds,
+        function_set: str = _CPP.function_set,
+        max_size: int = _CPP.max_size,
+        max_depth: int = _CPP.max_depth,
+        initial_depth: int = _CPP.initial_depth,
+        linear_scaling: bool = _CPP.linear_scaling,
+        optimize_constants: bool = _CPP.optimize_constants,
+        optimizer_iterations: int = _CPP.optimizer_iterations,
+        random_constants: bool = _CPP.random_constants,
+        constant_min: float = _CPP.constant_min,
+        constant_max: float = _CPP.constant_max,
+        constant_mutation_sigma: float = _CPP.constant_mutation_sigma,
+        selection: str = _name_of(_SELECTIONS, _CPP.selection),
+        tournament_size: int = _CPP.tournament_size,
+        crossover_probability: float = _CPP.crossover_probability,
+        mutation_probability: float = _CPP.mutation_probability,
+        model_choice: str = _name_of(_MODEL_CHOICES, _CPP.model_choice),
+        knee_tolerance: float = _CPP.knee_tolerance,
+        n_jobs: int = _CPP.threads,
+        random_state: Optional[int | np.random.RandomState] = None,
+    ) -> None:
         self.population_size = population_size
         self.generations = generations
         self.time_limit = time_limit
@@ -175,7 +187,7 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
             return names
         return []
 
-    def fit(self, X, y):
+    def fit(self, X: npt.ArrayLike, y: npt.ArrayLike) -> SymbolicRegressor:
         """Evolves formulas of the columns of X that fit y; returns self.
 
         X is read in place when it is a float64 array (C or Fortran order, or strided).
@@ -232,7 +244,7 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
 
     # --- prediction --------------------------------------------------------------------
 
-    def predict(self, X):
+    def predict(self, X: npt.ArrayLike) -> npt.NDArray[np.float64]:
         """The model's predictions for the rows of X."""
         check_is_fitted(self)
         X = _validate_data(self, X, dtype=np.float64, reset=False)
@@ -242,7 +254,7 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
 
     # --- results -----------------------------------------------------------------------
 
-    def sympy(self):
+    def sympy(self) -> Any:
         """The model as a SymPy expression (needs SymPy); features are its symbols."""
         check_is_fitted(self)
         import sympy
@@ -250,14 +262,14 @@ class SymbolicRegressor(RegressorMixin, BaseEstimator):
         symbols = {n: sympy.Symbol(n) for n in self._names}
         return sympy.parse_expr(self.formula_, local_dict=symbols)
 
-    def log_dataframe(self):
+    def log_dataframe(self) -> Any:
         """The run log as a pandas DataFrame (needs pandas), one row per generation."""
         check_is_fitted(self)
         import pandas
 
         return pandas.DataFrame(self.log_)
 
-    def save_model(self, file_name):
+    def save_model(self, file_name: str) -> None:
         """Writes the model as the library's executor document (constants exact)."""
         check_is_fitted(self)
         if self._sr is None:

@@ -4,7 +4,8 @@
 //   axsr predict model.xml data.csv          predictions of a saved model, as CSV
 //
 // Exit codes: 0 done, 1 bad input (the message names the file, and row and column where
-// a cell is at fault), 2 bad usage. docs/axsr.md describes every option and file.
+// a cell is at fault), 2 bad usage, 130 a fit stopped by Ctrl-C (its results written).
+// docs/axsr.md describes every option and file.
 #include "tools/axsr/fit_command.hpp"
 #include "tools/axsr/output_files.hpp"
 #include "tools/axsr/predict_command.hpp"
@@ -31,7 +32,8 @@ const CLI::Validator Finite(
 
 int main(int argc, char** argv) {
     CLI::App App{"axsr: finds formulas that fit a CSV file (symbolic regression) and "
-                 "predicts with them.\nExit codes: 0 done, 1 bad input, 2 bad usage."};
+                 "predicts with them.\nExit codes: 0 done, 1 bad input, 2 bad usage, 130 fit "
+                 "stopped by Ctrl-C."};
     App.set_version_flag("--version", std::string("axsr ") + AXSR_VERSION);
     App.require_subcommand(1);
 
@@ -103,10 +105,12 @@ int main(int argc, char** argv) {
         return App.exit(Error) == 0 ? 0 : 2;
     }
     try {
-        if (FitCommand->parsed())
-            axsr::RunFit(Fit);
-        else
+        if (FitCommand->parsed()) {
+            // 128 + SIGINT, as a shell reports a program that Ctrl-C ended.
+            if (axsr::RunFit(Fit)) return 130;
+        } else {
             axsr::RunPredict(Predict);
+        }
     } catch (const axsr::TInputError& Error) {
         std::cerr << "axsr: " << Error.what() << '\n';
         return 1;

@@ -1,7 +1,7 @@
 """Runs the built axsr program as a user would and checks what it prints and writes.
 
 Usage: axsr_test.py PATH_TO_AXSR GROUP, where GROUP is one of fit, predict, bad_input,
-csv_forms, threads (each a CTest test of its own, so that they run side by side).
+csv_forms, threads, interrupt (each a CTest test of its own, so that they run side by side).
 """
 import ast
 import csv
@@ -10,6 +10,7 @@ import math
 import os
 import pty
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -287,8 +288,43 @@ class Threads(AxsrCase):
             self.assertEqual(open(self.path("one", name)).read(), open(self.path("two", name)).read(), name)
 
 
+class Interrupt(AxsrCase):
+    """Ctrl-C (SIGINT) during a long fit."""
+
+    def start(self):
+        process = subprocess.Popen([AXSR, "fit", DATA, "--target", "y", "--output", self.path("out"),
+                                    "--population", "300", "--generations", "1000000"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.addCleanup(process.kill)
+        # The handler is in place once generation 0 is reported.
+        self.assertTrue(process.stderr.readline().startswith("generation 0/1000000"))
+        process.send_signal(signal.SIGINT)
+        return process
+
+    def test_first_ctrl_c_stops_after_the_generation_and_writes_its_results(self):
+        process = self.start()
+        out, err = process.communicate(timeout=120)
+        self.assertEqual(process.returncode, 130, err)
+        self.assertIn("stopping after this generation", err)
+        done = int(err.split("axsr: interrupted after generation ")[1].split()[0])
+        self.assertEqual(sorted(os.listdir(self.path("out"))), sorted(OUTPUT_FILES))
+        self.assertEqual(len(read_rows(self.path("out", "run.csv"))), done + 2)  # header, 0..done
+        self.assertIn(f", {done} generations, ", out)
+        json.load(open(self.path("out", "front.json")))
+
+    def test_second_ctrl_c_quits_at_once_writing_nothing(self):
+        process = self.start()
+        for line in process.stderr:
+            if "stopping after this generation" in line:
+                break
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=120)
+        self.assertEqual(process.returncode, -signal.SIGINT)
+        self.assertFalse(os.path.exists(self.path("out")))
+
+
 GROUPS = {"fit": Fit, "predict": Predict, "bad_input": BadInput, "csv_forms": CsvForms,
-          "threads": Threads}
+          "threads": Threads, "interrupt": Interrupt}
 
 if __name__ == "__main__":
     AXSR = os.path.abspath(sys.argv[1])

@@ -10,7 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -154,6 +156,43 @@ private:
     bool FLastShown = false;
 };
 
+// Ctrl-C during the run: the first press asks the run to stop after the generation under
+// way (the progress callback reads the count), the second ends the program at once by the
+// signal's default action. The handler only counts, writes and re-raises: all
+// async-signal-safe.
+std::atomic<int> Interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+    if (Interrupts.fetch_add(1) > 0) {
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return;
+    }
+    constexpr char Note[] = "\naxsr: stopping after this generation (Ctrl-C again quits at once)\n";
+    [[maybe_unused]] const auto Ignored = write(STDERR_FILENO, Note, sizeof Note - 1);
+}
+
+// Catches Ctrl-C while it lives, then restores what was there before.
+class TInterruptHandler {
+public:
+    TInterruptHandler() {
+        Interrupts = 0;
+        struct sigaction Action {};
+        Action.sa_handler = OnInterrupt;
+        Action.sa_flags = SA_RESTART; // the run's threads never see EINTR
+        sigemptyset(&Action.sa_mask);
+        sigaction(SIGINT, &Action, &FPrevious);
+    }
+    ~TInterruptHandler() { sigaction(SIGINT, &FPrevious, nullptr); }
+    TInterruptHandler(const TInterruptHandler&) = delete;
+    TInterruptHandler& operator=(const TInterruptHandler&) = delete;
+    static bool Interrupted() { return Interrupts.load() > 0; }
+
+private:
+    struct sigaction FPrevious {};
+};
+
 nlohmann::ordered_json Number(std::optional<double> V) {
     return V ? nlohmann::ordered_json(*V) : nlohmann::ordered_json();
 }
@@ -185,7 +224,7 @@ std::string Short(double V) {
 
 } // namespace
 
-void RunFit(const TFitOptions& Options) {
+bool RunFit(const TFitOptions& Options) {
     const std::string& File = Options.DataFile;
     const TAxSRTable Table = ax::ReadCSV(File);
     CheckMagnitudes(Table, File);
@@ -211,10 +250,15 @@ void RunFit(const TFitOptions& Options) {
     ax::TAxSymbolicRegressor SR;
     SR.SetSettings(Options.Settings);
     TProgressReport Report(Options.Settings.Generations, Options.Settings.TimeLimitSeconds);
-    SR.SetOnProgress(
-        [&Report](ax::TObject*, const ax::TAxSRProgress& P, bool&) { Report.Show(P); });
+    SR.SetOnProgress([&Report](ax::TObject*, const ax::TAxSRProgress& P, bool& Stop) {
+        Report.Show(P);
+        Stop = TInterruptHandler::Interrupted();
+    });
+    bool Interrupted = false;
     try {
+        const TInterruptHandler CtrlC;
         SR.Fit(TrainData, Options.Target, Features);
+        Interrupted = TInterruptHandler::Interrupted();
     } catch (const std::exception& E) {
         Report.Finish();
         throw TInputError(File + ": " + E.what());
@@ -338,6 +382,10 @@ void RunFit(const TFitOptions& Options) {
               << "Written to " << Options.OutputFolder
               << ": model.xml front.json run.csv predictions.csv error.svg size.svg front.svg "
                  "predicted.svg\n";
+    if (Interrupted)
+        std::cerr << "axsr: interrupted after generation " << SR.GenerationsRun() << " of "
+                  << Options.Settings.Generations << "; the results so far are written\n";
+    return Interrupted;
 }
 
 } // namespace axsr

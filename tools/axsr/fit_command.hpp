@@ -26,7 +26,8 @@ struct TFitOptions {
 inline constexpr double MaxCellMagnitude = 1e150;
 
 // Runs the command; bad input raises TInputError or the library's exception, before any
-// file is written.
-void RunFit(const TFitOptions& Options);
+// file is written. Ctrl-C during the run stops it after the generation under way and the
+// results so far are written as for a finished run; returns whether that happened.
+bool RunFit(const TFitOptions& Options);
 
 } // namespace axsr

@@ -7,6 +7,7 @@
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/gp/engine/float_classes.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 
 namespace ax {
 namespace {
@@ -49,16 +50,6 @@ TNodePtr Apply(TAxGPInstruction<TGAFloat>* F, TNodePtr A, TNodePtr B) {
     return Node;
 }
 
-// Call raises E with Message.
-template <class E = EGPException, class F> void ExpectMessage(F Call, const std::string& Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no exception, expected " << Message;
-    } catch (const E& Error) {
-        EXPECT_EQ(Error.what(), Message);
-    }
-}
-
 std::set<const TNode*> NodesOf(const TNode& Root) {
     std::set<const TNode*> Out{&Root};
     for (int I = 0; I < Root.SlotCount(); ++I)
@@ -87,9 +78,10 @@ TEST(GPNode, MissingArgumentsOrInstructionRaiseBeforeTheHandlerRuns) {
     bool Ran = false;
     L.Sum->SetOnExecute([&](TObject*, TNode&, TAxGPContext<TGAFloat>&, TGAFloat&) { Ran = true; });
     auto Short = Apply(L.Sum, Leaf(L.X), nullptr);
-    ExpectMessage([&] { Short->Execute(Context); },
-                  "Invalid number of arguments (1) for \"Add\" instruction");
-    ExpectMessage([&] { Leaf(nullptr)->Execute(Context); }, "No instruction assigned to node");
+    ExpectError<EGPException>([&] { Short->Execute(Context); },
+                              "Invalid number of arguments (1) for \"Add\" instruction");
+    ExpectError<EGPException>([&] { Leaf(nullptr)->Execute(Context); },
+                              "No instruction assigned to node");
     EXPECT_FALSE(Ran);
 }
 
@@ -233,7 +225,8 @@ TEST(GPNode, BinarySlots) {
     auto Node = Apply<TAxGPBinaryFloatNode>(L.Sum, Leaf<TAxGPBinaryFloatNode>(L.X),
                                             Leaf<TAxGPBinaryFloatNode>(L.Two));
     auto Third = Leaf<TAxGPBinaryFloatNode>(L.Rnd);
-    ExpectMessage([&] { Node->AddChild(std::move(Third)); }, "Node cannot accept anymore children");
+    ExpectError<EGPException>([&] { Node->AddChild(std::move(Third)); },
+                              "Node cannot accept anymore children");
     ASSERT_TRUE(Third); // refused: still the caller's
     EXPECT_EQ(Node->ToString(), "(Add x 2.5)");
     auto Foreign = Leaf(L.X);
@@ -359,17 +352,17 @@ template <class N> void ExpectCyclesRefused() {
     TNode* Inner = Root->GetChild(0);
     Inner->ExtractChild(Inner->GetChild(1)); // a free slot, so only the cycle can refuse
     const std::string Before = Root->ToString();
-    ExpectMessage([&] { Inner->MoveTo(*Inner); }, Message);
-    ExpectMessage([&] { Inner->MoveTo(*Inner->GetChild(0)); }, Message);
+    ExpectError<EGPException>([&] { Inner->MoveTo(*Inner); }, Message);
+    ExpectError<EGPException>([&] { Inner->MoveTo(*Inner->GetChild(0)); }, Message);
     EXPECT_EQ(Root->ToString(), Before);
     EXPECT_EQ(Inner->Parent(), Root.get());
 
     TNode* Below = Inner->GetChild(0);
-    ExpectMessage([&] { Below->AddChild(std::move(Root)); }, Message);
+    ExpectError<EGPException>([&] { Below->AddChild(std::move(Root)); }, Message);
     ASSERT_TRUE(Root); // refused: still the caller's
-    ExpectMessage([&] { Below->InsertChild(0, std::move(Root)); }, Message);
+    ExpectError<EGPException>([&] { Below->InsertChild(0, std::move(Root)); }, Message);
     ASSERT_TRUE(Root);
-    ExpectMessage([&] { Root->AddChild(std::move(Root)); }, Message);
+    ExpectError<EGPException>([&] { Root->AddChild(std::move(Root)); }, Message);
     ASSERT_TRUE(Root);
     EXPECT_EQ(Root->ToString(), Before);
     EXPECT_EQ(Root->Parent(), nullptr);

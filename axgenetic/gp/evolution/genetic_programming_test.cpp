@@ -1,4 +1,5 @@
 #include "axgenetic/gp/evolution/gp_components.hpp"
+#include "axgenetic/gp/evolution/gp_test_support.hpp"
 
 #include <array>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/platform/enum_names.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 
 namespace ax {
@@ -35,25 +37,12 @@ public:
 };
 using TTestGP = TTest<TAxGeneticProgramming>;
 
-TAxGPInstruction<TGAFloat>* Add(TGP& GP, const std::string& Name, int Arity = 0) {
-    auto* I = GP.Instructions()->Add();
-    I->SetName(Name);
-    I->SetArity(Arity);
-    if (Arity == 2)
-        I->SetOnExecute(
-            [Name](TObject*, TAxGPNode<TGAFloat>& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
-                const TGAFloat A = N.GetChild(0)->Execute(C), B = N.GetChild(1)->Execute(C);
-                R = Name == "Add" ? A + B : Name == "Sub" ? A - B : A * B;
-            });
-    return I;
-}
-
 // Add, Sub, Mul over x and y; fitness is the error against x*x + y on a few points.
 void Koza(TGP& GP) {
     for (const char* F : {"Add", "Sub", "Mul"})
-        Add(GP, F, 2);
-    Add(GP, "x");
-    Add(GP, "y");
+        AddInstruction(*GP.Instructions(), F, 2);
+    AddInstruction(*GP.Instructions(), "x");
+    AddInstruction(*GP.Instructions(), "y");
     GP.SetInitialPopulation(30);
     GP.SetInitializationMethod(TGPInitializationMethod::imRampedHalfAndHalf);
     GP.SetOnEvaluateFitness([](const TFloatIndividual& Item, TGAFitness& F) {
@@ -64,16 +53,6 @@ void Koza(TGP& GP) {
             F += std::fabs(Item.Execute(C) - (X * X + 1 - X));
         }
     });
-}
-
-// Call raises EGPException with Message.
-template <class F> void ExpectGPError(F Call, const char* Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no exception, expected " << Message;
-    } catch (const EGPException& E) {
-        EXPECT_STREQ(E.what(), Message);
-    }
 }
 
 TFloatIndividual* Item(TGP& GP, int I) {
@@ -221,7 +200,7 @@ TEST(GeneticProgramming, SearchSpaceSizeCountsProgramsPerDepth) {
 TEST(GeneticProgramming, DuplicateRetriesEndForALanguageOfOneTerminal) {
     RandSeed(2);
     TTestGP Terminals;
-    Add(Terminals, "x");
+    AddInstruction(*Terminals.Instructions(), "x");
     Terminals.SetInitialPopulation(10);
     Terminals.SetInitialDuplicatesRetries(3);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
@@ -235,12 +214,12 @@ TEST(GeneticProgramming, DuplicateRetriesEndForALanguageOfOneTerminal) {
 TEST(GeneticProgramming, InitializationRaisesForAnUnusableLanguage) {
     RandSeed(2);
     TTestGP Terminals;
-    Add(Terminals, "x");
+    AddInstruction(*Terminals.Instructions(), "x");
     Terminals.SetInitialPopulation(10);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
     Terminals.Initialize();
     Terminals.SetInitializationMethod(TGPInitializationMethod::imFull);
-    ExpectGPError([&] { Terminals.DoInitialize(); }, "No operations found");
+    ExpectError<EGPException>([&] { Terminals.DoInitialize(); }, "No operations found");
 
     // A variable that declares an argument cannot head a subtree.
     struct TArgumentVariable : TAxGPFloatInstruction {
@@ -252,8 +231,8 @@ TEST(GeneticProgramming, InitializationRaisesForAnUnusableLanguage) {
     Terminals.Instructions()->Delete(0);
     Raw->Declare(1);
     Terminals.SetInitializationMethod(TGPInitializationMethod::imGrow);
-    ExpectGPError([&] { Terminals.Initialize(); },
-                  "Invalid terminal node.  Node requires greater than 0 children");
+    ExpectError<EGPException>([&] { Terminals.Initialize(); },
+                              "Invalid terminal node.  Node requires greater than 0 children");
 }
 
 TEST(GeneticProgramming, SubtreeCrossoverSwapsTheSubtrees) {
@@ -311,6 +290,24 @@ TEST(GeneticProgramming, MutationMethodsRunInProportionToTheirWeights) {
         EXPECT_NEAR(GP.Runs[M], 1000, 100) << M;
     for (std::size_t M : {1u, 2u, 5u})
         EXPECT_EQ(GP.Runs[M], 0) << M;
+}
+
+// The shared Mutate step and DoMutate each consult OnMutation: a handler sees a mutation
+// twice, and a clear at either call runs no method.
+TEST(GeneticProgramming, OnMutationIsConsultedTwicePerMutation) {
+    RandSeed(3);
+    TTestGP GP;
+    Koza(GP);
+    GP.Initialize();
+    GP.SetMutationProbability(1);
+    for (const int VetoAt : {0, 1, 2}) {
+        int Calls = 0;
+        GP.SetOnMutation([&](TObject*, TAxIndividual*, bool& DoIt) { DoIt = ++Calls != VetoAt; });
+        GP.Runs = {};
+        EXPECT_EQ(GP.Mutate(Item(GP, 0)), VetoAt == 0) << VetoAt;
+        EXPECT_EQ(Calls, VetoAt == 1 ? 1 : 2) << VetoAt;
+        EXPECT_EQ(GP.Runs[0] + GP.Runs[3] + GP.Runs[4], VetoAt == 0 ? 1 : 0) << VetoAt;
+    }
 }
 
 TEST(GeneticProgramming, NoMutationRunsWithAllWeightsZero) {
@@ -372,7 +369,7 @@ TEST(GeneticProgramming, BinaryComponentBreedsWithEveryMutationMethod) {
     RandSeed(5);
     TAxBinaryGeneticProgramming GP;
     Koza(GP);
-    auto* One = Add(GP, "one");
+    auto* One = AddInstruction(*GP.Instructions(), "one");
     One->SetOperation(TGPGeneticInstruction::gpConstant);
     One->SetValue(1);
     GP.SetOnConstantMutation([](TObject*, TAxGPNode<TGAFloat>& N) { N.SetValue(N.Value() + 0.5); });
@@ -429,7 +426,7 @@ TEST(GeneticProgramming, ATreeWithAnUnknownInstructionIsRefusedWhole) {
     GP.Initialize();
     TAxGeneticProgramming Other;
     Koza(Other);
-    Add(Other, "z");
+    AddInstruction(*Other.Instructions(), "z");
     Other.SetInitializationMethod(TGPInitializationMethod::imGrow);
     Other.Initialize();
     int Refused = 0;
@@ -490,15 +487,15 @@ TEST(GeneticProgramming, TreeSurgeryRefusesPointsOfAnotherProgram) {
     TAxGPNode<TGAFloat>* OfA = A->FlattenedDNA().back();
     TAxGPNode<TGAFloat>* OfB = B->FlattenedDNA().back();
     const char* Foreign = "The node is not part of the individual's program";
-    ExpectGPError([&] { A->Graft(OfB, GP.GetTerminalNode()); }, Foreign);
-    ExpectGPError([&] { A->Graft(nullptr, GP.GetTerminalNode()); }, Foreign);
-    ExpectGPError([&] { A->Crossover(OfB, *B, B->DNA()); }, Foreign);
-    ExpectGPError([&] { A->Crossover(A->DNA(), *B, OfA); }, Foreign);
+    ExpectError<EGPException>([&] { A->Graft(OfB, GP.GetTerminalNode()); }, Foreign);
+    ExpectError<EGPException>([&] { A->Graft(nullptr, GP.GetTerminalNode()); }, Foreign);
+    ExpectError<EGPException>([&] { A->Crossover(OfB, *B, B->DNA()); }, Foreign);
+    ExpectError<EGPException>([&] { A->Crossover(A->DNA(), *B, OfA); }, Foreign);
     // Within one program a point inside the other would end up below itself.
-    ExpectGPError([&] { A->Crossover(A->DNA(), *A, OfA); },
-                  "Crossover points of one program must not lie inside one another");
-    ExpectGPError([&] { A->Crossover(OfA, *A, OfA); },
-                  "Crossover points of one program must not lie inside one another");
+    ExpectError<EGPException>([&] { A->Crossover(A->DNA(), *A, OfA); },
+                              "Crossover points of one program must not lie inside one another");
+    ExpectError<EGPException>([&] { A->Crossover(OfA, *A, OfA); },
+                              "Crossover points of one program must not lie inside one another");
     EXPECT_EQ(Text(GP, 0), TextA);
     EXPECT_EQ(Text(GP, 2), TextB);
     EXPECT_TRUE(A->Contains(OfA));
@@ -512,7 +509,7 @@ TEST(GeneticProgramming, EveryMutationMethodLeavesTheFitnessStale) {
     RandSeed(5);
     TTestGP GP;
     Koza(GP);
-    Add(GP, "c")->SetOperation(TGPGeneticInstruction::gpConstant);
+    AddInstruction(*GP.Instructions(), "c")->SetOperation(TGPGeneticInstruction::gpConstant);
     GP.SetOnConstantMutation(
         [](TObject*, TAxGPNode<TGAFloat>& Node) { Node.SetValue(Node.Value() + 1); });
     GP.SetPointMutationProbability(1);

@@ -113,9 +113,13 @@ namespace {
 template <class T>
 void CheckGeneticProgramDocument(const IXMLGeneticProgram& Root,
                                  TAxCustomGeneticProgramming<T>& Component) {
-    Root.CheckSharedValues();
+    TAxCustomGeneticComponent::CheckSharedDocument(Root);
     const IXMLGPReproductionType Reproduction(Root.FindChild("Reproduction"));
-    Reproduction.InitializationDepth();
+    // Deeper initial trees than a component could save are refused; full trees grow
+    // exponentially with the depth.
+    if (const std::int32_t Depth = Reproduction.InitializationDepth(); Depth > MaxProgramDepth)
+        throw EGPException("InitializationDepth: " +
+                           Format(SAboveDocumentLimit, {Depth, MaxProgramDepth}));
     DocumentWeights(Reproduction);
     Reproduction.SelectionNonterminalsProbability();
     Reproduction.PointMutationProbability();
@@ -340,8 +344,9 @@ template <class T> void PublishGeneticProgramming(TPublishedProperties& List) {
                                     DEFAULT_GP_CROSSOVER_METHOD));
     List.push_back(PublishedDefault("InitializationMethod", &C::InitializationMethod,
                                     &C::SetInitializationMethod, DEFAULT_INITIALIZATION_METHOD));
-    List.push_back(PublishedDefault("InitializationDepth", &C::InitializationDepth,
-                                    &C::SetInitializationDepth, DEFAULT_INITIALIZATION_DEPTH));
+    List.push_back(PublishedBounded("InitializationDepth", &C::InitializationDepth,
+                                    &C::SetInitializationDepth, DEFAULT_INITIALIZATION_DEPTH,
+                                    MaxProgramDepth));
     List.push_back(PublishedCollection("Instructions", &C::Instructions));
     List.push_back(PublishedDefault("MutateSubtreeWeight", &C::MutateSubtreeWeight,
                                     &C::SetMutateSubtreeWeight,

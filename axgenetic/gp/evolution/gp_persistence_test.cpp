@@ -18,7 +18,9 @@
 #include "axgenetic/gp/engine/program_xml.hpp"
 #include "axgenetic/gp/evolution/executor.hpp"
 #include "axgenetic/gp/evolution/gp_components.hpp"
+#include "axgenetic/gp/evolution/gp_test_support.hpp"
 #include "axgenetic/platform/exceptions.hpp"
+#include "axgenetic/platform/expect_error_test_support.hpp"
 #include "axgenetic/platform/random.hpp"
 #include "axgenetic/platform/streaming.hpp"
 #include "axgenetic/platform/string_list.hpp"
@@ -30,27 +32,12 @@ namespace {
 using TFloatGP = generics::TAxCustomGeneticProgramming<TGAFloat>;
 using TFloatInstruction = TAxGPInstruction<TGAFloat>;
 
-TFloatInstruction* Add(TAxGPInstructions<TGAFloat>& Set, const std::string& Name, int Arity,
-                       TGPGeneticInstruction Kind = TGPGeneticInstruction::gpVariable) {
-    auto* I = Set.Add();
-    I->SetName(Name);
-    I->SetOperation(Kind);
-    I->SetArity(Arity);
-    if (Arity == 2)
-        I->SetOnExecute(
-            [Name](TObject*, TAxGPNode<TGAFloat>& N, TAxGPContext<TGAFloat>& C, TGAFloat& R) {
-                const TGAFloat A = N.GetChild(0)->Execute(C), B = N.GetChild(1)->Execute(C);
-                R = Name == "Add" ? A + B : A * B;
-            });
-    return I;
-}
-
 // x, One (= 1), Add and Mul; fitness: the error against x*x + 1 on a few points.
 void Regression(TFloatGP& GP) {
-    Add(*GP.Instructions(), "x", 0);
-    Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
-    Add(*GP.Instructions(), "Add", 2);
-    Add(*GP.Instructions(), "Mul", 2);
+    AddInstruction(*GP.Instructions(), "x", 0);
+    AddInstruction(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
+    AddInstruction(*GP.Instructions(), "Add", 2);
+    AddInstruction(*GP.Instructions(), "Mul", 2);
     GP.SetInitialPopulation(20);
     GP.SetInitializationDepth(4);
     // The generic component takes handlers for its own individuals too.
@@ -83,9 +70,9 @@ std::vector<std::string> ChildNames(const IXMLNode& Node) {
 
 // The instructions x, One (1) and Add; gives Add.
 TFloatInstruction* XOneAdd(TAxGeneticProgramming& GP) {
-    Add(*GP.Instructions(), "x", 0);
-    Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
-    return Add(*GP.Instructions(), "Add", 2);
+    AddInstruction(*GP.Instructions(), "x", 0);
+    AddInstruction(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant)->SetValue(1);
+    return AddInstruction(*GP.Instructions(), "Add", 2);
 }
 
 TEST(GPDocument, ElementsAreWrittenInTheDocumentOrder) {
@@ -273,6 +260,11 @@ template <class TComponent> void ExpectRefused(const std::string& Good) {
          "Invalid number of arguments (1) for \"Add\" instruction"},
         {Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>four<"),
          "'four' is not a valid integer value"},
+        // Settings that size a run's work and memory are bounded for documents.
+        {Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>1001<"),
+         "InitializationDepth: 1001 exceeds the limit of 1000"},
+        {Edited(Good, "<TournamentField>7<", "<TournamentField>2000000000<"),
+         "TournamentField: 2000000000 exceeds the limit of 1000"},
         {Edited(Good, Tree, Deep), "Program deeper than 1000 levels"},
         {Edited(Good, Tree,
                 "<DNA Instruction=\"Add\"><Child Instruction=\"x\"/><Child "
@@ -287,12 +279,7 @@ template <class TComponent> void ExpectRefused(const std::string& Good) {
             Load(Other, Case.Text);
             continue;
         }
-        try {
-            Load(GP, Case.Text);
-            ADD_FAILURE() << "no exception, expected " << Case.Message;
-        } catch (const Exception& E) {
-            EXPECT_EQ(std::string(E.what()), Case.Message);
-        }
+        ExpectError<Exception>([&] { Load(GP, Case.Text); }, Case.Message);
         EXPECT_EQ(Saved(GP), Before) << Case.Message;
     }
 }
@@ -317,8 +304,8 @@ TEST(GPDocument, LargestIntegerSettingsAreUsable) {
     TAxGeneticProgramming Deep, Late;
     Regression(Deep);
     // A component that never evolved initializes at the load, with this depth.
-    Load(Deep, Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>2147483647<"));
-    EXPECT_EQ(Deep.InitializationDepth(), 2147483647);
+    Load(Deep, Edited(Good, "<InitializationDepth>4<", "<InitializationDepth>1000<"));
+    EXPECT_EQ(Deep.InitializationDepth(), 1000);
     Regression(Late);
     Load(Late, Edited(Good, "<Generation>3<", "<Generation>2147483647<"));
     EXPECT_EQ(Late.Evolve(2), 0);
@@ -359,8 +346,8 @@ TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
     std::stringstream File;
     Executor.SaveToStream(File);
     // Handlers set before the load stay with the instructions of those names.
-    Add(*Loaded.Instructions(), "Mul", 2);
-    Add(*Loaded.Instructions(), "Add", 2);
+    AddInstruction(*Loaded.Instructions(), "Mul", 2);
+    AddInstruction(*Loaded.Instructions(), "Add", 2);
     Loaded.LoadFromStream(File);
     EXPECT_EQ(Loaded.GPProgram()->ToString(), Formula);
     EXPECT_EQ(Loaded.Execute(Context), Expected);
@@ -377,7 +364,7 @@ TEST(GPExecutor, RunsTheFittestProgramAfterTheComponentIsGone) {
 // name) parse in the executor that generated them.
 TEST(GPExecutor, LinesOfAnUnnamedInstructionParse) {
     TAxGeneticProgrammingExecutor Executor;
-    auto* Sum = Add(*Executor.Instructions(), "Add", 2);
+    auto* Sum = AddInstruction(*Executor.Instructions(), "Add", 2);
     auto* Unnamed = Executor.Instructions()->Add();
     Unnamed->SetOperation(TGPGeneticInstruction::gpConstant);
     TAxGPFloatNode Program(Sum);
@@ -543,9 +530,9 @@ TEST(GPDescription, LineByLine) {
     };
     for (const TCase& Case : Cases) {
         TAxGeneticProgramming GP;
-        Add(*GP.Instructions(), "x", 0)->SetComment("abscissa");
-        Add(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant);
-        Add(*GP.Instructions(), "Add", 2);
+        AddInstruction(*GP.Instructions(), "x", 0)->SetComment("abscissa");
+        AddInstruction(*GP.Instructions(), "One", 0, TGPGeneticInstruction::gpConstant);
+        AddInstruction(*GP.Instructions(), "Add", 2);
         Case.Set(GP);
         TStringList Lines;
         GP.Describe(Lines, "  ");
@@ -607,9 +594,9 @@ TEST(GPCheckpoint, ResumedRunEqualsTheUninterruptedRun) {
 // their own random values, drawn anew by every constant mutation.
 void RandomConstants(TAxGeneticProgramming& GP) {
     Regression(GP);
-    Add(*GP.Instructions(), "Pi", 0, TGPGeneticInstruction::gpConstant)
+    AddInstruction(*GP.Instructions(), "Pi", 0, TGPGeneticInstruction::gpConstant)
         ->SetValue(3.141592653589793);
-    Add(*GP.Instructions(), "C", 0, TGPGeneticInstruction::gpConstant)->SetValue(0.1);
+    AddInstruction(*GP.Instructions(), "C", 0, TGPGeneticInstruction::gpConstant)->SetValue(0.1);
     GP.SetMutationWeights({1, 0, 6, 1, 1, 0});
     GP.SetMutationProbability(0.8);
     GP.SetOnConstantMutation(
@@ -750,8 +737,8 @@ TEST(GPExecutor, LoadedProgramPredictsBitForBit) {
     ASSERT_FALSE(ConstantBits({Saved.GPProgram()}).empty());
     std::stringstream File;
     Saved.SaveToStream(File);
-    Add(*Loaded.Instructions(), "Add", 2);
-    Add(*Loaded.Instructions(), "Mul", 2);
+    AddInstruction(*Loaded.Instructions(), "Add", 2);
+    AddInstruction(*Loaded.Instructions(), "Mul", 2);
     Loaded.LoadFromStream(File);
     TAxGPContext<TGAFloat> Context;
     for (const double X : {-1.7, 0.3, 2.9, 1e6}) {
@@ -907,6 +894,44 @@ TEST(GPStreaming, ExecutorCarriesItsProgram) {
     EXPECT_EQ(Read.GPProgramLines().Text(), Placed.GPProgramLines().Text());
 }
 
+// A stream (or checkpoint) may ask for no more than the bounds of the settings that size a
+// run; a host still sets any value in code.
+TEST(GPStreaming, SizingSettingsAreBoundedForDocuments) {
+    const struct {
+        const char* Name;
+        int Limit;
+        int (TFloatGP::*Get)() const;
+    } Cases[] = {
+        {"InitialPopulation", MaxDocumentPopulation, &TFloatGP::InitialPopulation},
+        {"TournamentField", MaxDocumentTournamentField, &TFloatGP::TournamentField},
+        {"InitialDuplicatesRetries", MaxDocumentDuplicatesRetries,
+         &TFloatGP::InitialDuplicatesRetries},
+        {"InitializationDepth", MaxProgramDepth, &TFloatGP::InitializationDepth},
+    };
+    for (const auto& Case : Cases) {
+        const auto Read = [&](TAxGeneticProgramming& GP, long long Value) {
+            std::istringstream In("object TAxGeneticProgramming\n  " + std::string(Case.Name) +
+                                  " = " + std::to_string(Value) + "\nend\n");
+            ReadComponentText(In, GP);
+        };
+        TAxGeneticProgramming GP;
+        Read(GP, Case.Limit);
+        EXPECT_EQ((GP.*Case.Get)(), Case.Limit) << Case.Name;
+        for (const long long Value : {Case.Limit + 1LL, 2000000000LL}) {
+            ExpectError<EReadError>([&] { Read(GP, Value); }, "Line 2: " + std::string(Case.Name) +
+                                                                  ": " + std::to_string(Value) +
+                                                                  " exceeds the limit of " +
+                                                                  std::to_string(Case.Limit));
+            EXPECT_EQ((GP.*Case.Get)(), Case.Limit) << Case.Name;
+        }
+    }
+    TAxGeneticProgramming Host;
+    Host.SetTournamentField(2000000000);
+    Host.SetInitialPopulation(2000000000);
+    EXPECT_EQ(std::pair(Host.TournamentField(), Host.InitialPopulation()),
+              std::pair(2000000000, 2000000000));
+}
+
 TEST(GPStreaming, AFreshComponentStoresNoGPSetting) {
     // Every GP setting of a new component equals the default its published property
     // compares against, for every component kind.
@@ -935,7 +960,7 @@ TEST(GPStreaming, DefinedFloatsOnlyWhenNotDefault) {
     GP.SetParsimonyCoefficient(0);
     GP.SetPointMutationProbability(0.5);
     GP.SetMutateHoistWeight(3);
-    Add(*GP.Instructions(), "Add", 2);
+    AddInstruction(*GP.Instructions(), "Add", 2);
     TAxGeneticProgramming Read;
     std::istringstream In(WriteComponentText(GP));
     ReadComponentText(In, Read);
