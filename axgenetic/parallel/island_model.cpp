@@ -209,7 +209,20 @@ void TAxIslandModel::Initialize(std::uint64_t Seed) {
     THostGenerator Host;
     FSeed = Seed;
     FInitialized = false;
-    MakeIslands(FIslands);
+    // Every rank learns whether a factory failed anywhere before any island starts, so a
+    // factory that throws on one rank cannot leave the others waiting for its islands.
+    std::exception_ptr FactoryError;
+    try {
+        MakeIslands(FIslands);
+    } catch (...) {
+        FactoryError = std::current_exception();
+    }
+    if (AnyFailed(FactoryError != nullptr)) {
+        for (auto& Island : FIslands)
+            Island.reset();
+        if (FactoryError) std::rethrow_exception(FactoryError);
+        throw EGAException(std::string(SIslandFactoryFailedElsewhere));
+    }
     for (auto& Island : FIslands) {
         if (!Island) continue;
         try {

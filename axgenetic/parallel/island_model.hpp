@@ -45,6 +45,10 @@ namespace ax {
 
 // Raised for a migration policy out of range (%s: what is wrong).
 inline constexpr std::string_view SInvalidMigration = "Invalid migration policy: %s";
+// Raised on the ranks whose own islands were made when the factory failed on another rank
+// (that rank raises the factory's own exception).
+inline constexpr std::string_view SIslandFactoryFailedElsewhere =
+    "The island factory failed on another rank";
 // Raised when the islands are used before Initialize or LoadCheckpoint.
 inline constexpr std::string_view SIslandsNotInitialized = "The islands are not initialized";
 

@@ -123,6 +123,24 @@ void CheckFailure(bool Synchronous) {
 
 } // namespace
 
+// The factory throws for island 1 only: its rank raises the factory's exception, every
+// other rank a clear error, and none waits for islands that were never made.
+void CheckFactoryFailure() {
+    TAxMPIIslands Model(4, [](int Island) -> std::unique_ptr<TAxCustomGeneticComponent> {
+        if (Island == 1) throw std::runtime_error("no island one");
+        return test::MakeGA(Island);
+    });
+    const bool Owner = GRank == 1 % Model.Size();
+    try {
+        Model.Initialize(7);
+        Check(false, "a failing factory went unnoticed");
+    } catch (const std::exception& E) {
+        Check(std::string(E.what()) ==
+                  (Owner ? "no island one" : std::string(SIslandFactoryFailedElsewhere)),
+              std::string("wrong factory failure: ") + E.what());
+    }
+}
+
 int main(int argc, char** argv) {
     TAxMPIEnvironment Environment(argc, argv);
     MPI_Comm_rank(MPI_COMM_WORLD, &GRank);
@@ -132,6 +150,7 @@ int main(int argc, char** argv) {
         CheckAsynchronous();
         CheckFailure(true);
         CheckFailure(false);
+        CheckFactoryFailure();
     } catch (const std::exception& E) {
         Check(false, std::string("unexpected exception: ") + E.what());
     }
