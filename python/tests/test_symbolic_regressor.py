@@ -1,6 +1,7 @@
 import _thread
 import copy
 import pickle
+import signal
 import threading
 
 import numpy as np
@@ -143,10 +144,16 @@ def test_ctrl_c_stops_the_fit_and_keeps_what_was_found():
     X, y = quadratic(7)
     est = SymbolicRegressor(population_size=30, generations=10**7, time_limit=60,
                             random_state=0)
+    # A job started in the background ignores SIGINT, and then interrupt_main does nothing:
+    # Python's own handler is put in place for the test.
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
     timer = threading.Timer(1.0, _thread.interrupt_main)
-    timer.start()
-    with pytest.raises(KeyboardInterrupt):
-        est.fit(X, y)
-    timer.cancel()
+    try:
+        timer.start()
+        with pytest.raises(KeyboardInterrupt):
+            est.fit(X, y)
+    finally:
+        timer.cancel()
+        signal.signal(signal.SIGINT, previous)
     assert 0 < len(est.log_) < 10**7
     assert est.predict(X).shape == y.shape
