@@ -1,6 +1,7 @@
 #include "axgenetic/gp/engine/batch_evaluator.hpp"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/platform/exceptions.hpp"
@@ -49,14 +50,25 @@ const TGAFloat* TAxGPDataSet::ColumnData(int Index) const {
 
 // --- TAxGPBatchEvaluator --------------------------------------------------------------
 
+namespace {
+
+// Instruction as a float instruction, or nullptr. The items of a float set are exactly of
+// that class, which a comparison of classes confirms without the cost of a cast.
+TAxGPFloatInstruction* AsFloat(TAxGPInstruction<TGAFloat>& Instruction) {
+    if (typeid(Instruction) == typeid(TAxGPFloatInstruction))
+        return static_cast<TAxGPFloatInstruction*>(&Instruction);
+    return dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
+}
+
+} // namespace
+
 // Instructions are looked up afresh at every evaluation (one evaluation cannot see an
 // instruction die), and a program uses few of them, so a short list does.
 const TAxGPBatchEvaluator::TInstructionInfo&
 TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
     TInstructionInfo New{&Instruction, TOpKind::Fallback, false, 0, nullptr, nullptr, 0.0};
-    if (const auto* Float = dynamic_cast<const TAxGPFloatInstruction*>(&Instruction);
-        Float && Float->WritesValues())
-        FWritesValues = true;
+    TAxGPFloatInstruction* Float = AsFloat(Instruction);
+    if (Float && Float->WritesValues()) FWritesValues = true;
     switch (Instruction.Operation()) {
     case TGPGeneticInstruction::gpVariable:
         if (Instruction.OnExecute()) break;
@@ -74,15 +86,13 @@ TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxG
         New.Kind = TOpKind::Constant;
         New.NodeValue = true;
         break;
-    case TGPGeneticInstruction::gpFunction: {
-        auto* Float = dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
+    case TGPGeneticInstruction::gpFunction:
         if (Float && Float->OnExecuteBatch()) {
             New.Kind = TOpKind::Batch;
             New.Batch = Float;
             New.Arity = Instruction.Arity();
         }
         break;
-    }
     }
     FInfos.push_back(New);
     return FInfos.back();
@@ -104,9 +114,10 @@ void TAxGPBatchEvaluator::Visit(const TAxGPNode<TGAFloat>& Node, const TAxGPData
             // Elementwise only when every slot holds an argument and there are exactly
             // Arity of them; otherwise Execute raises, the handler meets an empty slot, or
             // it leaves the extra arguments unevaluated, per point.
-            const int Count = Node.GetChildCount();
-            if (Count == Node.SlotCount() && Count == I.Arity) {
-                FFrames.push_back({&Node, I.Batch, 0});
+            const TAxGPTreeNode<TGAFloat>* Tree = FReader.Tree(Node);
+            const int Count = Tree ? static_cast<int>(Tree->Children().size()) : Node.GetChildCount();
+            if (Count == I.Arity && (Tree || Count == Node.SlotCount())) {
+                FFrames.push_back({&Node, Tree, I.Batch, 0});
                 return;
             }
             break;
@@ -144,7 +155,13 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
     Visit(Root, Data);
     while (!FFrames.empty()) {
         TFrame& Top = FFrames.back();
-        if (Top.NextSlot < Top.Node->SlotCount()) {
+        if (Top.Tree) { // a library tree node's list has exactly the arguments
+            const auto Children = Top.Tree->Children();
+            if (static_cast<std::size_t>(Top.NextSlot) < Children.size()) {
+                Visit(*Children[static_cast<std::size_t>(Top.NextSlot++)], Data);
+                continue;
+            }
+        } else if (Top.NextSlot < Top.Node->SlotCount()) {
             Visit(*Top.Node->GetChild(Top.NextSlot++), Data);
             continue;
         }

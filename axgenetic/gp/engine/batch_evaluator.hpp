@@ -108,6 +108,7 @@ private:
     };
     struct TFrame {
         const TAxGPNode<TGAFloat>* Node;
+        const TAxGPTreeNode<TGAFloat>* Tree; // Node as a library tree node, else nullptr
         TAxGPFloatInstruction* Batch;
         int NextSlot;
     };
@@ -161,6 +162,7 @@ private:
     std::vector<const TGAFloat*> FArgs;
     std::vector<const TGAFloat*> FValues; // per stack entry: where its values are
     std::vector<TAxGPHashedName> FColumnNames;
+    TAxGPChildReader<TGAFloat> FReader;
 };
 
 } // namespace ax

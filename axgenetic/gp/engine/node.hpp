@@ -23,7 +23,9 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "axgenetic/core/types.hpp"
@@ -47,9 +49,79 @@ namespace detail {
 // right after, so each thread keeps the blocks of freed nodes and hands them out again
 // instead of going through the general allocator for every node. A block may be freed
 // on any thread. Sanitizer builds use the general allocator, which sees every misuse.
-void* AllocateNode(std::size_t Size);
-void FreeNode(void* Block, std::size_t Size) noexcept;
+// Taking and returning a cached block is inline (every copied node does both); the rest
+// is in node.cpp.
+#if defined(__SANITIZE_ADDRESS__)
+#define AX_GP_NODE_CACHE 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define AX_GP_NODE_CACHE 0
+#endif
+#endif
+#ifndef AX_GP_NODE_CACHE
+#define AX_GP_NODE_CACHE 1
+#endif
+
+// Blocks are kept per size class of NodeGranule bytes up to MaxCachedNodeSize, at most
+// MaxCachedNodes per class and thread; a freed block is linked through its first bytes.
+inline constexpr std::size_t NodeGranule = 16, MaxCachedNodeSize = 256, MaxCachedNodes = 1 << 16;
+inline constexpr std::size_t NodeSizeClasses = MaxCachedNodeSize / NodeGranule;
+
+struct TFreeNodeBlock {
+    TFreeNodeBlock* Next;
+};
+
+// Trivially destructible, so it can still be read while the thread's other objects are
+// destroyed: Closed then sends every block back to the general allocator. Armed once the
+// thread has registered the release of its blocks at its end.
+struct TNodeCache {
+    TFreeNodeBlock* Heads[NodeSizeClasses];
+    std::uint32_t Counts[NodeSizeClasses];
+    bool Armed;
+    bool Closed;
+};
+#if AX_GP_NODE_CACHE
+extern constinit thread_local TNodeCache NodeCache;
+#endif
+
+constexpr std::size_t NodeSizeClass(std::size_t Size) {
+    return (Size + NodeGranule - 1) / NodeGranule - 1;
+}
+
+AXGENETIC_API void* AllocateNodeSlow(std::size_t Size);
+AXGENETIC_API void FreeNodeSlow(void* Block, std::size_t Size) noexcept;
+
+inline void* AllocateNode(std::size_t Size) {
+#if AX_GP_NODE_CACHE
+    if (Size <= MaxCachedNodeSize) {
+        const std::size_t C = NodeSizeClass(Size);
+        if (TFreeNodeBlock* Block = NodeCache.Heads[C]) {
+            NodeCache.Heads[C] = Block->Next;
+            --NodeCache.Counts[C];
+            return Block;
+        }
+    }
+#endif
+    return AllocateNodeSlow(Size);
+}
+
+inline void FreeNode(void* Block, std::size_t Size) noexcept {
+#if AX_GP_NODE_CACHE
+    if (Size <= MaxCachedNodeSize && NodeCache.Armed && !NodeCache.Closed) {
+        const std::size_t C = NodeSizeClass(Size);
+        if (NodeCache.Counts[C] < MaxCachedNodes) {
+            NodeCache.Heads[C] = new (Block) TFreeNodeBlock{NodeCache.Heads[C]};
+            ++NodeCache.Counts[C];
+            return;
+        }
+    }
+#endif
+    FreeNodeSlow(Block, Size);
+}
 } // namespace detail
+
+template <class T> class TAxGPTreeNode;
+template <class T> class TAxGPChildReader;
 
 // One node of a program tree: an instruction reference, an own value, cached measures and
 // the shape operations.
@@ -160,7 +232,17 @@ public:
     void Assign(const TPersistent& Source) override;
 
 protected:
-    explicit TAxGPNode(TAxGPInstruction<T>* Instruction);
+    friend class TAxGPChildReader<T>;
+    // Inline, as every node made or copied runs it.
+    explicit TAxGPNode(TAxGPInstruction<T>* Instruction) : FInstruction(Instruction) {
+        if (Instruction) FValue = Instruction->Value();
+    }
+
+    // The library's tree-node classes name themselves here; nullptr for every other class.
+    // A node whose class is exactly the one it names keeps GetChild, SlotCount, CreateNode
+    // and SetValue as the library defines them, so walks may read its child list in place
+    // and copies may skip the per-node calls (TAxGPChildReader).
+    virtual const std::type_info* LibraryClass() const { return nullptr; }
 
     // The node the engine of this node's instruction set makes, or nullptr without one.
     TNodePtr EngineNode(TAxGPInstruction<T>* Instruction) const;
@@ -234,7 +316,12 @@ public:
         }
         ++FCount;
     }
-    void push_back(P&& Item) { insert(FCount, std::move(Item)); }
+    void push_back(P&& Item) {
+        if (FCount < InPlace && FHeap.empty()) // the common case, inline: no shifting
+            FInline[FCount++] = std::move(Item);
+        else
+            insert(FCount, std::move(Item));
+    }
     void erase(std::size_t Index) {
         if (!FHeap.empty()) {
             FHeap.erase(FHeap.begin() + static_cast<std::ptrdiff_t>(Index));
@@ -269,7 +356,11 @@ public:
     using typename TAxGPNode<T>::TNodePtr;
     explicit TAxGPTreeNode(TAxGPInstruction<T>* Instruction = nullptr)
         : TAxGPNode<T>(Instruction) {}
-    ~TAxGPTreeNode() override;
+    // Inline: a leaf, or a node whose children were taken by the freeing loop, has nothing
+    // more to do.
+    ~TAxGPTreeNode() override {
+        if (!FChildren.empty()) this->FreeSubtrees(FChildren.data(), FChildren.size());
+    }
 
     std::string ClassName() const override { return "TAxGPTreeNode"; }
 
@@ -285,13 +376,39 @@ public:
     void Clear() override;
     // Frees the children and puts copies of List's nodes in their place.
     void SetChildren(const std::vector<const TAxGPNode<T>*>& List);
+    // The children in order, read only.
+    std::span<const TNodePtr> Children() const { return {FChildren.data(), FChildren.size()}; }
 
 protected:
     void AssignChildren(const TAxGPNode<T>& Source) override;
     void CheckAddChild(const TAxGPNode<T>&) const override {}
+    const std::type_info* LibraryClass() const override { return &typeid(TAxGPTreeNode<T>); }
 
 private:
+    friend class TAxGPNode<T>; // frees the children of library tree nodes in one loop
     detail::TChildList<TNodePtr> FChildren;
+};
+
+// Tells the walks of the engine (copying, freeing, measuring, flattening, compiling) which
+// nodes are of a library tree-node class: their children are read from the list in place
+// instead of through a virtual GetChild per slot. Any other node (a binary node, a class
+// of the host's) gives nullptr and is walked through its virtual functions. The reader
+// remembers the last class it accepted, so for a tree of one class the check is a
+// comparison of two pointers per node.
+template <class T> class TAxGPChildReader {
+public:
+    // Node as a tree node of exactly a library class, or nullptr.
+    const TAxGPTreeNode<T>* Tree(const TAxGPNode<T>& Node) {
+        const std::type_info* Class = &typeid(Node);
+        if (Class != FKnown) {
+            if (Node.LibraryClass() != Class) return nullptr;
+            FKnown = Class;
+        }
+        return static_cast<const TAxGPTreeNode<T>*>(&Node);
+    }
+
+private:
+    const std::type_info* FKnown = nullptr;
 };
 
 // A node with two child slots, Left (0) and Right (1), each holding a binary node or

@@ -113,11 +113,25 @@ template <class T> const std::vector<TAxGPNode<T>*>& TAxGPIndividual<T>::Flatten
     return FFlattenedDNA;
 }
 
-template <class T> void TAxGPIndividual<T>::Flatten(TNode* Node) const {
-    FFlattenedDNA.push_back(Node);
-    const int Slots = Node->SlotCount();
-    for (int I = 0; I < Slots; ++I)
-        if (TNode* Child = Node->GetChild(I)) Flatten(Child);
+// Pre-order with an explicit stack of the nodes still to visit (children pushed last
+// first); library tree nodes are read in place.
+template <class T> void TAxGPIndividual<T>::Flatten(TNode* Root) const {
+    thread_local std::vector<TNode*> Stack;
+    TAxGPChildReader<T> Reader;
+    Stack.assign(1, Root);
+    while (!Stack.empty()) {
+        TNode* Node = Stack.back();
+        Stack.pop_back();
+        FFlattenedDNA.push_back(Node);
+        if (const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node)) {
+            const auto Children = Tree->Children();
+            for (std::size_t I = Children.size(); I-- > 0;)
+                Stack.push_back(Children[I].get());
+        } else {
+            for (int I = Node->SlotCount(); I-- > 0;)
+                if (TNode* Child = Node->GetChild(I)) Stack.push_back(Child);
+        }
+    }
 }
 
 template <class T> void TAxGPIndividual<T>::Assign(const TPersistent& Source) {
