@@ -60,6 +60,16 @@ void FreeNodeSlow(void* Block, std::size_t Size) noexcept {
 
 namespace {
 
+// The pre-order list an AssignListing call wants from the copy of Root's children; the
+// copy completes it, or leaves Complete false when a node of another class made it
+// take the general path.
+template <class T> struct TCopyListing {
+    const TAxGPNode<T>* Root;
+    std::vector<TAxGPNode<T>*>* Nodes;
+    bool Complete;
+};
+template <class T> constinit thread_local TCopyListing<T>* CopyListing = nullptr;
+
 [[noreturn]] void IndexError(int Index) {
     throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
@@ -72,7 +82,8 @@ template <class T, class F>
 std::int32_t Measure(const TAxGPNode<T>* Root, std::int32_t TAxGPNode<T>::*Cache, std::int32_t Leaf,
                      F Fold) {
     using N = TAxGPNode<T>;
-    thread_local std::vector<const N*> Stack;
+    thread_local std::vector<const N*> Nodes;
+    std::vector<const N*>& Stack = Nodes; // the thread's vector looked up once
     TAxGPChildReader<T> Reader;
     auto Waits = [&](const N* Node) {
         if (Node->*Cache != 0) return false;
@@ -251,7 +262,10 @@ template <class T> std::string TAxGPNode<T>::ToString() const {
 }
 
 template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
-    const auto* From = dynamic_cast<const TAxGPNode<T>*>(&Source);
+    // A node of this node's own class (every copy within a component) needs no cast.
+    const auto* From = typeid(Source) == typeid(*this)
+                           ? static_cast<const TAxGPNode<T>*>(&Source)
+                           : dynamic_cast<const TAxGPNode<T>*>(&Source);
     if (!From) {
         TPersistent::Assign(Source);
         return;
@@ -267,6 +281,33 @@ template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
     CopyFrom(*From);
 }
 
+template <class T>
+void TAxGPNode<T>::AssignListing(const TAxGPNode<T>& Source, std::vector<TAxGPNode<T>*>& PreOrder) {
+    PreOrder.clear();
+    PreOrder.push_back(this);
+    TCopyListing<T> Listing{this, &PreOrder, false};
+    TCopyListing<T>* const Outer = CopyListing<T>;
+    CopyListing<T> = &Listing;
+    try {
+        Assign(Source);
+    } catch (...) {
+        CopyListing<T> = Outer;
+        throw;
+    }
+    CopyListing<T> = Outer;
+    if (Listing.Complete) return;
+    // The copy did not list itself: a walk in pre-order, children pushed last first.
+    PreOrder.clear();
+    std::vector<TAxGPNode<T>*> Stack{this};
+    while (!Stack.empty()) {
+        TAxGPNode<T>* Node = Stack.back();
+        Stack.pop_back();
+        PreOrder.push_back(Node);
+        for (int I = Node->SlotCount(); I-- > 0;)
+            if (TAxGPNode<T>* Child = Node->GetChild(I)) Stack.push_back(Child);
+    }
+}
+
 template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fresh) {
     // A node just made for the copy has nothing to clear; copying a tree clears no node.
     if (!Fresh || GetChildCount() != 0) Clear();
@@ -278,43 +319,76 @@ template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fr
     if (FParent) FParent->Modified();
 }
 
+namespace {
+
+// The subtrees a freeing loop still has to free, last in first out. They number about the
+// depth of the tree, so a short list on the stack holds them without allocating; more go
+// to the heap. Entries own their nodes.
+template <class T> class TFreeList {
+public:
+    TFreeList() = default;
+    TFreeList(const TFreeList&) = delete;
+    TFreeList& operator=(const TFreeList&) = delete;
+    ~TFreeList() {
+        while (!Empty())
+            Pop().reset();
+    }
+    bool Empty() const { return FCount == 0 && FMore.empty(); }
+    void Push(std::unique_ptr<TAxGPNode<T>>&& Node) {
+        if (FCount < InPlace)
+            FLocal[FCount++] = Node.release();
+        else
+            FMore.push_back(std::move(Node));
+    }
+    std::unique_ptr<TAxGPNode<T>> Pop() {
+        if (!FMore.empty()) {
+            std::unique_ptr<TAxGPNode<T>> Node = std::move(FMore.back());
+            FMore.pop_back();
+            return Node;
+        }
+        return std::unique_ptr<TAxGPNode<T>>(FLocal[--FCount]);
+    }
+
+private:
+    static constexpr std::size_t InPlace = 64;
+    TAxGPNode<T>* FLocal[InPlace];
+    std::size_t FCount = 0;
+    std::vector<std::unique_ptr<TAxGPNode<T>>> FMore;
+};
+
+} // namespace
+
 template <class T> void TAxGPNode<T>::FreeSubtrees(TNodePtr* Subtrees, std::size_t Count) {
     // Nodes destroyed by the loop below come back here with their own children, which join
     // the outermost call's work list instead of being destroyed one level deeper. The list
     // lives on that call's stack, so a tree freed during program exit still finds it.
-    thread_local std::vector<TNodePtr>* Pending = nullptr;
+    thread_local TFreeList<T>* Pending = nullptr;
     TAxGPChildReader<T> Reader;
     // A leaf goes at once: its destructor has nothing further to free.
-    auto IsLeaf = [&Reader](const TAxGPNode<T>& Node) {
-        const TAxGPTreeNode<T>* Tree = Reader.Tree(Node);
-        return Tree ? Tree->FChildren.empty() : Node.GetChildCount() == 0;
+    auto Take = [&Reader](TFreeList<T>& Work, TNodePtr& Node) {
+        if (!Node) return;
+        const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node);
+        if (Tree ? Tree->FChildren.empty() : Node->GetChildCount() == 0)
+            Node.reset();
+        else
+            Work.Push(std::move(Node));
     };
     if (Pending) {
         for (std::size_t I = 0; I < Count; ++I)
-            if (Subtrees[I] && IsLeaf(*Subtrees[I]))
-                Subtrees[I].reset();
-            else if (Subtrees[I])
-                Pending->push_back(std::move(Subtrees[I]));
+            Take(*Pending, Subtrees[I]);
         return;
     }
-    std::vector<TNodePtr> Work;
+    TFreeList<T> Work;
     for (std::size_t I = 0; I < Count; ++I)
-        if (Subtrees[I] && IsLeaf(*Subtrees[I]))
-            Subtrees[I].reset();
-        else if (Subtrees[I])
-            Work.push_back(std::move(Subtrees[I]));
+        Take(Work, Subtrees[I]);
     Pending = &Work;
-    while (!Work.empty()) {
-        TNodePtr Node = std::move(Work.back());
-        Work.pop_back();
+    while (!Work.Empty()) {
+        TNodePtr Node = Work.Pop();
         // A library tree node's children are taken here, so its destructor finds none.
         if (const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node)) {
             auto& Children = const_cast<TAxGPTreeNode<T>*>(Tree)->FChildren;
             for (TNodePtr& Child : Children)
-                if (IsLeaf(*Child))
-                    Child.reset();
-                else
-                    Work.push_back(std::move(Child));
+                Take(Work, Child);
             Children.clear();
         }
         Node.reset();
@@ -430,6 +504,14 @@ template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Sou
     const std::type_info& Class = typeid(*this);
     const TAxGPInstructions<T>* LastSet = nullptr;
     IAxGeneticProgramEngine<T>* LastEngine = nullptr;
+    // The pre-order list AssignListing wants of this copy (and of no nested one).
+    TCopyListing<T>* Listing = CopyListing<T>;
+    if (Listing && Listing->Root == this) {
+        CopyListing<T> = nullptr;
+        Listing->Complete = true;
+    } else {
+        Listing = nullptr;
+    }
     const std::size_t Base = Stack.size();
     Open(Source, Reader.Tree(Source), this);
     while (Stack.size() > Base) {
@@ -459,6 +541,8 @@ template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Sou
         }
         if (!Copy) Copy = Child->CreateNode(Instruction);
         if (typeid(*Copy) != Class || typeid(*Child) != Class) {
+            if (Listing) Listing->Complete = false; // its subtree is not listed here
+            Listing = nullptr;
             this->CopyFresh(*To->AddChild(std::move(Copy)), *Child);
             continue;
         }
@@ -471,6 +555,7 @@ template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Sou
         Node->CopyMeasures(*Child);
         To->FChildren.push_back(std::move(Copy));
         this->LinkParent(*Node, To);
+        if (Listing) Listing->Nodes->push_back(Node);
         Open(*Child, ChildTree, Node);
     }
 }

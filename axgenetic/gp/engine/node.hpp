@@ -230,6 +230,10 @@ public:
     // parent. When Source lies below this node, or this node below Source, Source is
     // copied whole before anything changes.
     void Assign(const TPersistent& Source) override;
+    // Assign from a node, and the nodes of this tree afterwards in pre-order in PreOrder
+    // (its old contents replaced). A copy made of library tree nodes lists its nodes as it
+    // makes them, so the tree is not walked a second time.
+    void AssignListing(const TAxGPNode<T>& Source, std::vector<TAxGPNode<T>*>& PreOrder);
 
 protected:
     friend class TAxGPChildReader<T>;
