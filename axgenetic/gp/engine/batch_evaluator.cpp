@@ -150,7 +150,6 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
     FFallbacks = 0;
     FMaxStack = 0;
     FDepth = 0;
-    FMaxArgs = 0;
     FWritesValues = false;
     Visit(Root, Data);
     while (!FFrames.empty()) {
@@ -166,7 +165,6 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
             continue;
         }
         const int Args = Top.NextSlot;
-        FMaxArgs = std::max(FMaxArgs, Args);
         Push({TOpKind::Batch, Args, nullptr, 0.0, Top.Batch, Top.Node}, Args);
         FFrames.pop_back();
     }
@@ -174,7 +172,6 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
         FProgram.clear();
         FMaxStack = 0;
         FDepth = 0;
-        FMaxArgs = 0;
         FFallbacks = 1;
         Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Root}, 0);
     }
@@ -209,9 +206,8 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
         case TOpKind::Batch:
             Top -= static_cast<std::size_t>(Op.ArgCount);
             Own = Stack + Top * Block;
-            for (int A = 0; A < Op.ArgCount; ++A)
-                FArgs[static_cast<std::size_t>(A)] = Values[Top + static_cast<std::size_t>(A)];
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own,
+            // The arguments' places are the top entries of Values, in order.
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, Values + Top, Op.ArgCount, Own,
                                              Count);
             break;
         case TOpKind::Fallback: {
@@ -258,8 +254,6 @@ void TAxGPBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPD
     if (FStack.size() < Need) FStack.resize(Need);
     if (FValues.size() < static_cast<std::size_t>(FMaxStack))
         FValues.resize(static_cast<std::size_t>(FMaxStack));
-    if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
-        FArgs.resize(static_cast<std::size_t>(FMaxArgs));
     for (int First = FirstRow; First < Rows; First += FBlockSize) {
         const int Count = std::min(FBlockSize, Rows - First);
         RunBlock(Data, First, Count);

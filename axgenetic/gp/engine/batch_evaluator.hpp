@@ -152,14 +152,12 @@ private:
     int FFallbacks = 0;
     int FMaxStack = 0;
     int FDepth = 0;
-    int FMaxArgs = 0;
     bool FWritesValues = false; // the program runs point by point, on fresh values
     std::vector<TOp> FProgram;
     std::vector<TInstructionInfo> FInfos;
     std::vector<TFrame> FFrames;
     std::vector<const TAxGPNode<TGAFloat>*> FScan; // nodes of a fallback subtree still to look up
     std::vector<TGAFloat> FStack;
-    std::vector<const TGAFloat*> FArgs;
     std::vector<const TGAFloat*> FValues; // per stack entry: where its values are
     std::vector<TAxGPHashedName> FColumnNames;
     TAxGPChildReader<TGAFloat> FReader;

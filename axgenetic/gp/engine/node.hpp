@@ -289,7 +289,7 @@ namespace detail {
 
 // The children of a tree node, in order and contiguous: up to two in place (most functions
 // take one or two arguments), more on the heap. A copied program then costs one
-// allocation per node instead of two.
+// allocation per node instead of two, and the list takes 32 bytes of the node.
 template <class P> class TChildList {
 public:
     TChildList() = default;
@@ -298,58 +298,73 @@ public:
 
     std::size_t size() const { return FCount; }
     bool empty() const { return FCount == 0; }
-    P* data() { return FHeap.empty() ? FInline : FHeap.data(); }
-    const P* data() const { return FHeap.empty() ? FInline : FHeap.data(); }
+    P* data() { return InHeap() ? FHeap.get() : FInline; }
+    const P* data() const { return InHeap() ? FHeap.get() : FInline; }
     P* begin() { return data(); }
     P* end() { return data() + FCount; }
     P& operator[](std::size_t Index) { return data()[Index]; }
     const P& operator[](std::size_t Index) const { return data()[Index]; }
 
     void insert(std::size_t Index, P&& Item) {
-        if (FHeap.empty() && FCount < InPlace) {
+        if (!InHeap() && FCount < InPlace) {
             for (std::size_t I = FCount; I > Index; --I)
                 FInline[I] = std::move(FInline[I - 1]);
             FInline[Index] = std::move(Item);
         } else {
-            if (FHeap.empty()) { // all move out of place until the list is emptied
-                FHeap.reserve(InPlace * 2);
+            if (!InHeap()) { // all move out of place until the list is emptied
+                Grow(InPlace * 2);
                 for (std::size_t I = 0; I < FCount; ++I)
-                    FHeap.push_back(std::move(FInline[I]));
+                    FHeap[I] = std::move(FInline[I]);
+            } else if (FCount == FCapacity) {
+                Grow(FCapacity * 2);
             }
-            FHeap.insert(FHeap.begin() + static_cast<std::ptrdiff_t>(Index), std::move(Item));
+            for (std::size_t I = FCount; I > Index; --I)
+                FHeap[I] = std::move(FHeap[I - 1]);
+            FHeap[Index] = std::move(Item);
         }
         ++FCount;
     }
     void push_back(P&& Item) {
-        if (FCount < InPlace && FHeap.empty()) // the common case, inline: no shifting
+        if (FCount < InPlace && !InHeap()) // the common case, inline: no shifting
             FInline[FCount++] = std::move(Item);
         else
             insert(FCount, std::move(Item));
     }
     void erase(std::size_t Index) {
-        if (!FHeap.empty()) {
-            FHeap.erase(FHeap.begin() + static_cast<std::ptrdiff_t>(Index));
-        } else {
-            for (std::size_t I = Index; I + 1 < FCount; ++I)
-                FInline[I] = std::move(FInline[I + 1]);
-            FInline[FCount - 1].reset();
-        }
-        --FCount;
+        P* Items = data();
+        for (std::size_t I = Index; I + 1 < FCount; ++I)
+            Items[I] = std::move(Items[I + 1]);
+        Items[FCount - 1].reset();
+        if (--FCount == 0) FHeap.reset();
     }
     // Empties the list; its elements must have been given up (moved from) already or
     // are freed here.
     void clear() {
-        for (P& Item : FInline)
-            Item.reset();
-        FHeap.clear();
+        P* Items = data();
+        for (std::size_t I = 0; I < FCount; ++I)
+            Items[I].reset();
+        FHeap.reset();
         FCount = 0;
     }
 
 private:
     static constexpr std::size_t InPlace = 2;
+    // The heap holds every child once the list was longer than InPlace, until it is
+    // emptied.
+    bool InHeap() const { return FHeap != nullptr; }
+    void Grow(std::size_t Capacity) {
+        auto Block = std::make_unique<P[]>(Capacity);
+        if (InHeap())
+            for (std::size_t I = 0; I < FCount; ++I)
+                Block[I] = std::move(FHeap[I]);
+        FHeap = std::move(Block);
+        FCapacity = static_cast<std::uint32_t>(Capacity);
+    }
+
     P FInline[InPlace];
-    std::vector<P> FHeap; // all the children once there were more than InPlace
-    std::size_t FCount = 0;
+    std::unique_ptr<P[]> FHeap;
+    std::uint32_t FCapacity = 0;
+    std::uint32_t FCount = 0;
 };
 
 } // namespace detail
