@@ -114,10 +114,14 @@ void TAxGPBatchEvaluator::Visit(const TAxGPNode<TGAFloat>& Node, const TAxGPData
             // Elementwise only when every slot holds an argument and there are exactly
             // Arity of them; otherwise Execute raises, the handler meets an empty slot, or
             // it leaves the extra arguments unevaluated, per point.
+            // A library tree node's arguments are read from its list (no empty slots).
+            std::span<const std::unique_ptr<TAxGPNode<TGAFloat>>> Children;
             const TAxGPTreeNode<TGAFloat>* Tree = FReader.Tree(Node);
-            const int Count = Tree ? static_cast<int>(Tree->Children().size()) : Node.GetChildCount();
+            if (Tree) Children = Tree->Children();
+            const int Count = Tree ? static_cast<int>(Children.size()) : Node.GetChildCount();
             if (Count == I.Arity && (Tree || Count == Node.SlotCount())) {
-                FFrames.push_back({&Node, Tree, I.Batch, 0});
+                FFrames.push_back(
+                    {&Node, Children.data(), Children.data() + Children.size(), I.Batch, 0});
                 return;
             }
             break;
@@ -154,10 +158,11 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
     Visit(Root, Data);
     while (!FFrames.empty()) {
         TFrame& Top = FFrames.back();
-        if (Top.Tree) { // a library tree node's list has exactly the arguments
-            const auto Children = Top.Tree->Children();
-            if (static_cast<std::size_t>(Top.NextSlot) < Children.size()) {
-                Visit(*Children[static_cast<std::size_t>(Top.NextSlot++)], Data);
+        // Top is read before Visit, which may push a frame and move the others.
+        if (Top.Next) { // a library tree node's list has exactly the arguments
+            if (Top.Next != Top.End) {
+                ++Top.NextSlot;
+                Visit(**Top.Next++, Data);
                 continue;
             }
         } else if (Top.NextSlot < Top.Node->SlotCount()) {
@@ -207,8 +212,7 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
             Top -= static_cast<std::size_t>(Op.ArgCount);
             Own = Stack + Top * Block;
             // The arguments' places are the top entries of Values, in order.
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, Values + Top, Op.ArgCount, Own,
-                                             Count);
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, Values + Top, Op.ArgCount, Own, Count);
             break;
         case TOpKind::Fallback: {
             auto& Point = FPointContext.Values();
@@ -219,8 +223,7 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {
                     const TGAFloat V = Data.ColumnData(C)[First + P];
-                    if (TGAFloat* Slot =
-                            Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                    if (TGAFloat* Slot = Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
                         *Slot = V;
                     else
                         Point.AddOrSetValue(Data.ColumnName(C), V);

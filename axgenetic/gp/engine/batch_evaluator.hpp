@@ -106,9 +106,12 @@ private:
         TAxGPFloatInstruction* Instruction; // Batch: the handler's owner
         const TAxGPNode<TGAFloat>* Node;    // Fallback: the subtree evaluated per point
     };
+    // A batched function whose arguments are being emitted: a library tree node's from
+    // its child list (Next up to End), any other node's through GetChild (NextSlot).
     struct TFrame {
         const TAxGPNode<TGAFloat>* Node;
-        const TAxGPTreeNode<TGAFloat>* Tree; // Node as a library tree node, else nullptr
+        const std::unique_ptr<TAxGPNode<TGAFloat>>* Next;
+        const std::unique_ptr<TAxGPNode<TGAFloat>>* End;
         TAxGPFloatInstruction* Batch;
         int NextSlot;
     };
@@ -129,7 +132,8 @@ private:
     };
 
     void Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
-    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction,
+                                 const TAxGPDataSet& Data) {
         for (const auto& Known : FInfos)
             if (Known.Instruction == &Instruction) return Known;
         return AddInfo(Instruction, Data);

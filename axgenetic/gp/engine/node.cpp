@@ -263,9 +263,8 @@ template <class T> std::string TAxGPNode<T>::ToString() const {
 
 template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
     // A node of this node's own class (every copy within a component) needs no cast.
-    const auto* From = typeid(Source) == typeid(*this)
-                           ? static_cast<const TAxGPNode<T>*>(&Source)
-                           : dynamic_cast<const TAxGPNode<T>*>(&Source);
+    const auto* From = typeid(Source) == typeid(*this) ? static_cast<const TAxGPNode<T>*>(&Source)
+                                                       : dynamic_cast<const TAxGPNode<T>*>(&Source);
     if (!From) {
         TPersistent::Assign(Source);
         return;
@@ -497,9 +496,8 @@ template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Sou
         if (!Tree)
             Stack.push_back({nullptr, nullptr, &From, 0, To});
         else if (!Tree->FChildren.empty())
-            Stack.push_back(
-                {Tree->FChildren.data(), Tree->FChildren.data() + Tree->FChildren.size(), nullptr,
-                 0, To});
+            Stack.push_back({Tree->FChildren.data(),
+                             Tree->FChildren.data() + Tree->FChildren.size(), nullptr, 0, To});
     };
     const std::type_info& Class = typeid(*this);
     const TAxGPInstructions<T>* LastSet = nullptr;
