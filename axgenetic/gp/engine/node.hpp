@@ -81,7 +81,7 @@ struct TNodeCache {
     bool Closed;
 };
 #if AX_GP_NODE_CACHE
-extern constinit thread_local TNodeCache NodeCache;
+extern AXGENETIC_API constinit thread_local TNodeCache NodeCache;
 #endif
 
 constexpr std::size_t NodeSizeClass(std::size_t Size) {
