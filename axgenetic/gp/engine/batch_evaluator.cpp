@@ -1,6 +1,7 @@
 #include "axgenetic/gp/engine/batch_evaluator.hpp"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "axgenetic/gp/engine/float_classes.hpp"
 #include "axgenetic/platform/exceptions.hpp"
@@ -49,14 +50,25 @@ const TGAFloat* TAxGPDataSet::ColumnData(int Index) const {
 
 // --- TAxGPBatchEvaluator --------------------------------------------------------------
 
+namespace {
+
+// Instruction as a float instruction, or nullptr. The items of a float set are exactly of
+// that class, which a comparison of classes confirms without the cost of a cast.
+TAxGPFloatInstruction* AsFloat(TAxGPInstruction<TGAFloat>& Instruction) {
+    if (typeid(Instruction) == typeid(TAxGPFloatInstruction))
+        return static_cast<TAxGPFloatInstruction*>(&Instruction);
+    return dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
+}
+
+} // namespace
+
 // Instructions are looked up afresh at every evaluation (one evaluation cannot see an
 // instruction die), and a program uses few of them, so a short list does.
 const TAxGPBatchEvaluator::TInstructionInfo&
 TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
     TInstructionInfo New{&Instruction, TOpKind::Fallback, false, 0, nullptr, nullptr, 0.0};
-    if (const auto* Float = dynamic_cast<const TAxGPFloatInstruction*>(&Instruction);
-        Float && Float->WritesValues())
-        FWritesValues = true;
+    TAxGPFloatInstruction* Float = AsFloat(Instruction);
+    if (Float && Float->WritesValues()) FWritesValues = true;
     switch (Instruction.Operation()) {
     case TGPGeneticInstruction::gpVariable:
         if (Instruction.OnExecute()) break;
@@ -74,15 +86,13 @@ TAxGPBatchEvaluator::AddInfo(TAxGPInstruction<TGAFloat>& Instruction, const TAxG
         New.Kind = TOpKind::Constant;
         New.NodeValue = true;
         break;
-    case TGPGeneticInstruction::gpFunction: {
-        auto* Float = dynamic_cast<TAxGPFloatInstruction*>(&Instruction);
+    case TGPGeneticInstruction::gpFunction:
         if (Float && Float->OnExecuteBatch()) {
             New.Kind = TOpKind::Batch;
             New.Batch = Float;
             New.Arity = Instruction.Arity();
         }
         break;
-    }
     }
     FInfos.push_back(New);
     return FInfos.back();
@@ -104,9 +114,14 @@ void TAxGPBatchEvaluator::Visit(const TAxGPNode<TGAFloat>& Node, const TAxGPData
             // Elementwise only when every slot holds an argument and there are exactly
             // Arity of them; otherwise Execute raises, the handler meets an empty slot, or
             // it leaves the extra arguments unevaluated, per point.
-            const int Count = Node.GetChildCount();
-            if (Count == Node.SlotCount() && Count == I.Arity) {
-                FFrames.push_back({&Node, I.Batch, 0});
+            // A library tree node's arguments are read from its list (no empty slots).
+            std::span<const std::unique_ptr<TAxGPNode<TGAFloat>>> Children;
+            const TAxGPTreeNode<TGAFloat>* Tree = FReader.Tree(Node);
+            if (Tree) Children = Tree->Children();
+            const int Count = Tree ? static_cast<int>(Children.size()) : Node.GetChildCount();
+            if (Count == I.Arity && (Tree || Count == Node.SlotCount())) {
+                FFrames.push_back(
+                    {&Node, Children.data(), Children.data() + Children.size(), I.Batch, 0});
                 return;
             }
             break;
@@ -139,17 +154,22 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
     FFallbacks = 0;
     FMaxStack = 0;
     FDepth = 0;
-    FMaxArgs = 0;
     FWritesValues = false;
     Visit(Root, Data);
     while (!FFrames.empty()) {
         TFrame& Top = FFrames.back();
-        if (Top.NextSlot < Top.Node->SlotCount()) {
+        // Top is read before Visit, which may push a frame and move the others.
+        if (Top.Next) { // a library tree node's list has exactly the arguments
+            if (Top.Next != Top.End) {
+                ++Top.NextSlot;
+                Visit(**Top.Next++, Data);
+                continue;
+            }
+        } else if (Top.NextSlot < Top.Node->SlotCount()) {
             Visit(*Top.Node->GetChild(Top.NextSlot++), Data);
             continue;
         }
         const int Args = Top.NextSlot;
-        FMaxArgs = std::max(FMaxArgs, Args);
         Push({TOpKind::Batch, Args, nullptr, 0.0, Top.Batch, Top.Node}, Args);
         FFrames.pop_back();
     }
@@ -157,7 +177,6 @@ void TAxGPBatchEvaluator::Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDa
         FProgram.clear();
         FMaxStack = 0;
         FDepth = 0;
-        FMaxArgs = 0;
         FFallbacks = 1;
         Push({TOpKind::Fallback, 0, nullptr, 0.0, nullptr, &Root}, 0);
     }
@@ -192,10 +211,8 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
         case TOpKind::Batch:
             Top -= static_cast<std::size_t>(Op.ArgCount);
             Own = Stack + Top * Block;
-            for (int A = 0; A < Op.ArgCount; ++A)
-                FArgs[static_cast<std::size_t>(A)] = Values[Top + static_cast<std::size_t>(A)];
-            Op.Instruction->OnExecuteBatch()(Op.Instruction, FArgs.data(), Op.ArgCount, Own,
-                                             Count);
+            // The arguments' places are the top entries of Values, in order.
+            Op.Instruction->OnExecuteBatch()(Op.Instruction, Values + Top, Op.ArgCount, Own, Count);
             break;
         case TOpKind::Fallback: {
             auto& Point = FPointContext.Values();
@@ -206,8 +223,7 @@ void TAxGPBatchEvaluator::RunBlock(const TAxGPDataSet& Data, int First, int Coun
                 // starts from the point's own columns again.
                 for (int C = 0; C < Data.ColumnCount(); ++C) {
                     const TGAFloat V = Data.ColumnData(C)[First + P];
-                    if (TGAFloat* Slot =
-                            Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
+                    if (TGAFloat* Slot = Point.FindValue(FColumnNames[static_cast<std::size_t>(C)]))
                         *Slot = V;
                     else
                         Point.AddOrSetValue(Data.ColumnName(C), V);
@@ -241,8 +257,6 @@ void TAxGPBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root, const TAxGPD
     if (FStack.size() < Need) FStack.resize(Need);
     if (FValues.size() < static_cast<std::size_t>(FMaxStack))
         FValues.resize(static_cast<std::size_t>(FMaxStack));
-    if (FArgs.size() < static_cast<std::size_t>(FMaxArgs))
-        FArgs.resize(static_cast<std::size_t>(FMaxArgs));
     for (int First = FirstRow; First < Rows; First += FBlockSize) {
         const int Count = std::min(FBlockSize, Rows - First);
         RunBlock(Data, First, Count);

@@ -106,8 +106,12 @@ private:
         TAxGPFloatInstruction* Instruction; // Batch: the handler's owner
         const TAxGPNode<TGAFloat>* Node;    // Fallback: the subtree evaluated per point
     };
+    // A batched function whose arguments are being emitted: a library tree node's from
+    // its child list (Next up to End), any other node's through GetChild (NextSlot).
     struct TFrame {
         const TAxGPNode<TGAFloat>* Node;
+        const std::unique_ptr<TAxGPNode<TGAFloat>>* Next;
+        const std::unique_ptr<TAxGPNode<TGAFloat>>* End;
         TAxGPFloatInstruction* Batch;
         int NextSlot;
     };
@@ -128,7 +132,8 @@ private:
     };
 
     void Compile(const TAxGPNode<TGAFloat>& Root, const TAxGPDataSet& Data);
-    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction, const TAxGPDataSet& Data) {
+    const TInstructionInfo& Info(TAxGPInstruction<TGAFloat>& Instruction,
+                                 const TAxGPDataSet& Data) {
         for (const auto& Known : FInfos)
             if (Known.Instruction == &Instruction) return Known;
         return AddInfo(Instruction, Data);
@@ -151,16 +156,15 @@ private:
     int FFallbacks = 0;
     int FMaxStack = 0;
     int FDepth = 0;
-    int FMaxArgs = 0;
     bool FWritesValues = false; // the program runs point by point, on fresh values
     std::vector<TOp> FProgram;
     std::vector<TInstructionInfo> FInfos;
     std::vector<TFrame> FFrames;
     std::vector<const TAxGPNode<TGAFloat>*> FScan; // nodes of a fallback subtree still to look up
     std::vector<TGAFloat> FStack;
-    std::vector<const TGAFloat*> FArgs;
     std::vector<const TGAFloat*> FValues; // per stack entry: where its values are
     std::vector<TAxGPHashedName> FColumnNames;
+    TAxGPChildReader<TGAFloat> FReader;
 };
 
 } // namespace ax

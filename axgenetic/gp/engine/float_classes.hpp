@@ -163,6 +163,9 @@ public:
     using TAxGPNode<TGAFloat>::CreateNode;
     // A variable's display name, a constant's value as float text, else empty.
     std::string ValueToString() const override;
+
+protected:
+    const std::type_info* LibraryClass() const override { return &typeid(TAxGPFloatNode); }
 };
 
 // A float binary node; without an engine it makes nodes of its own class.

@@ -13,46 +13,18 @@ namespace ax {
 
 namespace detail {
 
+#if AX_GP_NODE_CACHE
+constinit thread_local TNodeCache NodeCache{};
+
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-#define AX_NODE_CACHE 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define AX_NODE_CACHE 0
-#endif
-#endif
-#ifndef AX_NODE_CACHE
-#define AX_NODE_CACHE 1
-#endif
-
-#if AX_NODE_CACHE
-// Blocks are kept per size class of 16 bytes up to MaxCachedSize, at most MaxBlocks per
-// class and thread; a freed block is linked through its first bytes.
-constexpr std::size_t Granule = 16, MaxCachedSize = 256, MaxBlocks = 1 << 16;
-constexpr std::size_t Classes = MaxCachedSize / Granule;
-
-struct TFreeBlock {
-    TFreeBlock* Next;
-};
-
-// Trivially destructible, so it can still be read while the thread's other objects are
-// destroyed: Closed then sends every block back to the general allocator.
-struct TNodeCache {
-    TFreeBlock* Heads[Classes];
-    std::uint32_t Counts[Classes];
-    bool Armed;
-    bool Closed;
-};
-constinit thread_local TNodeCache Cache{};
-
 void ReleaseCache() noexcept {
-    for (std::size_t C = 0; C < Classes; ++C)
-        while (TFreeBlock* Block = Cache.Heads[C]) {
-            Cache.Heads[C] = Block->Next;
+    for (std::size_t C = 0; C < NodeSizeClasses; ++C)
+        while (TFreeNodeBlock* Block = NodeCache.Heads[C]) {
+            NodeCache.Heads[C] = Block->Next;
             ::operator delete(Block);
         }
-    Cache.Closed = true;
+    NodeCache.Closed = true;
 }
 
 // Gives the cached blocks back when the thread ends.
@@ -60,41 +32,23 @@ struct TCacheRelease {
     ~TCacheRelease() { ReleaseCache(); }
 };
 
-std::size_t SizeClass(std::size_t Size) {
-    return (Size + Granule - 1) / Granule - 1;
-}
+} // namespace
 #endif
 
-} // namespace
-
-void* AllocateNode(std::size_t Size) {
-#if AX_NODE_CACHE
-    if (Size <= MaxCachedSize) {
-        const std::size_t C = SizeClass(Size);
-        if (TFreeBlock* Block = Cache.Heads[C]) {
-            Cache.Heads[C] = Block->Next;
-            --Cache.Counts[C];
-            return Block;
-        }
-        return ::operator new((C + 1) * Granule);
-    }
+void* AllocateNodeSlow(std::size_t Size) {
+#if AX_GP_NODE_CACHE
+    if (Size <= MaxCachedNodeSize) return ::operator new((NodeSizeClass(Size) + 1) * NodeGranule);
 #endif
     return ::operator new(Size);
 }
 
-void FreeNode(void* Block, std::size_t Size) noexcept {
-#if AX_NODE_CACHE
-    if (Size <= MaxCachedSize && !Cache.Closed) {
-        if (!Cache.Armed) {
-            thread_local TCacheRelease Release;
-            Cache.Armed = true;
-        }
-        const std::size_t C = SizeClass(Size);
-        if (Cache.Counts[C] < MaxBlocks) {
-            Cache.Heads[C] = new (Block) TFreeBlock{Cache.Heads[C]};
-            ++Cache.Counts[C];
-            return;
-        }
+void FreeNodeSlow(void* Block, std::size_t Size) noexcept {
+#if AX_GP_NODE_CACHE
+    if (Size <= MaxCachedNodeSize && !NodeCache.Closed && !NodeCache.Armed) {
+        thread_local TCacheRelease Release;
+        NodeCache.Armed = true;
+        FreeNode(Block, Size);
+        return;
     }
 #else
     (void)Size;
@@ -106,6 +60,16 @@ void FreeNode(void* Block, std::size_t Size) noexcept {
 
 namespace {
 
+// The pre-order list an AssignListing call wants from the copy of Root's children; the
+// copy completes it, or leaves Complete false when a node of another class made it
+// take the general path.
+template <class T> struct TCopyListing {
+    const TAxGPNode<T>* Root;
+    std::vector<TAxGPNode<T>*>* Nodes;
+    bool Complete;
+};
+template <class T> constinit thread_local TCopyListing<T>* CopyListing = nullptr;
+
 [[noreturn]] void IndexError(int Index) {
     throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
@@ -113,28 +77,47 @@ namespace {
 // Computes a cached measure of Root's subtree bottom-up with an explicit stack (no
 // recursion per level): a node is finished once none of its children still waits for its
 // measure. Leaf is a leaf's measure (a leaf whose measure is 0 never waits), Fold adds a
-// child's measure to the running one.
-template <class N, class F>
-std::int32_t Measure(const N* Root, std::int32_t N::*Cache, std::int32_t Leaf, F Fold) {
-    thread_local std::vector<const N*> Stack;
+// child's measure to the running one. Library tree nodes are read in place.
+template <class T, class F>
+std::int32_t Measure(const TAxGPNode<T>* Root, std::int32_t TAxGPNode<T>::*Cache, std::int32_t Leaf,
+                     F Fold) {
+    using N = TAxGPNode<T>;
+    thread_local std::vector<const N*> Nodes;
+    std::vector<const N*>& Stack = Nodes; // the thread's vector looked up once
+    TAxGPChildReader<T> Reader;
     auto Waits = [&](const N* Node) {
-        return Node->*Cache == 0 && (Leaf != 0 || Node->GetChildCount() > 0);
+        if (Node->*Cache != 0) return false;
+        if (Leaf != 0) return true;
+        const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node);
+        return Tree ? !Tree->Children().empty() : Node->GetChildCount() > 0;
     };
     Stack.clear();
     Stack.push_back(Root);
     while (!Stack.empty()) {
         const N* Node = Stack.back();
-        const int Slots = Node->SlotCount();
         bool Ready = true;
-        for (int I = 0; I < Slots; ++I)
-            if (const N* Child = Node->GetChild(I); Child && Waits(Child)) {
-                Stack.push_back(Child);
-                Ready = false;
-            }
-        if (!Ready) continue;
         std::int32_t Result = Leaf;
-        for (int I = 0; I < Slots; ++I)
-            if (const N* Child = Node->GetChild(I)) Result = Fold(Result, Child->*Cache);
+        if (const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node)) {
+            const auto Children = Tree->Children();
+            for (const auto& Child : Children)
+                if (Waits(Child.get())) {
+                    Stack.push_back(Child.get());
+                    Ready = false;
+                }
+            if (!Ready) continue;
+            for (const auto& Child : Children)
+                Result = Fold(Result, Child.get()->*Cache);
+        } else {
+            const int Slots = Node->SlotCount();
+            for (int I = 0; I < Slots; ++I)
+                if (const N* Child = Node->GetChild(I); Child && Waits(Child)) {
+                    Stack.push_back(Child);
+                    Ready = false;
+                }
+            if (!Ready) continue;
+            for (int I = 0; I < Slots; ++I)
+                if (const N* Child = Node->GetChild(I)) Result = Fold(Result, Child->*Cache);
+        }
         const_cast<N*>(Node)->*Cache = Result; // the caches are mutable
         Stack.pop_back();
     }
@@ -144,11 +127,6 @@ std::int32_t Measure(const N* Root, std::int32_t N::*Cache, std::int32_t Leaf, F
 } // namespace
 
 // --- TAxGPNode ------------------------------------------------------------------------
-
-template <class T>
-TAxGPNode<T>::TAxGPNode(TAxGPInstruction<T>* Instruction) : FInstruction(Instruction) {
-    if (Instruction) FValue = Instruction->Value();
-}
 
 template <class T>
 typename TAxGPNode<T>::TNodePtr TAxGPNode<T>::EngineNode(TAxGPInstruction<T>* Instruction) const {
@@ -284,7 +262,9 @@ template <class T> std::string TAxGPNode<T>::ToString() const {
 }
 
 template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
-    const auto* From = dynamic_cast<const TAxGPNode<T>*>(&Source);
+    // A node of this node's own class (every copy within a component) needs no cast.
+    const auto* From = typeid(Source) == typeid(*this) ? static_cast<const TAxGPNode<T>*>(&Source)
+                                                       : dynamic_cast<const TAxGPNode<T>*>(&Source);
     if (!From) {
         TPersistent::Assign(Source);
         return;
@@ -300,6 +280,33 @@ template <class T> void TAxGPNode<T>::Assign(const TPersistent& Source) {
     CopyFrom(*From);
 }
 
+template <class T>
+void TAxGPNode<T>::AssignListing(const TAxGPNode<T>& Source, std::vector<TAxGPNode<T>*>& PreOrder) {
+    PreOrder.clear();
+    PreOrder.push_back(this);
+    TCopyListing<T> Listing{this, &PreOrder, false};
+    TCopyListing<T>* const Outer = CopyListing<T>;
+    CopyListing<T> = &Listing;
+    try {
+        Assign(Source);
+    } catch (...) {
+        CopyListing<T> = Outer;
+        throw;
+    }
+    CopyListing<T> = Outer;
+    if (Listing.Complete) return;
+    // The copy did not list itself: a walk in pre-order, children pushed last first.
+    PreOrder.clear();
+    std::vector<TAxGPNode<T>*> Stack{this};
+    while (!Stack.empty()) {
+        TAxGPNode<T>* Node = Stack.back();
+        Stack.pop_back();
+        PreOrder.push_back(Node);
+        for (int I = Node->SlotCount(); I-- > 0;)
+            if (TAxGPNode<T>* Child = Node->GetChild(I)) Stack.push_back(Child);
+    }
+}
+
 template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fresh) {
     // A node just made for the copy has nothing to clear; copying a tree clears no node.
     if (!Fresh || GetChildCount() != 0) Clear();
@@ -311,40 +318,84 @@ template <class T> void TAxGPNode<T>::CopyFrom(const TAxGPNode<T>& From, bool Fr
     if (FParent) FParent->Modified();
 }
 
+namespace {
+
+// The subtrees a freeing loop still has to free, last in first out. They number about the
+// depth of the tree, so a short list on the stack holds them without allocating; more go
+// to the heap. Entries own their nodes.
+template <class T> class TFreeList {
+public:
+    TFreeList() = default;
+    TFreeList(const TFreeList&) = delete;
+    TFreeList& operator=(const TFreeList&) = delete;
+    ~TFreeList() {
+        while (!Empty())
+            Pop().reset();
+    }
+    bool Empty() const { return FCount == 0 && FMore.empty(); }
+    void Push(std::unique_ptr<TAxGPNode<T>>&& Node) {
+        if (FCount < InPlace)
+            FLocal[FCount++] = Node.release();
+        else
+            FMore.push_back(std::move(Node));
+    }
+    std::unique_ptr<TAxGPNode<T>> Pop() {
+        if (!FMore.empty()) {
+            std::unique_ptr<TAxGPNode<T>> Node = std::move(FMore.back());
+            FMore.pop_back();
+            return Node;
+        }
+        return std::unique_ptr<TAxGPNode<T>>(FLocal[--FCount]);
+    }
+
+private:
+    static constexpr std::size_t InPlace = 64;
+    TAxGPNode<T>* FLocal[InPlace];
+    std::size_t FCount = 0;
+    std::vector<std::unique_ptr<TAxGPNode<T>>> FMore;
+};
+
+} // namespace
+
 template <class T> void TAxGPNode<T>::FreeSubtrees(TNodePtr* Subtrees, std::size_t Count) {
     // Nodes destroyed by the loop below come back here with their own children, which join
     // the outermost call's work list instead of being destroyed one level deeper. The list
     // lives on that call's stack, so a tree freed during program exit still finds it.
-    thread_local std::vector<TNodePtr>* Pending = nullptr;
+    thread_local TFreeList<T>* Pending = nullptr;
+    TAxGPChildReader<T> Reader;
+    // A leaf goes at once: its destructor has nothing further to free.
+    auto Take = [&Reader](TFreeList<T>& Work, TNodePtr& Node) {
+        if (!Node) return;
+        const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node);
+        if (Tree ? Tree->FChildren.empty() : Node->GetChildCount() == 0)
+            Node.reset();
+        else
+            Work.Push(std::move(Node));
+    };
     if (Pending) {
-        // A leaf goes at once: its destructor has nothing further to free.
         for (std::size_t I = 0; I < Count; ++I)
-            if (Subtrees[I] && Subtrees[I]->GetChildCount() == 0)
-                Subtrees[I].reset();
-            else if (Subtrees[I])
-                Pending->push_back(std::move(Subtrees[I]));
+            Take(*Pending, Subtrees[I]);
         return;
     }
-    std::vector<TNodePtr> Work;
+    TFreeList<T> Work;
     for (std::size_t I = 0; I < Count; ++I)
-        if (Subtrees[I] && Subtrees[I]->GetChildCount() == 0)
-            Subtrees[I].reset(); // a leaf frees nothing further
-        else if (Subtrees[I])
-            Work.push_back(std::move(Subtrees[I]));
+        Take(Work, Subtrees[I]);
     Pending = &Work;
-    while (!Work.empty()) {
-        TNodePtr Node = std::move(Work.back());
-        Work.pop_back();
+    while (!Work.Empty()) {
+        TNodePtr Node = Work.Pop();
+        // A library tree node's children are taken here, so its destructor finds none.
+        if (const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node)) {
+            auto& Children = const_cast<TAxGPTreeNode<T>*>(Tree)->FChildren;
+            for (TNodePtr& Child : Children)
+                Take(Work, Child);
+            Children.clear();
+        }
         Node.reset();
     }
     Pending = nullptr;
 }
 
 // --- TAxGPTreeNode --------------------------------------------------------------------
-
-template <class T> TAxGPTreeNode<T>::~TAxGPTreeNode() {
-    if (!FChildren.empty()) this->FreeSubtrees(FChildren.data(), FChildren.size());
-}
 
 template <class T>
 typename TAxGPTreeNode<T>::TNodePtr
@@ -418,43 +469,92 @@ void TAxGPTreeNode<T>::SetChildren(const std::vector<const TAxGPNode<T>*>& List)
 
 // Copying is most of what evolution does besides evaluating (every child starts as a copy
 // of its parent). A child node whose copy comes out of the class of this node, as it does
-// within one component, is copied here without recursion: made by CreateNode as Clone makes
-// it, given its value, placed straight at the end of its parent's list, and given the
-// source's measures, which is the tree Clone and AddChild give, without their per-node
-// cache walks. Any other node is copied by Clone under its parent.
+// within one component, is copied here without recursion: made as Clone makes it, given
+// its value, placed straight at the end of its parent's list, and given the source's
+// measures, which is the tree Clone and AddChild give, without their per-node cache walks.
+// Nodes of a library tree class are read in place, and their copies are asked of the
+// engine directly (what their CreateNode does), the engine looked up once per instruction
+// set rather than per node. Any other node is copied by Clone under its parent.
 template <class T> void TAxGPTreeNode<T>::AssignChildren(const TAxGPNode<T>& Source) {
+    // A source node whose children are being copied under To: a library tree node's are
+    // read from its list (Next up to End), any other node's (From) through GetChild.
     struct TFrame {
+        const TNodePtr* Next;
+        const TNodePtr* End;
         const TAxGPNode<T>* From;
-        TAxGPTreeNode<T>* To;
         int NextSlot;
+        TAxGPTreeNode<T>* To;
     };
     // Shared by nested copies (a CreateNode of the host's may copy trees too): each works
     // above the frames it found.
     thread_local std::vector<TFrame> Frames;
     std::vector<TFrame>& Stack = Frames; // the thread's vector looked up once
+    TAxGPChildReader<T> Reader;
+    // A library tree node without children needs no frame.
+    auto Open = [&Stack](const TAxGPNode<T>& From, const TAxGPTreeNode<T>* Tree,
+                         TAxGPTreeNode<T>* To) {
+        if (!Tree)
+            Stack.push_back({nullptr, nullptr, &From, 0, To});
+        else if (!Tree->FChildren.empty())
+            Stack.push_back({Tree->FChildren.data(),
+                             Tree->FChildren.data() + Tree->FChildren.size(), nullptr, 0, To});
+    };
     const std::type_info& Class = typeid(*this);
+    const TAxGPInstructions<T>* LastSet = nullptr;
+    IAxGeneticProgramEngine<T>* LastEngine = nullptr;
+    // The pre-order list AssignListing wants of this copy (and of no nested one).
+    TCopyListing<T>* Listing = CopyListing<T>;
+    if (Listing && Listing->Root == this) {
+        CopyListing<T> = nullptr;
+        Listing->Complete = true;
+    } else {
+        Listing = nullptr;
+    }
     const std::size_t Base = Stack.size();
-    Stack.push_back({&Source, this, 0});
+    Open(Source, Reader.Tree(Source), this);
     while (Stack.size() > Base) {
         TFrame& Top = Stack.back();
-        if (Top.NextSlot >= Top.From->SlotCount()) {
+        TAxGPTreeNode<T>* To = Top.To;
+        const TAxGPNode<T>* Child;
+        if (!Top.From) {
+            Child = (Top.Next++)->get();
+            if (Top.Next == Top.End) Stack.pop_back();
+        } else if (Top.NextSlot < Top.From->SlotCount()) {
+            Child = Top.From->GetChild(Top.NextSlot++);
+            if (!Child) continue;
+        } else {
             Stack.pop_back();
             continue;
         }
-        const TAxGPNode<T>* Child = Top.From->GetChild(Top.NextSlot++);
-        if (!Child) continue;
-        TAxGPTreeNode<T>* To = Top.To;
-        TNodePtr Copy = Child->CreateNode(Child->Instruction());
+        const TAxGPTreeNode<T>* ChildTree = Reader.Tree(*Child);
+        TAxGPInstruction<T>* Instruction = Child->Instruction();
+        TNodePtr Copy;
+        if (ChildTree && Instruction) {
+            const TAxGPInstructions<T>* Set = Instruction->Collection();
+            if (Set != LastSet) {
+                LastSet = Set;
+                LastEngine = Set ? Set->Engine() : nullptr;
+            }
+            if (LastEngine) Copy = LastEngine->CreateNode(Instruction);
+        }
+        if (!Copy) Copy = Child->CreateNode(Instruction);
         if (typeid(*Copy) != Class || typeid(*Child) != Class) {
+            if (Listing) Listing->Complete = false; // its subtree is not listed here
+            Listing = nullptr;
             this->CopyFresh(*To->AddChild(std::move(Copy)), *Child);
             continue;
         }
         auto* Node = static_cast<TAxGPTreeNode<T>*>(Copy.get());
-        Node->SetValue(Child->Value());
+        // A library class stores the value as the base does: no virtual call for it.
+        if (ChildTree)
+            Node->TAxGPNode<T>::SetValue(Child->Value());
+        else
+            Node->SetValue(Child->Value());
         Node->CopyMeasures(*Child);
         To->FChildren.push_back(std::move(Copy));
         this->LinkParent(*Node, To);
-        Stack.push_back({Child, Node, 0});
+        if (Listing) Listing->Nodes->push_back(Node);
+        Open(*Child, ChildTree, Node);
     }
 }
 

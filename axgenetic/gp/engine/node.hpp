@@ -23,7 +23,9 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "axgenetic/core/types.hpp"
@@ -47,9 +49,79 @@ namespace detail {
 // right after, so each thread keeps the blocks of freed nodes and hands them out again
 // instead of going through the general allocator for every node. A block may be freed
 // on any thread. Sanitizer builds use the general allocator, which sees every misuse.
-void* AllocateNode(std::size_t Size);
-void FreeNode(void* Block, std::size_t Size) noexcept;
+// Taking and returning a cached block is inline (every copied node does both); the rest
+// is in node.cpp.
+#if defined(__SANITIZE_ADDRESS__)
+#define AX_GP_NODE_CACHE 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define AX_GP_NODE_CACHE 0
+#endif
+#endif
+#ifndef AX_GP_NODE_CACHE
+#define AX_GP_NODE_CACHE 1
+#endif
+
+// Blocks are kept per size class of NodeGranule bytes up to MaxCachedNodeSize, at most
+// MaxCachedNodes per class and thread; a freed block is linked through its first bytes.
+inline constexpr std::size_t NodeGranule = 16, MaxCachedNodeSize = 256, MaxCachedNodes = 1 << 16;
+inline constexpr std::size_t NodeSizeClasses = MaxCachedNodeSize / NodeGranule;
+
+struct TFreeNodeBlock {
+    TFreeNodeBlock* Next;
+};
+
+// Trivially destructible, so it can still be read while the thread's other objects are
+// destroyed: Closed then sends every block back to the general allocator. Armed once the
+// thread has registered the release of its blocks at its end.
+struct TNodeCache {
+    TFreeNodeBlock* Heads[NodeSizeClasses];
+    std::uint32_t Counts[NodeSizeClasses];
+    bool Armed;
+    bool Closed;
+};
+#if AX_GP_NODE_CACHE
+extern AXGENETIC_API constinit thread_local TNodeCache NodeCache;
+#endif
+
+constexpr std::size_t NodeSizeClass(std::size_t Size) {
+    return (Size + NodeGranule - 1) / NodeGranule - 1;
+}
+
+AXGENETIC_API void* AllocateNodeSlow(std::size_t Size);
+AXGENETIC_API void FreeNodeSlow(void* Block, std::size_t Size) noexcept;
+
+inline void* AllocateNode(std::size_t Size) {
+#if AX_GP_NODE_CACHE
+    if (Size <= MaxCachedNodeSize) {
+        const std::size_t C = NodeSizeClass(Size);
+        if (TFreeNodeBlock* Block = NodeCache.Heads[C]) {
+            NodeCache.Heads[C] = Block->Next;
+            --NodeCache.Counts[C];
+            return Block;
+        }
+    }
+#endif
+    return AllocateNodeSlow(Size);
+}
+
+inline void FreeNode(void* Block, std::size_t Size) noexcept {
+#if AX_GP_NODE_CACHE
+    if (Size <= MaxCachedNodeSize && NodeCache.Armed && !NodeCache.Closed) {
+        const std::size_t C = NodeSizeClass(Size);
+        if (NodeCache.Counts[C] < MaxCachedNodes) {
+            NodeCache.Heads[C] = new (Block) TFreeNodeBlock{NodeCache.Heads[C]};
+            ++NodeCache.Counts[C];
+            return;
+        }
+    }
+#endif
+    FreeNodeSlow(Block, Size);
+}
 } // namespace detail
+
+template <class T> class TAxGPTreeNode;
+template <class T> class TAxGPChildReader;
 
 // One node of a program tree: an instruction reference, an own value, cached measures and
 // the shape operations.
@@ -158,9 +230,23 @@ public:
     // parent. When Source lies below this node, or this node below Source, Source is
     // copied whole before anything changes.
     void Assign(const TPersistent& Source) override;
+    // Assign from a node, and the nodes of this tree afterwards in pre-order in PreOrder
+    // (its old contents replaced). A copy made of library tree nodes lists its nodes as it
+    // makes them, so the tree is not walked a second time.
+    void AssignListing(const TAxGPNode<T>& Source, std::vector<TAxGPNode<T>*>& PreOrder);
 
 protected:
-    explicit TAxGPNode(TAxGPInstruction<T>* Instruction);
+    friend class TAxGPChildReader<T>;
+    // Inline, as every node made or copied runs it.
+    explicit TAxGPNode(TAxGPInstruction<T>* Instruction) : FInstruction(Instruction) {
+        if (Instruction) FValue = Instruction->Value();
+    }
+
+    // The library's tree-node classes name themselves here; nullptr for every other class.
+    // A node whose class is exactly the one it names keeps GetChild, SlotCount, CreateNode
+    // and SetValue as the library defines them, so walks may read its child list in place
+    // and copies may skip the per-node calls (TAxGPChildReader).
+    virtual const std::type_info* LibraryClass() const { return nullptr; }
 
     // The node the engine of this node's instruction set makes, or nullptr without one.
     TNodePtr EngineNode(TAxGPInstruction<T>* Instruction) const;
@@ -203,62 +289,112 @@ namespace detail {
 
 // The children of a tree node, in order and contiguous: up to two in place (most functions
 // take one or two arguments), more on the heap. A copied program then costs one
-// allocation per node instead of two.
+// allocation per node instead of two. The place of the two and the heap block share
+// their bytes, so the list takes 24 bytes and a float tree node 64, one cache line.
 template <class P> class TChildList {
 public:
-    TChildList() = default;
+    TChildList() { ConstructInPlace(); }
     TChildList(const TChildList&) = delete;
     TChildList& operator=(const TChildList&) = delete;
+    ~TChildList() {
+        if (FInHeap)
+            delete[] FStore.Heap.Items;
+        else
+            DestroyInPlace();
+    }
 
     std::size_t size() const { return FCount; }
     bool empty() const { return FCount == 0; }
-    P* data() { return FHeap.empty() ? FInline : FHeap.data(); }
-    const P* data() const { return FHeap.empty() ? FInline : FHeap.data(); }
+    P* data() { return FInHeap ? FStore.Heap.Items : FStore.Inline; }
+    const P* data() const { return FInHeap ? FStore.Heap.Items : FStore.Inline; }
     P* begin() { return data(); }
     P* end() { return data() + FCount; }
     P& operator[](std::size_t Index) { return data()[Index]; }
     const P& operator[](std::size_t Index) const { return data()[Index]; }
 
     void insert(std::size_t Index, P&& Item) {
-        if (FHeap.empty() && FCount < InPlace) {
+        if (!FInHeap && FCount < InPlace) {
             for (std::size_t I = FCount; I > Index; --I)
-                FInline[I] = std::move(FInline[I - 1]);
-            FInline[Index] = std::move(Item);
+                FStore.Inline[I] = std::move(FStore.Inline[I - 1]);
+            FStore.Inline[Index] = std::move(Item);
         } else {
-            if (FHeap.empty()) { // all move out of place until the list is emptied
-                FHeap.reserve(InPlace * 2);
-                for (std::size_t I = 0; I < FCount; ++I)
-                    FHeap.push_back(std::move(FInline[I]));
-            }
-            FHeap.insert(FHeap.begin() + static_cast<std::ptrdiff_t>(Index), std::move(Item));
+            if (!FInHeap || FCount == FStore.Heap.Capacity) // all move out of place, or grow
+                Grow(FInHeap ? FStore.Heap.Capacity * 2 : InPlace * 2);
+            P* Items = FStore.Heap.Items;
+            for (std::size_t I = FCount; I > Index; --I)
+                Items[I] = std::move(Items[I - 1]);
+            Items[Index] = std::move(Item);
         }
         ++FCount;
     }
-    void push_back(P&& Item) { insert(FCount, std::move(Item)); }
+    void push_back(P&& Item) {
+        if (FCount < InPlace && !FInHeap) // the common case, inline: no shifting
+            FStore.Inline[FCount++] = std::move(Item);
+        else
+            insert(FCount, std::move(Item));
+    }
     void erase(std::size_t Index) {
-        if (!FHeap.empty()) {
-            FHeap.erase(FHeap.begin() + static_cast<std::ptrdiff_t>(Index));
-        } else {
-            for (std::size_t I = Index; I + 1 < FCount; ++I)
-                FInline[I] = std::move(FInline[I + 1]);
-            FInline[FCount - 1].reset();
-        }
-        --FCount;
+        P* Items = data();
+        for (std::size_t I = Index; I + 1 < FCount; ++I)
+            Items[I] = std::move(Items[I + 1]);
+        Items[FCount - 1].reset();
+        if (--FCount == 0) BackInPlace();
     }
     // Empties the list; its elements must have been given up (moved from) already or
     // are freed here.
     void clear() {
-        for (P& Item : FInline)
-            Item.reset();
-        FHeap.clear();
+        P* Items = data();
+        for (std::size_t I = 0; I < FCount; ++I)
+            Items[I].reset();
         FCount = 0;
+        BackInPlace();
     }
 
 private:
     static constexpr std::size_t InPlace = 2;
-    P FInline[InPlace];
-    std::vector<P> FHeap; // all the children once there were more than InPlace
-    std::size_t FCount = 0;
+
+    void ConstructInPlace() {
+        for (P& Item : FStore.Inline)
+            std::construct_at(&Item);
+    }
+    void DestroyInPlace() {
+        for (P& Item : FStore.Inline)
+            std::destroy_at(&Item);
+    }
+    // The heap holds every child once the list was longer than InPlace, until it is
+    // emptied.
+    void Grow(std::size_t Capacity) {
+        P* Block = new P[Capacity];
+        P* Old = data();
+        for (std::size_t I = 0; I < FCount; ++I)
+            Block[I] = std::move(Old[I]);
+        if (FInHeap) {
+            delete[] FStore.Heap.Items;
+        } else {
+            DestroyInPlace();
+            FInHeap = true;
+        }
+        FStore.Heap.Items = Block;
+        FStore.Heap.Capacity = static_cast<std::uint32_t>(Capacity);
+    }
+    void BackInPlace() {
+        if (!FInHeap) return;
+        delete[] FStore.Heap.Items;
+        FInHeap = false;
+        ConstructInPlace();
+    }
+
+    union TStore {
+        TStore() {}
+        ~TStore() {}
+        P Inline[InPlace];
+        struct {
+            P* Items;
+            std::uint32_t Capacity;
+        } Heap;
+    } FStore;
+    std::uint32_t FCount = 0;
+    bool FInHeap = false;
 };
 
 } // namespace detail
@@ -269,7 +405,11 @@ public:
     using typename TAxGPNode<T>::TNodePtr;
     explicit TAxGPTreeNode(TAxGPInstruction<T>* Instruction = nullptr)
         : TAxGPNode<T>(Instruction) {}
-    ~TAxGPTreeNode() override;
+    // Inline: a leaf, or a node whose children were taken by the freeing loop, has nothing
+    // more to do.
+    ~TAxGPTreeNode() override {
+        if (!FChildren.empty()) this->FreeSubtrees(FChildren.data(), FChildren.size());
+    }
 
     std::string ClassName() const override { return "TAxGPTreeNode"; }
 
@@ -285,13 +425,39 @@ public:
     void Clear() override;
     // Frees the children and puts copies of List's nodes in their place.
     void SetChildren(const std::vector<const TAxGPNode<T>*>& List);
+    // The children in order, read only.
+    std::span<const TNodePtr> Children() const { return {FChildren.data(), FChildren.size()}; }
 
 protected:
     void AssignChildren(const TAxGPNode<T>& Source) override;
     void CheckAddChild(const TAxGPNode<T>&) const override {}
+    const std::type_info* LibraryClass() const override { return &typeid(TAxGPTreeNode<T>); }
 
 private:
+    friend class TAxGPNode<T>; // frees the children of library tree nodes in one loop
     detail::TChildList<TNodePtr> FChildren;
+};
+
+// Tells the walks of the engine (copying, freeing, measuring, flattening, compiling) which
+// nodes are of a library tree-node class: their children are read from the list in place
+// instead of through a virtual GetChild per slot. Any other node (a binary node, a class
+// of the host's) gives nullptr and is walked through its virtual functions. The reader
+// remembers the last class it accepted, so for a tree of one class the check is a
+// comparison of two pointers per node.
+template <class T> class TAxGPChildReader {
+public:
+    // Node as a tree node of exactly a library class, or nullptr.
+    const TAxGPTreeNode<T>* Tree(const TAxGPNode<T>& Node) {
+        const std::type_info* Class = &typeid(Node);
+        if (Class != FKnown) {
+            if (Node.LibraryClass() != Class) return nullptr;
+            FKnown = Class;
+        }
+        return static_cast<const TAxGPTreeNode<T>*>(&Node);
+    }
+
+private:
+    const std::type_info* FKnown = nullptr;
 };
 
 // A node with two child slots, Left (0) and Right (1), each holding a binary node or

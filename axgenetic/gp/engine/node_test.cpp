@@ -384,38 +384,70 @@ TEST(GPNode, VeryDeepTreesAreCopied) {
     EXPECT_EQ(Copy->ToString(), Root->ToString());
 }
 
-// Nodes of other classes inside a tree keep their own copy: each copied node is of the
-// class its source's CreateNode makes, with its value, parent and measures.
-TEST(GPNode, CopiesOfMixedClassesKeepEveryNodesClass) {
-    TLanguage L;
-    auto Inner =
-        Apply<TAxGPTreeNode<TGAFloat>>(L.Sum, Leaf(L.X), Leaf<TAxGPTreeNode<TGAFloat>>(L.Two));
-    Inner->GetChild(1)->SetValue(7.0);
-    auto Tree = Apply(L.Sum, std::move(Inner), Apply(L.Sum, Leaf(L.Two), Leaf(L.X)));
-    Tree->Size();
-    TNodePtr Copy = Tree->Clone();
-    EXPECT_EQ(Copy->ToString(), Tree->ToString());
-    EXPECT_EQ(Copy->GetChild(0)->GetChild(1)->Value(), 7.0);
-    EXPECT_EQ(Copy->GetChild(1)->GetChild(0)->Value(), 2.5);
-    const std::vector<std::string> Classes = {"TAxGPFloatNode", "TAxGPTreeNode",  "TAxGPFloatNode",
-                                              "TAxGPTreeNode",  "TAxGPFloatNode", "TAxGPFloatNode",
-                                              "TAxGPFloatNode"};
-    std::vector<std::string> Got;
-    std::vector<const TNode*> Stack = {Copy.get()};
+// A host's node class that makes nodes of its own class.
+class THostNode : public TAxGPFloatNode {
+public:
+    using TAxGPFloatNode::TAxGPFloatNode;
+    std::string ClassName() const override { return "THostNode"; }
+    TNodePtr CreateNode(TAxGPInstruction<TGAFloat>* Instruction) const override {
+        return std::make_unique<THostNode>(Instruction);
+    }
+    using TAxGPNode<TGAFloat>::CreateNode;
+};
+
+// The nodes of a tree in pre-order, checking each child's parent link on the way.
+std::vector<TNode*> PreOrder(TNode& Root) {
+    std::vector<TNode*> Nodes;
+    std::vector<TNode*> Stack = {&Root};
     while (!Stack.empty()) {
-        const TNode* N = Stack.back();
+        TNode* N = Stack.back();
         Stack.pop_back();
-        Got.push_back(N->ClassName());
+        Nodes.push_back(N);
         for (int I = N->SlotCount() - 1; I >= 0; --I) {
             EXPECT_EQ(N->GetChild(I)->Parent(), N);
             Stack.push_back(N->GetChild(I));
         }
     }
+    return Nodes;
+}
+
+// Nodes of other classes inside a tree keep their own copy: each copied node is of the
+// class its source's CreateNode makes (a host's subclass of a library class included),
+// with its value, parent and measures; a copy that lists its nodes lists them in
+// pre-order whichever way each was copied.
+TEST(GPNode, CopiesOfMixedClassesKeepEveryNodesClass) {
+    TLanguage L;
+    auto Inner =
+        Apply<TAxGPTreeNode<TGAFloat>>(L.Sum, Leaf(L.X), Leaf<TAxGPTreeNode<TGAFloat>>(L.Two));
+    Inner->GetChild(1)->SetValue(7.0);
+    auto Tree =
+        Apply(L.Sum, std::move(Inner), Apply<THostNode>(L.Sum, Leaf(L.Two), Leaf<THostNode>(L.X)));
+    Tree->Size();
+    TNodePtr Copy = Tree->Clone();
+    EXPECT_EQ(Copy->ToString(), Tree->ToString());
+    EXPECT_EQ(Copy->GetChild(0)->GetChild(1)->Value(), 7.0);
+    EXPECT_EQ(Copy->GetChild(1)->GetChild(0)->Value(), 2.5);
+    const std::vector<std::string> Classes = {"TAxGPFloatNode", "TAxGPTreeNode", "TAxGPFloatNode",
+                                              "TAxGPTreeNode",  "THostNode",     "TAxGPFloatNode",
+                                              "THostNode"};
+    std::vector<std::string> Got;
+    for (const TNode* N : PreOrder(*Copy))
+        Got.push_back(N->ClassName());
     EXPECT_EQ(Got, Classes);
     EXPECT_EQ(Copy->GetChild(0)->Size(), 3);
     EXPECT_EQ(Copy->GetChild(1)->Depth(), 1);
     Copy->GetChild(1)->AddChild(Leaf(L.X)); // the copied measures follow later changes
     EXPECT_EQ(Copy->Size(), 8);
+
+    const TNodePtr Plain = Apply(L.Sum, Leaf(L.X), Apply(L.Sum, Leaf(L.Two), Leaf(L.X)));
+    const TNodePtr HostLast = Apply(L.Sum, Apply(L.Sum, Leaf(L.Two), Leaf(L.X)),
+                                    Apply<THostNode>(L.Sum, Leaf<THostNode>(L.X), Leaf(L.Two)));
+    for (TNode* Source : {Tree.get(), Plain.get(), HostLast.get()}) {
+        std::vector<TNode*> Listed = {Source};
+        Copy->AssignListing(*Source, Listed);
+        EXPECT_EQ(Copy->ToString(), Source->ToString());
+        EXPECT_EQ(Listed, PreOrder(*Copy));
+    }
 }
 
 } // namespace

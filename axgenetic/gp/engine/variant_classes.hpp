@@ -40,6 +40,9 @@ public:
     using TAxGPNode<Variant>::CreateNode;
     // A variable's display name, a constant's value as variant text, else empty.
     std::string ValueToString() const override;
+
+protected:
+    const std::type_info* LibraryClass() const override { return &typeid(TAxGPVariantNode); }
 };
 
 } // namespace ax

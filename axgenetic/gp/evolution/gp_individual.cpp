@@ -1,6 +1,7 @@
 #include "axgenetic/gp/evolution/gp_individual.hpp"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "axgenetic/core/exceptions.hpp"
 #include "axgenetic/core/messages.hpp"
@@ -61,8 +62,13 @@ std::unique_ptr<TAxGPNode<T>> TranslateTree(IAxGeneticProgramEngine<T>& Engine,
 
 template <class T> TAxGPIndividual<T>::~TAxGPIndividual() = default;
 
+// The exact classes are compared first: every copy of an individual asks for both, and
+// a cast costs more than the rest of a small copy.
 template <class T> TAxGPPopulation<T>* TAxGPIndividual<T>::Collection() const {
-    return dynamic_cast<TAxGPPopulation<T>*>(TCollectionItem::Collection());
+    TCollection* Owner = TCollectionItem::Collection();
+    if (Owner && typeid(*Owner) == typeid(TAxGPPopulation<T>))
+        return static_cast<TAxGPPopulation<T>*>(Owner);
+    return dynamic_cast<TAxGPPopulation<T>*>(Owner);
 }
 
 template <class T> IAxGeneticProgramEngine<T>* TAxGPIndividual<T>::Engine() const {
@@ -113,15 +119,33 @@ template <class T> const std::vector<TAxGPNode<T>*>& TAxGPIndividual<T>::Flatten
     return FFlattenedDNA;
 }
 
-template <class T> void TAxGPIndividual<T>::Flatten(TNode* Node) const {
-    FFlattenedDNA.push_back(Node);
-    const int Slots = Node->SlotCount();
-    for (int I = 0; I < Slots; ++I)
-        if (TNode* Child = Node->GetChild(I)) Flatten(Child);
+// Pre-order with an explicit stack of the nodes still to visit (children pushed last
+// first); library tree nodes are read in place.
+template <class T> void TAxGPIndividual<T>::Flatten(TNode* Root) const {
+    thread_local std::vector<TNode*> Nodes;
+    std::vector<TNode*>& Stack = Nodes; // the thread's vector looked up once
+    TAxGPChildReader<T> Reader;
+    Stack.assign(1, Root);
+    while (!Stack.empty()) {
+        TNode* Node = Stack.back();
+        Stack.pop_back();
+        FFlattenedDNA.push_back(Node);
+        if (const TAxGPTreeNode<T>* Tree = Reader.Tree(*Node)) {
+            const auto Children = Tree->Children();
+            for (std::size_t I = Children.size(); I-- > 0;)
+                Stack.push_back(Children[I].get());
+        } else {
+            for (int I = Node->SlotCount(); I-- > 0;)
+                if (TNode* Child = Node->GetChild(I)) Stack.push_back(Child);
+        }
+    }
 }
 
 template <class T> void TAxGPIndividual<T>::Assign(const TPersistent& Source) {
-    if (const auto* From = dynamic_cast<const TAxGPIndividual<T>*>(&Source)) {
+    const auto* From = typeid(Source) == typeid(*this)
+                           ? static_cast<const TAxGPIndividual<T>*>(&Source)
+                           : dynamic_cast<const TAxGPIndividual<T>*>(&Source);
+    if (From) {
         if (From == this) return;
         IAxGeneticProgramEngine<T>* E = Engine();
         if (!From->FDNA) {
@@ -129,8 +153,11 @@ template <class T> void TAxGPIndividual<T>::Assign(const TPersistent& Source) {
             FlattenDNA();
         } else if (E && E == From->Engine() && FDNA) {
             // Members of one component share its instructions: a plain copy is enough.
-            FDNA->Assign(*From->FDNA);
+            // It lists its nodes as it goes, which saves the first read the flattening.
+            FFlattened = false;
+            FDNA->AssignListing(*From->FDNA, FFlattenedDNA);
             FlattenDNA();
+            FFlattened = true;
         } else {
             SetDNA(*From->FDNA);
         }

@@ -126,7 +126,7 @@ protected:
     virtual TNode* DoSelectNode(const std::vector<TNode*>& List, TGAProbability Probability);
 
 private:
-    void Flatten(TNode* Node) const;
+    void Flatten(TNode* Root) const;
     // Graft without adopting NewNode, which already is a tree of this engine.
     TNodePtr Place(TNode* Node, TNodePtr&& NewNode);
     // Node as a tree of this individual's engine: itself when it already is one.
