@@ -38,7 +38,8 @@ std::uint64_t DeriveSeed(std::uint64_t Seed, std::uint64_t Salt, std::uint64_t S
     throw EReadError(Format(SInvalidCheckpoint, {Reason}));
 }
 
-// Puts the host's generator state back however the call ends.
+// Puts the generator state of whoever held it (the host, or an island) back however the
+// scope ends.
 class THostGenerator {
 public:
     THostGenerator() : FState(GetRandomState()) {}
@@ -330,14 +331,15 @@ std::vector<int> TAxIslandModel::Destinations(int Island, int Generation) const 
         // its state back.
         std::unique_lock<std::mutex> Lock(FGenerator, std::defer_lock);
         if (FShared) Lock.lock();
-        const TRandomGeneratorState Saved = GetRandomState();
-        RandSeed(DeriveSeed(FSeed, TopologySalt, static_cast<std::uint64_t>(Generation)));
         int Target = 0;
-        for (int Source = 0; Source <= Island; ++Source) {
-            Target = Random(N - 1);
-            if (Target >= Source) ++Target;
+        {
+            THostGenerator Holder;
+            RandSeed(DeriveSeed(FSeed, TopologySalt, static_cast<std::uint64_t>(Generation)));
+            for (int Source = 0; Source <= Island; ++Source) {
+                Target = Random(N - 1);
+                if (Target >= Source) ++Target;
+            }
         }
-        SetRandomState(Saved);
         Result.push_back(Target);
         break;
     }
