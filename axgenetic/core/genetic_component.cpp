@@ -183,8 +183,12 @@ void TAxCustomGeneticComponent::DoEvolve() {
     {
         TAxPopulation& Children = *FPopulation;
         const TUpdateGuard<TAxPopulation> Batch(Children);
-        for (int Index = 0; Index < Children.Count(); Index += 2)
+        for (int Index = 0; Index < Children.Count(); Index += 2) {
+            // The pair after this one loses its old contents next: fetched meanwhile.
+            for (int Next = Index + 2; Next < std::min(Index + 4, Children.Count()); ++Next)
+                Children.Items(Next)->Prefetch();
             DoEvolveOneStep(Index);
+        }
         EvaluateFitness();
     }
     DoFinishEvolve();

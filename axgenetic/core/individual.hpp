@@ -75,6 +75,10 @@ public:
     // Name, stored when not empty.
     void GetPublishedProperties(std::vector<TPublishedProperty>& List) const override;
 
+    // A hint that work on this individual comes next: one whose data lies scattered in
+    // memory asks the processor to start fetching it. Changes nothing.
+    virtual void Prefetch() const noexcept {}
+
     // The genome's XML form; the base individual has no genome and does nothing.
     virtual void LoadFromXML(const IXMLNode& Node);
     virtual void SaveToXML(const IXMLNode& Node);

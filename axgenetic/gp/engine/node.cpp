@@ -9,55 +9,6 @@
 
 namespace ax {
 
-// --- node memory ------------------------------------------------------------------------
-
-namespace detail {
-
-#if AX_GP_NODE_CACHE
-constinit thread_local TNodeCache NodeCache{};
-
-namespace {
-
-void ReleaseCache() noexcept {
-    for (std::size_t C = 0; C < NodeSizeClasses; ++C)
-        while (TFreeNodeBlock* Block = NodeCache.Heads[C]) {
-            NodeCache.Heads[C] = Block->Next;
-            ::operator delete(Block);
-        }
-    NodeCache.Closed = true;
-}
-
-// Gives the cached blocks back when the thread ends.
-struct TCacheRelease {
-    ~TCacheRelease() { ReleaseCache(); }
-};
-
-} // namespace
-#endif
-
-void* AllocateNodeSlow(std::size_t Size) {
-#if AX_GP_NODE_CACHE
-    if (Size <= MaxCachedNodeSize) return ::operator new((NodeSizeClass(Size) + 1) * NodeGranule);
-#endif
-    return ::operator new(Size);
-}
-
-void FreeNodeSlow(void* Block, std::size_t Size) noexcept {
-#if AX_GP_NODE_CACHE
-    if (Size <= MaxCachedNodeSize && !NodeCache.Closed && !NodeCache.Armed) {
-        thread_local TCacheRelease Release;
-        NodeCache.Armed = true;
-        FreeNode(Block, Size);
-        return;
-    }
-#else
-    (void)Size;
-#endif
-    ::operator delete(Block);
-}
-
-} // namespace detail
-
 namespace {
 
 // The pre-order list an AssignListing call wants from the copy of Root's children; the

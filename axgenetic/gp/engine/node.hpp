@@ -30,6 +30,7 @@
 
 #include "axgenetic/core/types.hpp"
 #include "axgenetic/gp/engine/instruction.hpp"
+#include "axgenetic/gp/engine/node_memory.hpp"
 #include "axgenetic/gp/engine/values.hpp"
 #include "axgenetic/platform/object.hpp"
 #include "axgenetic/platform/variant.hpp"
@@ -43,82 +44,6 @@ inline constexpr std::string_view SNodeWithoutParent =
 // The platform's invalid type-cast message, raised when a binary node is offered a node
 // of another shape.
 inline constexpr std::string_view SInvalidClassTypecast = "Invalid class typecast";
-
-namespace detail {
-// Memory for nodes. Evolution frees a generation's trees and builds as many new ones
-// right after, so each thread keeps the blocks of freed nodes and hands them out again
-// instead of going through the general allocator for every node. A block may be freed
-// on any thread. Sanitizer builds use the general allocator, which sees every misuse.
-// Taking and returning a cached block is inline (every copied node does both); the rest
-// is in node.cpp.
-#if defined(__SANITIZE_ADDRESS__)
-#define AX_GP_NODE_CACHE 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define AX_GP_NODE_CACHE 0
-#endif
-#endif
-#ifndef AX_GP_NODE_CACHE
-#define AX_GP_NODE_CACHE 1
-#endif
-
-// Blocks are kept per size class of NodeGranule bytes up to MaxCachedNodeSize, at most
-// MaxCachedNodes per class and thread; a freed block is linked through its first bytes.
-inline constexpr std::size_t NodeGranule = 16, MaxCachedNodeSize = 256, MaxCachedNodes = 1 << 16;
-inline constexpr std::size_t NodeSizeClasses = MaxCachedNodeSize / NodeGranule;
-
-struct TFreeNodeBlock {
-    TFreeNodeBlock* Next;
-};
-
-// Trivially destructible, so it can still be read while the thread's other objects are
-// destroyed: Closed then sends every block back to the general allocator. Armed once the
-// thread has registered the release of its blocks at its end.
-struct TNodeCache {
-    TFreeNodeBlock* Heads[NodeSizeClasses];
-    std::uint32_t Counts[NodeSizeClasses];
-    bool Armed;
-    bool Closed;
-};
-#if AX_GP_NODE_CACHE
-extern AXGENETIC_API constinit thread_local TNodeCache NodeCache;
-#endif
-
-constexpr std::size_t NodeSizeClass(std::size_t Size) {
-    return (Size + NodeGranule - 1) / NodeGranule - 1;
-}
-
-AXGENETIC_API void* AllocateNodeSlow(std::size_t Size);
-AXGENETIC_API void FreeNodeSlow(void* Block, std::size_t Size) noexcept;
-
-inline void* AllocateNode(std::size_t Size) {
-#if AX_GP_NODE_CACHE
-    if (Size <= MaxCachedNodeSize) {
-        const std::size_t C = NodeSizeClass(Size);
-        if (TFreeNodeBlock* Block = NodeCache.Heads[C]) {
-            NodeCache.Heads[C] = Block->Next;
-            --NodeCache.Counts[C];
-            return Block;
-        }
-    }
-#endif
-    return AllocateNodeSlow(Size);
-}
-
-inline void FreeNode(void* Block, std::size_t Size) noexcept {
-#if AX_GP_NODE_CACHE
-    if (Size <= MaxCachedNodeSize && NodeCache.Armed && !NodeCache.Closed) {
-        const std::size_t C = NodeSizeClass(Size);
-        if (NodeCache.Counts[C] < MaxCachedNodes) {
-            NodeCache.Heads[C] = new (Block) TFreeNodeBlock{NodeCache.Heads[C]};
-            ++NodeCache.Counts[C];
-            return;
-        }
-    }
-#endif
-    FreeNodeSlow(Block, Size);
-}
-} // namespace detail
 
 template <class T> class TAxGPTreeNode;
 template <class T> class TAxGPChildReader;

@@ -110,6 +110,12 @@ template <class T> void TAxGPIndividual<T>::FlattenDNA() {
     FNeedFitness = true;
 }
 
+template <class T> void TAxGPIndividual<T>::Prefetch() const noexcept {
+    if (FFlattened)
+        for (const TNode* Node : FFlattenedDNA)
+            detail::PrefetchNode(Node);
+}
+
 template <class T> const std::vector<TAxGPNode<T>*>& TAxGPIndividual<T>::FlattenedDNA() const {
     if (!FFlattened) {
         FFlattenedDNA.clear();
@@ -154,6 +160,7 @@ template <class T> void TAxGPIndividual<T>::Assign(const TPersistent& Source) {
         } else if (E && E == From->Engine() && FDNA) {
             // Members of one component share its instructions: a plain copy is enough.
             // It lists its nodes as it goes, which saves the first read the flattening.
+            From->Prefetch();
             FFlattened = false;
             FDNA->AssignListing(*From->FDNA, FFlattenedDNA);
             FlattenDNA();
@@ -221,6 +228,9 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
     else
         OtherParent->AddChild(std::move(Outgoing));
     Other.FlattenDNA();
+    // Listed now, while the nodes are in cache: later work prefetches through the lists.
+    FlattenedDNA();
+    Other.FlattenedDNA();
 }
 
 template <class T> TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability) {

@@ -79,6 +79,9 @@ public:
     // Marks the flattened list for rebuilding and the fitness stale (without a change
     // report).
     virtual void FlattenDNA();
+    // Prefetches the tree's nodes when their list is at hand (rebuilding it would walk the
+    // tree, the very reads to hide).
+    void Prefetch() const noexcept override;
 
     // From another GP individual: a copy of its tree (SetDNA), then its fitness,
     // freshness and name.
