@@ -7,11 +7,18 @@ namespace ax::detail {
 #if AX_GP_NODE_CHUNKS
 constinit thread_local TNodeHeap NodeHeap{};
 
+// A slab's chunks in use, plus one while chunks are still cut from it. It lives in the
+// slab's own bytes, after the chunks.
+struct TNodeSlab {
+    void* Memory;
+    std::atomic<std::uint32_t> Used;
+};
+
 namespace {
 
-// Empty chunks a thread keeps per block size (256 KiB); more go back to the general
+// Empty chunks a thread keeps per block size (1 MiB); more go back to the general
 // allocator.
-constexpr std::uint32_t MaxEmptyChunks = 4096;
+constexpr std::uint32_t MaxEmptyChunks = 256;
 
 // Guards blocks freed on a thread other than their chunk's owner, the chunks of threads
 // that ended, and the heap of threads past their end (Orphans).
@@ -20,9 +27,22 @@ std::mutex& Lock() {
     return M;
 }
 
+constexpr std::size_t SlabChunks = 16;
+// The padding that aligns the chunks leaves at least this much room after them.
+static_assert(sizeof(TNodeSlab) <= 16 && alignof(TNodeSlab) <= 16);
+
 // Allocates for threads whose heap is closed (objects destroyed after it that still make
 // nodes); its chunks have no owner from the start. Under the lock.
 TNodeChunk* OrphanCurrent[NodeSizeClasses];
+TNodeCarver OrphanCarver;
+
+void ReleaseSlab(TNodeSlab* Slab) noexcept {
+    if (Slab && Slab->Used.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        void* Memory = Slab->Memory;
+        Slab->~TNodeSlab();
+        ::operator delete(Memory);
+    }
+}
 
 void Link(TNodeChunk*& Head, TNodeChunk* Chunk) {
     Chunk->Prev = nullptr;
@@ -46,9 +66,21 @@ void Reset(TNodeChunk* Chunk) {
     Chunk->Bump = reinterpret_cast<char*>(Chunk) + NodeChunkHeader;
 }
 
-TNodeChunk* NewChunk(TNodeHeap* Owner, std::size_t SizeClass) {
-    void* Memory = ::operator new(NodeChunkSize, std::align_val_t{NodeChunkSize});
-    auto* Chunk = new (Memory) TNodeChunk{};
+TNodeChunk* NewChunk(TNodeCarver& Carver, TNodeHeap* Owner, std::size_t SizeClass) {
+    if (Carver.Left == 0) {
+        void* Memory = ::operator new(SlabChunks * NodeChunkSize + NodeChunkSize);
+        const auto Address = reinterpret_cast<std::uintptr_t>(Memory);
+        char* First = static_cast<char*>(Memory) +
+                      ((NodeChunkSize - Address % NodeChunkSize) % NodeChunkSize);
+        ReleaseSlab(Carver.Slab);
+        Carver = {First, SlabChunks,
+                  new (First + SlabChunks * NodeChunkSize) TNodeSlab{Memory, 1}};
+    }
+    auto* Chunk = new (Carver.Next) TNodeChunk{};
+    Carver.Next += NodeChunkSize;
+    --Carver.Left;
+    Carver.Slab->Used.fetch_add(1, std::memory_order_relaxed);
+    Chunk->Slab = Carver.Slab;
     Chunk->Owner.store(Owner, std::memory_order_relaxed);
     Chunk->SizeClass = static_cast<std::uint32_t>(SizeClass);
     Chunk->End = reinterpret_cast<char*>(Chunk) + NodeChunkHeader +
@@ -57,9 +89,10 @@ TNodeChunk* NewChunk(TNodeHeap* Owner, std::size_t SizeClass) {
     return Chunk;
 }
 
-void DeleteChunk(TNodeChunk* Chunk) {
+void DeleteChunk(TNodeChunk* Chunk) noexcept {
+    TNodeSlab* Slab = Chunk->Slab;
     Chunk->~TNodeChunk();
-    ::operator delete(static_cast<void*>(Chunk), std::align_val_t{NodeChunkSize});
+    ReleaseSlab(Slab);
 }
 
 // A block of the calling thread's own chunk comes back.
@@ -136,6 +169,8 @@ void CloseHeap() noexcept {
         Heap.EmptyCount[C] = 0;
     }
     Heap.All = nullptr;
+    ReleaseSlab(Heap.Carver.Slab);
+    Heap.Carver = {};
     Heap.Closed = true;
 }
 
@@ -152,7 +187,7 @@ void* OrphanAllocate(std::size_t C) {
             Chunk->Current = false;
             if (Chunk->Live == 0) DeleteChunk(Chunk);
         }
-        Chunk = NewChunk(nullptr, C);
+        Chunk = NewChunk(OrphanCarver, nullptr, C);
         Chunk->Current = true;
     }
     ++Chunk->Live;
@@ -190,7 +225,7 @@ void* AllocateNodeSlow(std::size_t Size) {
         } else if ((Chunk = Heap.Partial[C])) {
             Unlink(Heap.Partial[C], Chunk);
         } else {
-            Chunk = NewChunk(&Heap, C);
+            Chunk = NewChunk(Heap.Carver, &Heap, C);
             Chunk->AllNext = Heap.All;
             if (Heap.All) Heap.All->AllPrev = Chunk;
             Heap.All = Chunk;

@@ -54,11 +54,22 @@ struct TFreeNodeBlock {
 };
 
 struct TNodeHeap;
+struct TNodeSlab;
+
+// Where the next chunks are cut from: the rest of a slab, one general allocation that
+// holds several chunks (an aligned allocation per chunk would cost as much again in
+// padding).
+struct TNodeCarver {
+    char* Next;
+    std::uint32_t Left;
+    TNodeSlab* Slab;
+};
 
 struct TNodeChunk {
     // The heap that allocates from this chunk; nullptr once its thread ended (the chunk is
     // then looked after under the lock).
     std::atomic<TNodeHeap*> Owner;
+    TNodeSlab* Slab;
     TFreeNodeBlock* Free; // returned blocks, handed out first
     char* Bump;           // the never-used rest starts here
     char* End;
@@ -86,6 +97,7 @@ struct TNodeHeap {
     TNodeChunk* Empty[NodeSizeClasses];
     std::uint32_t EmptyCount[NodeSizeClasses];
     TNodeChunk* All;
+    TNodeCarver Carver;
     std::atomic<bool> HasRemote; // some chunk holds blocks freed on another thread
     TNodeChunk* RemoteChunks;    // under the lock
     bool Armed;

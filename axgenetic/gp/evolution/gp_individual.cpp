@@ -219,6 +219,12 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
         Other.Place(OtherNode, std::move(Mine));
         return;
     }
+    // Both lists follow the swap when both are at hand and the points hang under library
+    // tree nodes (or are roots); otherwise they are rebuilt on their next read.
+    std::vector<TNode*> Mine, Theirs;
+    const bool Splice = &Other != this && FFlattened && Other.FFlattened &&
+                        SplicedAfterSwap(FFlattenedDNA, Node, Other.FFlattenedDNA, OtherNode, Mine) &&
+                        SplicedAfterSwap(Other.FFlattenedDNA, OtherNode, FFlattenedDNA, Node, Theirs);
     TNode* OtherParent = OtherNode->Parent();
     const bool OtherRoot = OtherNode == Other.FDNA.get();
     TNodePtr Incoming = OtherRoot ? std::move(Other.FDNA) : OtherNode->Detach();
@@ -228,9 +234,47 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
     else
         OtherParent->AddChild(std::move(Outgoing));
     Other.FlattenDNA();
-    // Listed now, while the nodes are in cache: later work prefetches through the lists.
-    FlattenedDNA();
-    Other.FlattenedDNA();
+    if (Splice) {
+        FFlattenedDNA.swap(Mine);
+        Other.FFlattenedDNA.swap(Theirs);
+        FFlattened = Other.FFlattened = true;
+    }
+}
+
+// Point's pre-order list after its subtree is swapped for Incoming's: the subtree leaves its
+// place, and Incoming's joins the end of Point's parent's range (AddChild of a tree node) or
+// takes the root's place. False when Point's parent is of another class.
+template <class T>
+bool TAxGPIndividual<T>::SplicedAfterSwap(const std::vector<TNode*>& List, const TNode* Point,
+                                          const std::vector<TNode*>& IncomingList,
+                                          const TNode* Incoming, std::vector<TNode*>& Result) {
+    const TNode* Parent = Point->Parent();
+    if (Parent) {
+        TAxGPChildReader<T> Reader;
+        if (!Reader.Tree(*Parent)) return false;
+    }
+    const auto Find = [](const std::vector<TNode*>& Nodes, const TNode* Node) {
+        return static_cast<std::size_t>(std::find(Nodes.begin(), Nodes.end(), Node) - Nodes.begin());
+    };
+    const std::size_t At = Find(List, Point), From = Find(IncomingList, Incoming);
+    const auto Size = static_cast<std::size_t>(Point->Size());
+    const auto IncomingSize = static_cast<std::size_t>(Incoming->Size());
+    if (At + Size > List.size() || From + IncomingSize > IncomingList.size()) return false;
+    const auto In = IncomingList.begin() + static_cast<std::ptrdiff_t>(From);
+    Result.reserve(List.size() - Size + IncomingSize);
+    if (!Parent) {
+        Result.assign(In, In + static_cast<std::ptrdiff_t>(IncomingSize));
+        return true;
+    }
+    const std::size_t ParentAt = Find(List, Parent);
+    const std::size_t ParentEnd = ParentAt + static_cast<std::size_t>(Parent->Size());
+    const auto Begin = List.begin();
+    const auto Offset = [&](std::size_t I) { return Begin + static_cast<std::ptrdiff_t>(I); };
+    Result.assign(Begin, Offset(At));
+    Result.insert(Result.end(), Offset(At + Size), Offset(ParentEnd));
+    Result.insert(Result.end(), In, In + static_cast<std::ptrdiff_t>(IncomingSize));
+    Result.insert(Result.end(), Offset(ParentEnd), List.end());
+    return true;
 }
 
 template <class T> TAxGPNode<T>* TAxGPIndividual<T>::SelectNode(TGAProbability Probability) {

@@ -130,6 +130,9 @@ protected:
 
 private:
     void Flatten(TNode* Root) const;
+    static bool SplicedAfterSwap(const std::vector<TNode*>& List, const TNode* Point,
+                                 const std::vector<TNode*>& IncomingList, const TNode* Incoming,
+                                 std::vector<TNode*>& Result);
     // Graft without adopting NewNode, which already is a tree of this engine.
     TNodePtr Place(TNode* Node, TNodePtr&& NewNode);
     // Node as a tree of this individual's engine: itself when it already is one.
