@@ -1,16 +1,21 @@
 #include "axgenetic/gp/engine/node_memory.hpp"
 
+#include <algorithm>
 #include <mutex>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace ax::detail {
 
 #if AX_GP_NODE_CHUNKS
 constinit thread_local TNodeHeap NodeHeap{};
 
-// A slab's chunks in use, plus one while chunks are still cut from it. It lives in the
-// slab's own bytes, after the chunks.
+// A slab: its memory, and its chunks in use plus one while chunks are still cut from it.
 struct TNodeSlab {
     void* Memory;
+    std::size_t Alignment;
     std::atomic<std::uint32_t> Used;
 };
 
@@ -27,9 +32,12 @@ std::mutex& Lock() {
     return M;
 }
 
-constexpr std::size_t SlabChunks = 16;
-// The padding that aligns the chunks leaves at least this much room after them.
-static_assert(sizeof(TNodeSlab) <= 16 && alignof(TNodeSlab) <= 16);
+// A thread's first slab holds 64 KiB of chunks, each next one four times as much up to
+// 2 MiB, which the system may back with one large page: where a fault per 4 KiB page costs
+// microseconds, as on virtual machines, faults would otherwise cost more than the copies
+// that fill the pages.
+constexpr std::uint32_t FirstSlabChunks = 16, MaxSlabChunks = 512;
+constexpr std::size_t LargePage = MaxSlabChunks * NodeChunkSize;
 
 // Allocates for threads whose heap is closed (objects destroyed after it that still make
 // nodes); its chunks have no owner from the start. Under the lock.
@@ -38,9 +46,8 @@ TNodeCarver OrphanCarver;
 
 void ReleaseSlab(TNodeSlab* Slab) noexcept {
     if (Slab && Slab->Used.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        void* Memory = Slab->Memory;
-        Slab->~TNodeSlab();
-        ::operator delete(Memory);
+        ::operator delete(Slab->Memory, std::align_val_t{Slab->Alignment});
+        delete Slab;
     }
 }
 
@@ -68,13 +75,23 @@ void Reset(TNodeChunk* Chunk) {
 
 TNodeChunk* NewChunk(TNodeCarver& Carver, TNodeHeap* Owner, std::size_t SizeClass) {
     if (Carver.Left == 0) {
-        void* Memory = ::operator new(SlabChunks * NodeChunkSize + NodeChunkSize);
-        const auto Address = reinterpret_cast<std::uintptr_t>(Memory);
-        char* First = static_cast<char*>(Memory) +
-                      ((NodeChunkSize - Address % NodeChunkSize) % NodeChunkSize);
+        const std::uint32_t Chunks =
+            Carver.SlabChunks == 0 ? FirstSlabChunks
+                                   : std::min(Carver.SlabChunks * 4, MaxSlabChunks);
+        const std::size_t Bytes = Chunks * NodeChunkSize;
+        const std::size_t Alignment = Bytes == LargePage ? LargePage : NodeChunkSize;
+        auto* Slab = new TNodeSlab{nullptr, Alignment, 1};
+        try {
+            Slab->Memory = ::operator new(Bytes, std::align_val_t{Alignment});
+        } catch (...) {
+            delete Slab;
+            throw;
+        }
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+        if (Bytes == LargePage) madvise(Slab->Memory, Bytes, MADV_HUGEPAGE); // a hint only
+#endif
         ReleaseSlab(Carver.Slab);
-        Carver = {First, SlabChunks,
-                  new (First + SlabChunks * NodeChunkSize) TNodeSlab{Memory, 1}};
+        Carver = {static_cast<char*>(Slab->Memory), Chunks, Chunks, Slab};
     }
     auto* Chunk = new (Carver.Next) TNodeChunk{};
     Carver.Next += NodeChunkSize;

@@ -58,10 +58,11 @@ struct TNodeSlab;
 
 // Where the next chunks are cut from: the rest of a slab, one general allocation that
 // holds several chunks (an aligned allocation per chunk would cost as much again in
-// padding).
+// padding). Slabs grow with a thread's use (SlabChunks, 0 before the first).
 struct TNodeCarver {
     char* Next;
     std::uint32_t Left;
+    std::uint32_t SlabChunks;
     TNodeSlab* Slab;
 };
 
