@@ -220,6 +220,88 @@ TEST(GPNode, ClonesReuseMemoryFreedOnAnotherThread) {
         EXPECT_EQ(Copies[I]->ToString(), I < 10 ? Text : "(Add " + Text + " 2.5)");
 }
 
+// Made before its thread's first node, so destroyed after the thread gave its node memory
+// up: it frees the tree it holds then, and makes a node.
+struct TLateHolder {
+    TNodePtr Tree;
+    TAxGPInstruction<TGAFloat>* Instruction = nullptr;
+    TGAFloat* Made = nullptr;
+    ~TLateHolder() {
+        if (!Instruction) return;
+        Tree.reset();
+        auto Node = Leaf(Instruction);
+        Node->SetValue(7.0);
+        *Made = Node->Value();
+    }
+};
+
+TEST(GPNode, NodesOutliveTheThreadThatMadeThemAndAreMadeAfterItsEnd) {
+    TLanguage L;
+    auto Tree = CloneSample(L);
+    TGAFloat Made = 0;
+    TNodePtr Kept;
+    std::thread([&] {
+        thread_local TLateHolder Holder;
+        Holder.Instruction = L.Two;
+        Holder.Made = &Made;
+        Holder.Tree = Tree->Clone();
+        Kept = Tree->Clone();
+    }).join();
+    EXPECT_EQ(Made, 7.0);
+    EXPECT_EQ(Kept->ToString(), Tree->ToString());
+    Kept.reset(); // the last blocks of the ended thread's chunk
+}
+
+#if AX_GP_NODE_CHUNKS
+// A tree copied in one go lies in consecutive blocks, in pre-order (what makes walks
+// stream); the thread is new, so its memory holds nothing else.
+TEST(GPNode, ACopyLiesInConsecutiveBlocks) {
+    TLanguage L;
+    std::vector<const TNode*> Order;
+    std::thread([&] {
+        auto Tree = Leaf(L.X);
+        for (int I = 0; I < 4; ++I)
+            Tree = Apply(L.Sum, std::move(Tree), Apply(L.Sum, Leaf(L.Two), Leaf(L.X)));
+        const TNodePtr Copy = Tree->Clone();
+        std::vector<const TNode*> Stack{Copy.get()};
+        while (!Stack.empty()) {
+            const TNode* N = Stack.back();
+            Stack.pop_back();
+            Order.push_back(N);
+            for (int I = N->SlotCount(); I-- > 0;)
+                Stack.push_back(N->GetChild(I));
+        }
+    }).join();
+    ASSERT_EQ(Order.size(), 17u);
+    const auto Block = static_cast<std::ptrdiff_t>(detail::NodeBlockSize(
+        detail::NodeSizeClass(sizeof(TAxGPFloatNode))));
+    for (std::size_t I = 1; I < Order.size(); ++I)
+        EXPECT_EQ(reinterpret_cast<const char*>(Order[I]) - reinterpret_cast<const char*>(Order[I - 1]),
+                  Block)
+            << I;
+}
+
+// Blocks freed on another thread go back to the thread that owns their memory, which hands
+// them out again before it takes more memory.
+TEST(GPNode, BlocksFreedOnAnotherThreadReturnToTheirOwner) {
+    TLanguage L;
+    std::set<const void*> Freed, Reused;
+    std::thread([&] {
+        std::vector<TNodePtr> Nodes;
+        for (int I = 0; I < 40; ++I) {
+            Nodes.push_back(Leaf(L.X));
+            Freed.insert(Nodes.back().get());
+        }
+        std::thread([&] { Nodes.clear(); }).join();
+        for (int I = 0; I < 200; ++I) {
+            Nodes.push_back(Leaf(L.Two));
+            if (Freed.count(Nodes.back().get())) Reused.insert(Nodes.back().get());
+        }
+    }).join();
+    EXPECT_EQ(Reused, Freed);
+}
+#endif
+
 TEST(GPNode, BinarySlots) {
     TLanguage L;
     auto Node = Apply<TAxGPBinaryFloatNode>(L.Sum, Leaf<TAxGPBinaryFloatNode>(L.X),

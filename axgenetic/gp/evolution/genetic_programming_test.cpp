@@ -259,6 +259,38 @@ TEST(GeneticProgramming, ALoneChildTakesASubtreeOfItsPartnersParent) {
     EXPECT_NE(Donor.find(Text(GP, 4)), std::string::npos);
 }
 
+// After a crossover both node lists are the trees' pre-order again, whatever the points
+// (roots, inner nodes, leaves), for tree nodes (whose lists follow the swap) and binary
+// nodes (whose lists are rebuilt).
+TEST(GeneticProgramming, CrossoverLeavesBothNodeListsInPreOrder) {
+    auto PreOrder = [](TAxGPNode<TGAFloat>& Root) {
+        std::vector<TAxGPNode<TGAFloat>*> Nodes;
+        EachNode(Root, [&](TAxGPNode<TGAFloat>& N) { Nodes.push_back(&N); });
+        return Nodes;
+    };
+    auto Check = [&](TGP& GP) {
+        RandSeed(5);
+        Koza(GP);
+        GP.Initialize();
+        const int Count = GP.Population()->Count();
+        for (int Round = 0; Round < 4; ++Round)
+            for (int I = 0; I < Count; ++I) {
+                TFloatIndividual& A = *Item(GP, I);
+                TFloatIndividual& B = *Item(GP, (I + 1 + Round) % Count);
+                A.FlattenedDNA();
+                B.FlattenedDNA();
+                A.Crossover(I % 5 == 0 ? A.DNA() : A.SelectNode(0.5), B,
+                            I % 7 == 0 ? B.DNA() : B.SelectNode(0.5));
+                ASSERT_EQ(A.FlattenedDNA(), PreOrder(*A.DNA())) << "round " << Round << ", " << I;
+                ASSERT_EQ(B.FlattenedDNA(), PreOrder(*B.DNA())) << "round " << Round << ", " << I;
+            }
+    };
+    TTestGP Trees;
+    Check(Trees);
+    TAxBinaryGeneticProgramming Binary;
+    Check(Binary);
+}
+
 TEST(GeneticProgramming, NodeSelectionPrefersFunctionsByProbability) {
     RandSeed(3);
     TTestGP GP;
