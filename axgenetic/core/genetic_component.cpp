@@ -1,5 +1,6 @@
 #include "axgenetic/core/genetic_component.hpp"
 
+#include <algorithm>
 #include <climits>
 
 #include "axgenetic/core/defaults.hpp"

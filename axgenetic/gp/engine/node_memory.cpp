@@ -46,7 +46,7 @@ TNodeCarver OrphanCarver;
 
 void ReleaseSlab(TNodeSlab* Slab) noexcept {
     if (Slab && Slab->Used.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        ::operator delete(Slab->Memory, std::align_val_t{Slab->Alignment});
+        ::operator delete (Slab->Memory, std::align_val_t{Slab->Alignment});
         delete Slab;
     }
 }
@@ -75,14 +75,14 @@ void Reset(TNodeChunk* Chunk) {
 
 TNodeChunk* NewChunk(TNodeCarver& Carver, TNodeHeap* Owner, std::size_t SizeClass) {
     if (Carver.Left == 0) {
-        const std::uint32_t Chunks =
-            Carver.SlabChunks == 0 ? FirstSlabChunks
-                                   : std::min(Carver.SlabChunks * 4, MaxSlabChunks);
+        const std::uint32_t Chunks = Carver.SlabChunks == 0
+                                         ? FirstSlabChunks
+                                         : std::min(Carver.SlabChunks * 4, MaxSlabChunks);
         const std::size_t Bytes = Chunks * NodeChunkSize;
         const std::size_t Alignment = Bytes == LargePage ? LargePage : NodeChunkSize;
         auto* Slab = new TNodeSlab{nullptr, Alignment, 1};
         try {
-            Slab->Memory = ::operator new(Bytes, std::align_val_t{Alignment});
+            Slab->Memory = ::operator new (Bytes, std::align_val_t{Alignment});
         } catch (...) {
             delete Slab;
             throw;
@@ -200,10 +200,7 @@ void* OrphanAllocate(std::size_t C) {
     std::lock_guard Guard(Lock());
     TNodeChunk*& Chunk = OrphanCurrent[C];
     if (!Chunk || (!Chunk->Free && Chunk->Bump == Chunk->End)) {
-        if (Chunk) {
-            Chunk->Current = false;
-            if (Chunk->Live == 0) DeleteChunk(Chunk);
-        }
+        if (Chunk) Chunk->Current = false; // full: its last free deletes it
         Chunk = NewChunk(OrphanCarver, nullptr, C);
         Chunk->Current = true;
     }
@@ -281,8 +278,12 @@ void FreeNodeSlow(void* Block, std::size_t Size) noexcept {
 
 #else
 
-void* AllocateNodeSlow(std::size_t Size) { return ::operator new(Size); }
-void FreeNodeSlow(void* Block, std::size_t) noexcept { ::operator delete(Block); }
+void* AllocateNodeSlow(std::size_t Size) {
+    return ::operator new(Size);
+}
+void FreeNodeSlow(void* Block, std::size_t) noexcept {
+    ::operator delete(Block);
+}
 
 #endif
 

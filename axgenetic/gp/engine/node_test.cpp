@@ -273,10 +273,11 @@ TEST(GPNode, ACopyLiesInConsecutiveBlocks) {
         }
     }).join();
     ASSERT_EQ(Order.size(), 17u);
-    const auto Block = static_cast<std::ptrdiff_t>(detail::NodeBlockSize(
-        detail::NodeSizeClass(sizeof(TAxGPFloatNode))));
+    const auto Block = static_cast<std::ptrdiff_t>(
+        detail::NodeBlockSize(detail::NodeSizeClass(sizeof(TAxGPFloatNode))));
     for (std::size_t I = 1; I < Order.size(); ++I)
-        EXPECT_EQ(reinterpret_cast<const char*>(Order[I]) - reinterpret_cast<const char*>(Order[I - 1]),
+        EXPECT_EQ(reinterpret_cast<const char*>(Order[I]) -
+                      reinterpret_cast<const char*>(Order[I - 1]),
                   Block)
             << I;
 }

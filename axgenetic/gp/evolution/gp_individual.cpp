@@ -221,10 +221,11 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
     }
     // Both lists follow the swap when both are at hand and the points hang under library
     // tree nodes (or are roots); otherwise they are rebuilt on their next read.
-    std::vector<TNode*> Mine, Theirs;
-    const bool Splice = &Other != this && FFlattened && Other.FFlattened &&
-                        SplicedAfterSwap(FFlattenedDNA, Node, Other.FFlattenedDNA, OtherNode, Mine) &&
-                        SplicedAfterSwap(Other.FFlattenedDNA, OtherNode, FFlattenedDNA, Node, Theirs);
+    std::vector<TNode*> MyList, OtherList;
+    const bool Splice =
+        &Other != this && FFlattened && Other.FFlattened &&
+        SplicedAfterSwap(FFlattenedDNA, Node, Other.FFlattenedDNA, OtherNode, MyList) &&
+        SplicedAfterSwap(Other.FFlattenedDNA, OtherNode, FFlattenedDNA, Node, OtherList);
     TNode* OtherParent = OtherNode->Parent();
     const bool OtherRoot = OtherNode == Other.FDNA.get();
     TNodePtr Incoming = OtherRoot ? std::move(Other.FDNA) : OtherNode->Detach();
@@ -235,8 +236,8 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
         OtherParent->AddChild(std::move(Outgoing));
     Other.FlattenDNA();
     if (Splice) {
-        FFlattenedDNA.swap(Mine);
-        Other.FFlattenedDNA.swap(Theirs);
+        FFlattenedDNA.swap(MyList);
+        Other.FFlattenedDNA.swap(OtherList);
         FFlattened = Other.FFlattened = true;
     }
 }
@@ -254,7 +255,8 @@ bool TAxGPIndividual<T>::SplicedAfterSwap(const std::vector<TNode*>& List, const
         if (!Reader.Tree(*Parent)) return false;
     }
     const auto Find = [](const std::vector<TNode*>& Nodes, const TNode* Node) {
-        return static_cast<std::size_t>(std::find(Nodes.begin(), Nodes.end(), Node) - Nodes.begin());
+        return static_cast<std::size_t>(std::find(Nodes.begin(), Nodes.end(), Node) -
+                                        Nodes.begin());
     };
     const std::size_t At = Find(List, Point), From = Find(IncomingList, Incoming);
     const auto Size = static_cast<std::size_t>(Point->Size());
@@ -268,6 +270,7 @@ bool TAxGPIndividual<T>::SplicedAfterSwap(const std::vector<TNode*>& List, const
     }
     const std::size_t ParentAt = Find(List, Parent);
     const std::size_t ParentEnd = ParentAt + static_cast<std::size_t>(Parent->Size());
+    if (ParentAt >= At || ParentEnd < At + Size || ParentEnd > List.size()) return false;
     const auto Begin = List.begin();
     const auto Offset = [&](std::size_t I) { return Begin + static_cast<std::ptrdiff_t>(I); };
     Result.assign(Begin, Offset(At));
