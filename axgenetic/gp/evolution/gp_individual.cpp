@@ -221,7 +221,11 @@ void TAxGPIndividual<T>::Crossover(TNode* Node, TAxGPIndividual& Other, TNode* O
     }
     // Both lists follow the swap when both are at hand and the points hang under library
     // tree nodes (or are roots); otherwise they are rebuilt on their next read.
-    std::vector<TNode*> MyList, OtherList;
+    // The new lists are built in the thread's spare vectors, which then keep the old ones'
+    // memory for the next crossover.
+    thread_local std::vector<TNode*> Spare[2];
+    std::vector<TNode*>& MyList = Spare[0];
+    std::vector<TNode*>& OtherList = Spare[1];
     const bool Splice =
         &Other != this && FFlattened && Other.FFlattened &&
         SplicedAfterSwap(FFlattenedDNA, Node, Other.FFlattenedDNA, OtherNode, MyList) &&
@@ -263,7 +267,6 @@ bool TAxGPIndividual<T>::SplicedAfterSwap(const std::vector<TNode*>& List, const
     const auto IncomingSize = static_cast<std::size_t>(Incoming->Size());
     if (At + Size > List.size() || From + IncomingSize > IncomingList.size()) return false;
     const auto In = IncomingList.begin() + static_cast<std::ptrdiff_t>(From);
-    Result.reserve(List.size() - Size + IncomingSize);
     if (!Parent) {
         Result.assign(In, In + static_cast<std::ptrdiff_t>(IncomingSize));
         return true;
