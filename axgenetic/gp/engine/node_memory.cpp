@@ -100,6 +100,7 @@ TNodeChunk* NewChunk(TNodeCarver& Carver, TNodeHeap* Owner, std::size_t SizeClas
     Chunk->Slab = Carver.Slab;
     Chunk->Owner.store(Owner, std::memory_order_relaxed);
     Chunk->SizeClass = static_cast<std::uint32_t>(SizeClass);
+    Chunk->Half = ChunkCapacity(SizeClass) / 2;
     Chunk->End = reinterpret_cast<char*>(Chunk) + NodeChunkHeader +
                  ChunkCapacity(SizeClass) * NodeBlockSize(SizeClass);
     Reset(Chunk);
@@ -132,7 +133,7 @@ void OwnerFree(TNodeHeap& Heap, TNodeChunk* Chunk, void* Block) noexcept {
             Heap.All = Chunk->AllNext;
         if (Chunk->AllNext) Chunk->AllNext->AllPrev = Chunk->AllPrev;
         DeleteChunk(Chunk);
-    } else if (!Chunk->Current && !Chunk->Listed && 2 * Chunk->Live <= ChunkCapacity(C)) {
+    } else if (!Chunk->Current && !Chunk->Listed && Chunk->Live <= Chunk->Half) {
         Link(Heap.Partial[C], Chunk);
     }
 }

@@ -76,8 +76,9 @@ struct TNodeChunk {
     char* End;
     std::uint32_t Live; // blocks handed out and not returned
     std::uint32_t SizeClass;
-    bool Current; // the heap allocates from it now
-    bool Listed;  // in the heap's list of chunks with room (Live > 0) or of empty ones
+    std::uint32_t Half; // with at most this many blocks out, the chunk has room to offer
+    bool Current;       // the heap allocates from it now
+    bool Listed;        // in the heap's list of chunks with room (Live > 0) or of empty ones
     TNodeChunk* Prev;
     TNodeChunk* Next;
     TNodeChunk* AllPrev; // every chunk of the heap
@@ -159,8 +160,7 @@ inline void FreeNode(void* Block, std::size_t Size) noexcept {
         // The owner's own block, when the chunk changes no list: it keeps blocks in use,
         // and it is the current one, already listed, or still more than half in use.
         if (Chunk->Owner.load(std::memory_order_relaxed) == &NodeHeap && Chunk->Live > 1 &&
-            (Chunk->Current || Chunk->Listed ||
-             2 * (Chunk->Live - 1) > ChunkCapacity(Chunk->SizeClass))) {
+            (Chunk->Current || Chunk->Listed || Chunk->Live - 1 > Chunk->Half)) {
             Chunk->Free = new (Block) TFreeNodeBlock{Chunk->Free};
             --Chunk->Live;
             return;
