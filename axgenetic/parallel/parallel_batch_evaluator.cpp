@@ -1,6 +1,7 @@
 #include "axgenetic/parallel/parallel_batch_evaluator.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -24,18 +25,39 @@ TAxGPParallelBatchEvaluator::~TAxGPParallelBatchEvaluator() {
     parallel_detail::StopWorkers(FThreads, FMutex, FStopping, FWake);
 }
 
+namespace {
+
+// Polls Ready for up to about SpinTime before giving up; true once it holds.
+constexpr auto SpinTime = std::chrono::microseconds(200);
+template <class F> bool SpinUntil(F Ready) {
+    const auto Start = std::chrono::steady_clock::now();
+    for (int I = 1;; ++I) {
+        if (Ready()) return true;
+        if (I % 64 == 0 && std::chrono::steady_clock::now() - Start > SpinTime) return false;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+}
+
+} // namespace
+
 void TAxGPParallelBatchEvaluator::WorkerLoop(std::size_t Index) {
     std::uint64_t Seen = 0;
     for (;;) {
-        {
+        if (!SpinUntil([&] { return FSerial.load(std::memory_order_acquire) != Seen; })) {
             std::unique_lock Lock(FMutex);
-            FWake.wait(Lock, [&] { return FStopping || FSerial != Seen; });
+            ++FSleepers;
+            FWake.wait(Lock, [&] { return FStopping || FSerial.load() != Seen; });
+            --FSleepers;
             if (FStopping) return;
-            Seen = FSerial;
         }
+        Seen = FSerial.load(std::memory_order_acquire);
         RunRange(Index);
-        std::lock_guard Lock(FMutex);
-        if (--FBusy == 0) FDone.notify_one();
+        if (FBusy.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            std::lock_guard Lock(FMutex);
+            if (FCallerAsleep) FDone.notify_one();
+        }
     }
 }
 
@@ -70,19 +92,28 @@ void TAxGPParallelBatchEvaluator::Evaluate(const TAxGPNode<TGAFloat>& Root,
         const int First = std::min(Rows, static_cast<int>(I) * PerPart);
         FRanges[I] = {First, std::min(PerPart, Rows - First)};
     }
+    bool Wake;
     {
         std::lock_guard Lock(FMutex);
         FRoot = &Root;
         FData = &Data;
         FOut = Out;
         FError = nullptr;
-        FBusy = static_cast<int>(FThreads.size());
-        ++FSerial;
+        FBusy.store(static_cast<int>(FThreads.size()), std::memory_order_relaxed);
+        FSerial.fetch_add(1, std::memory_order_release);
+        Wake = FSleepers > 0;
     }
-    FWake.notify_all();
+    if (Wake) FWake.notify_all();
     RunRange(0);
     std::unique_lock Lock(FMutex);
-    FDone.wait(Lock, [&] { return FBusy == 0; });
+    if (FBusy.load(std::memory_order_acquire) != 0) {
+        Lock.unlock();
+        SpinUntil([&] { return FBusy.load(std::memory_order_acquire) == 0; });
+        Lock.lock();
+        FCallerAsleep = true;
+        FDone.wait(Lock, [&] { return FBusy.load(std::memory_order_acquire) == 0; });
+        FCallerAsleep = false;
+    }
     if (FError) std::rethrow_exception(std::exchange(FError, nullptr));
 }
 

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "axgenetic/platform/export.hpp"
+#include <atomic>
 
 #include <condition_variable>
 #include <cstdint>
@@ -65,8 +66,13 @@ private:
     std::mutex FMutex;
     std::condition_variable FWake;
     std::condition_variable FDone;
-    std::uint64_t FSerial = 0;
-    int FBusy = 0;
+    // Written under FMutex, also read without it by threads that wait a moment before they
+    // sleep: evaluations follow one another closely, and waking a sleeping thread costs
+    // tens of microseconds on some machines, as much as a range of rows takes.
+    std::atomic<std::uint64_t> FSerial = 0;
+    std::atomic<int> FBusy = 0;
+    int FSleepers = 0;          // workers waiting on FWake; guarded by FMutex
+    bool FCallerAsleep = false; // the caller waits on FDone; guarded by FMutex
     bool FStopping = false;
     // The evaluation being run; read by the workers between a post and their finish.
     const TAxGPNode<TGAFloat>* FRoot = nullptr;
