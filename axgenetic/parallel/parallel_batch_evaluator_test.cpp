@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "axgenetic/gp/engine/float_classes.hpp"
@@ -51,7 +53,8 @@ struct TRegression {
 };
 
 // Rows split among 1 to 3 workers, with a range ending inside a block, give the single
-// evaluator's values bit for bit, the context's values included.
+// evaluator's values bit for bit, the context's values included: programs evaluated back
+// to back (the workers still polling) and after a pause (the workers asleep).
 TEST(GPParallelBatchEvaluator, EqualsTheSingleEvaluatorBitForBit) {
     RandSeed(5);
     TRegression L;
@@ -68,6 +71,7 @@ TEST(GPParallelBatchEvaluator, EqualsTheSingleEvaluatorBitForBit) {
         EXPECT_EQ(Parallel.Workers(), Workers);
         Parallel.Context().Values().Add("p", 0.25);
         for (int T = 0; T < 15; ++T) {
+            if (T % 5 == 4) std::this_thread::sleep_for(std::chrono::milliseconds(2));
             auto Tree = L.Grow(5);
             Single.Evaluate(*Tree, Data, Expected);
             Parallel.Evaluate(*Tree, Data, Out);
