@@ -21,6 +21,11 @@ struct TNodeSlab {
 
 namespace {
 
+// Blocks of a chunk of this size class that fit in it.
+constexpr std::uint32_t ChunkCapacity(std::size_t SizeClass) {
+    return static_cast<std::uint32_t>((NodeChunkSize - NodeChunkHeader) / NodeBlockSize(SizeClass));
+}
+
 // Empty chunks a thread keeps per block size (1 MiB); more go back to the general
 // allocator.
 constexpr std::uint32_t MaxEmptyChunks = 256;

@@ -5,7 +5,8 @@
 // are therefore carved out of small aligned chunks, one block size per chunk, and a copy
 // made in one go lies in consecutive cache lines instead of wherever a free list scattered
 // the last generation's blocks: the processor streams it. A chunk whose blocks all came
-// back starts again from its first block; a thread keeps a few such chunks for reuse.
+// back starts again from its first block; a thread keeps up to 256 such chunks per block
+// size for reuse.
 //
 // Each thread allocates from chunks of its own without locking. A block may be freed on any
 // thread: one freed on a thread other than its chunk's owner waits under a lock until the
@@ -112,10 +113,6 @@ extern AXGENETIC_API constinit thread_local TNodeHeap NodeHeap;
 inline TNodeChunk* ChunkOf(void* Block) {
     return reinterpret_cast<TNodeChunk*>(reinterpret_cast<std::uintptr_t>(Block) &
                                          ~std::uintptr_t{NodeChunkSize - 1});
-}
-// Blocks of a chunk of this size class that fit in it.
-constexpr std::uint32_t ChunkCapacity(std::size_t SizeClass) {
-    return static_cast<std::uint32_t>((NodeChunkSize - NodeChunkHeader) / NodeBlockSize(SizeClass));
 }
 #endif
 
