@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "axgenetic/axgenetic.hpp"
+#include "quartic_language.hpp"
 #include "workload.hpp"
 
 namespace {
@@ -39,9 +40,6 @@ using ax::TGAFloat;
 constexpr int Points = 20;
 constexpr int Generations = 50;
 constexpr float MaxMeanSize = 1000;
-
-// Protected division gives 1 where the denominator's magnitude is below this.
-constexpr TGAFloat DivisionGuard = 1e-9;
 
 bool IsSizeStrategy(ax::TGPBloatStrategy S) {
     using enum ax::TGPBloatStrategy;
@@ -151,17 +149,7 @@ int main(int argc, char** argv) {
     const std::clock_t StartCpu = std::clock();
     ax::RandSeed(Seed);
     TQuarticGP GP;
-    ax::TAxGPFloatInstructions& Set = *GP.Instructions();
-    // The library's operations: their batch steps run vectorized for the processor.
-    Set.AddElementwise("Add", ax::TGPElementwiseOperation::eoAdd);
-    Set.AddElementwise("Sub", ax::TGPElementwiseOperation::eoSub);
-    Set.AddElementwise("Mul", ax::TGPElementwiseOperation::eoMul);
-    Set.AddElementwise("Div", ax::TGPElementwiseOperation::eoProtectedDiv, DivisionGuard);
-    Set.Add()->SetName("x");
-    auto* One = Set.Add();
-    One->SetName("one");
-    One->SetOperation(ax::TGPGeneticInstruction::gpConstant);
-    One->SetValue(1.0);
+    workload::AddQuarticLanguage(*GP.Instructions());
 
     GP.SetInitialPopulation(1000);
     GP.SetInitialDuplicatesRetries(0);

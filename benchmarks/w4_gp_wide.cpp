@@ -15,6 +15,7 @@
 
 #include "axgenetic/axgenetic.hpp"
 #include "axgenetic/parallel/parallel_batch_evaluator.hpp"
+#include "quartic_language.hpp"
 #include "workload.hpp"
 
 namespace {
@@ -34,16 +35,7 @@ void Run(int Threads) {
     }
     ax::RandSeed(1);
     ax::TAxGeneticProgramming GP;
-    auto& Set = *GP.Instructions();
-    Set.AddElementwise("Add", ax::TGPElementwiseOperation::eoAdd);
-    Set.AddElementwise("Sub", ax::TGPElementwiseOperation::eoSub);
-    Set.AddElementwise("Mul", ax::TGPElementwiseOperation::eoMul);
-    Set.AddElementwise("Div", ax::TGPElementwiseOperation::eoProtectedDiv, 1e-9);
-    Set.Add()->SetName("x");
-    auto* One = Set.Add();
-    One->SetName("one");
-    One->SetOperation(ax::TGPGeneticInstruction::gpConstant);
-    One->SetValue(1.0);
+    workload::AddQuarticLanguage(*GP.Instructions());
     GP.SetInitialPopulation(200);
     GP.SetInitialDuplicatesRetries(0);
     GP.SetInitializationMethod(ax::TGPInitializationMethod::imRampedHalfAndHalf);

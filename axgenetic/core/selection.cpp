@@ -179,7 +179,8 @@ void TAxCustomGeneticComponent::DoCalculateFitnessStatistics() {
     for (int I = 1; I < Count; ++I) {
         TAxIndividual* Item = Pop.Items(I);
         // The next evaluation's data is fetched while this one runs.
-        if (I + 1 < Count && Pop.Items(I + 1)->NeedFitness()) Pop.Items(I + 1)->Prefetch();
+        if (I + 1 < Count)
+            if (TAxIndividual* Next = Pop.Items(I + 1); Next->NeedFitness()) Next->Prefetch();
         Stats.Add(Item->Fitness());
         FFittestIndividual = Fittest(FFittestIndividual, Item, true);
     }
